@@ -1,0 +1,217 @@
+#include "config.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QSettings>
+
+#include <algorithm>
+
+Config::Config(const QString& fileName, const QVariantMap& defaults, QObject* parent)
+    : QObject(parent)
+    , m_fileName(fileName)
+    , m_values(defaults)
+    , m_defaults(defaults)
+{
+    if (!QFileInfo::exists(m_fileName)) {
+        qWarning().noquote().nospace() << "[Config] Creating default config file : " << m_fileName;
+        save();
+    }
+    load();
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Config::onFileChanged);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Config::onDirectoryChanged);
+    watch();
+}
+
+QVariant Config::get(const QString& key) const
+{
+    // QMultiMap::value returns the most recently inserted value of the key.
+    if (m_overrides.contains(key))
+        return m_overrides.value(key);
+    if (m_values.contains(key))
+        return m_values.value(key);
+    return m_defaults.value(key);
+}
+
+void Config::set(const QString& key, const QVariant& value)
+{
+    if (m_values.contains(key) && m_values.value(key) == value)
+        return;
+    m_overrides.remove(key);
+    m_values.insert(key, value);
+    emit configChanged(QVariantMap{{key, value}});
+    save();
+}
+
+QStringList Config::keys() const
+{
+    return m_values.keys(); // QMap keys are already sorted
+}
+
+QString Config::filename() const
+{
+    return m_fileName;
+}
+
+QVariantMap Config::defaults()
+{
+    return m_defaults;
+}
+
+void Config::addDefaults(const QVariantMap& defaults)
+{
+    for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
+        m_defaults.insert(it.key(), it.value());
+}
+
+void Config::addOverrides(const QVariantMap& overrides)
+{
+    for (auto it = overrides.cbegin(); it != overrides.cend(); ++it)
+        m_overrides.insert(it.key(), it.value());
+}
+
+QJsonObject Config::toJson() const
+{
+    QMap<QString, QVariantMap> groups;
+    for (auto it = m_values.cbegin(); it != m_values.cend(); ++it) {
+        const QStringList parts = it.key().split(QLatin1Char('/'));
+        // A key without a group (hand-edited into the file's general section) has no
+        // place in the two-level form and is left out.
+        if (parts.size() < 2 || parts.at(0).isEmpty())
+            continue;
+        groups[parts.at(0)].insert(parts.at(1), it.value());
+    }
+    QJsonObject json;
+    for (auto it = groups.cbegin(); it != groups.cend(); ++it)
+        json.insert(it.key(), QJsonObject::fromVariantMap(it.value()));
+    return json;
+}
+
+Config& Config::fromJson(const QJsonObject& json)
+{
+    QVariantMap flat;
+    for (auto group = json.constBegin(); group != json.constEnd(); ++group) {
+        const QJsonObject members = group.value().toObject();
+        for (auto member = members.constBegin(); member != members.constEnd(); ++member)
+            flat.insert(group.key() + QLatin1Char('/') + member.key(), member.value().toVariant());
+    }
+
+    QVariantMap changes;
+    for (auto it = flat.cbegin(); it != flat.cend(); ++it) {
+        if (!m_values.contains(it.key()))
+            continue;
+        if (m_values.value(it.key()) != it.value()) {
+            m_values.insert(it.key(), it.value());
+            changes.insert(it.key(), it.value());
+        }
+    }
+    if (!changes.isEmpty()) {
+        save();
+        emit configChanged(changes);
+    }
+    return *this;
+}
+
+void Config::print() const
+{
+    const QString dashes(60, QLatin1Char('-'));
+    const QStringList allKeys = keys();
+    int width = 0;
+    for (const QString& key : allKeys)
+        width = std::max(width, int(key.size()));
+
+    qInfo().noquote().nospace() << "[Config] " << dashes;
+    qInfo().noquote().nospace() << "[Config]  SETTINGS (" << m_fileName << ")";
+    qInfo().noquote().nospace() << "[Config] " << dashes;
+    for (const QString& key : allKeys) {
+        qInfo().noquote().nospace()
+            << QStringLiteral("[Config]  %1 : %2").arg(key, -width).arg(get(key).toString());
+    }
+    qInfo().noquote().nospace() << "[Config] " << dashes;
+}
+
+QVariantMap Config::readFile()
+{
+    QVariantMap changes;
+    QSettings settings(m_fileName, QSettings::IniFormat);
+    if (settings.status() != QSettings::NoError) {
+        // A garbled file still yields whatever lines could be parsed; say so once.
+        if (!m_reportedReadError) {
+            qWarning().noquote().nospace() << "[Config] WARN: Settings file " << m_fileName
+                                           << " could not be read completely; keeping the values read and the defaults";
+            m_reportedReadError = true;
+        }
+    } else {
+        m_reportedReadError = false;
+    }
+    const QStringList fileKeys = settings.allKeys();
+    for (const QString& key : fileKeys) {
+        const QVariant value = settings.value(key);
+        const auto stored = m_values.constFind(key);
+        if (stored == m_values.cend() || !stored->isValid() || *stored != value) {
+            m_values.insert(key, value);
+            changes.insert(key, value);
+        }
+    }
+    return changes;
+}
+
+void Config::load()
+{
+    const QVariantMap changes = readFile();
+    if (!changes.isEmpty())
+        emit configChanged(changes);
+}
+
+void Config::save()
+{
+    if (!m_watcher.files().isEmpty())
+        m_watcher.removePaths(m_watcher.files());
+    {
+        QSettings settings(m_fileName, QSettings::IniFormat);
+        for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+        settings.sync();
+        if (settings.status() == QSettings::AccessError) {
+            if (!m_reportedWriteError) {
+                qWarning().noquote().nospace() << "[Config] WARN: Cannot write settings file " << m_fileName
+                                               << "; changes are kept in memory only";
+                m_reportedWriteError = true;
+            }
+        } else {
+            m_reportedWriteError = false;
+        }
+    }
+    watch();
+}
+
+void Config::watch()
+{
+    if (QFileInfo::exists(m_fileName) && !m_watcher.files().contains(m_fileName))
+        m_watcher.addPath(m_fileName);
+    // Editors save by writing a new file and renaming it over the old one, which ends the
+    // watch on the file; watching the folder too lets us pick the new file up again.
+    const QString dir = QFileInfo(m_fileName).absolutePath();
+    if (QFileInfo::exists(dir) && !m_watcher.directories().contains(dir))
+        m_watcher.addPath(dir);
+}
+
+void Config::onFileChanged(const QString& path)
+{
+    Q_UNUSED(path)
+    const QVariantMap changes = readFile();
+    if (!changes.isEmpty()) {
+        emit configFileChanged();
+        emit configChanged(changes);
+    }
+    watch();
+}
+
+void Config::onDirectoryChanged(const QString& path)
+{
+    Q_UNUSED(path)
+    // Only a settings file that came back (or was replaced) concerns us.
+    if (QFileInfo::exists(m_fileName) && !m_watcher.files().contains(m_fileName))
+        onFileChanged(m_fileName);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+
+namespace manager {
+
+// The process-wide message handler: filters by level through category rules, formats with
+// the message pattern, stamps each line with the seconds since start, and writes to syslog
+// and optionally to standard error. Created on first use and never destroyed.
+class Logger
+{
+    Q_GADGET
+public:
+    enum Level { Errors = 0, Warnings = 1, Info = 2, Debug = 3, All = 4 };
+    Q_ENUM(Level)
+
+    static Logger* instance();
+
+    void setLevel(Level level);
+    void setLevel(int level);
+    void setSyslog(bool on);
+    void setStderr(bool on);
+    void setColor(bool on);
+
+    QMutex* getMutex();
+    bool getSyslog() const;
+    bool getStderr() const;
+    double getStartTime() const;
+
+    // Wall-clock milliseconds with a fraction.
+    static double now();
+    // "[%9.03f] " style stamp body: seconds right-aligned in nine characters, three decimals.
+    static QByteArray formatElapsed(double seconds);
+    static QString filterRules(Level level);
+    static QString messagePattern(bool color);
+
+    // Where the handler writes; tests replace these to observe the output.
+    using SyslogSink = void (*)(int priority, const char* line);
+    using StderrSink = void (*)(const char* line);
+    void setSinks(SyslogSink syslogSink, StderrSink stderrSink);
+    // Moves the origin of the time stamps (tests).
+    void setStartTime(double millis);
+
+private:
+    Logger();
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text);
+
+    QMutex m_mutex;
+    bool m_syslog = true;
+    bool m_stderr = false;
+    double m_startTime = 0;
+    SyslogSink m_syslogSink = nullptr;
+    StderrSink m_stderrSink = nullptr;
+};
+
+} // namespace manager

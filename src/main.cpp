@@ -1,0 +1,59 @@
+#include "cliargs.h"
+#include "config.h"
+#include "guimanager.h"
+#include "logger.h"
+
+#include <QDebug>
+#include <QFont>
+#include <QFontDatabase>
+#include <QGuiApplication>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));
+    QCoreApplication::setApplicationName(QStringLiteral("VovadudozAD"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+
+    // Help, version and a bad command line are answered before the window system is
+    // touched, so they work on a machine without a display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (parseCLIArgs(arguments, false).exit) {
+        QCoreApplication core(argc, argv);
+        finishCLI(parseCLIArgs(QCoreApplication::arguments()));
+    }
+
+    // The toolkit reads this attribute only before the application object exists.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("VovadudozAD"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Vovadudoz AD"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QGuiApplication::setOrganizationName(QStringLiteral("orvo"));
+    QGuiApplication::setOrganizationDomain(QStringLiteral("vovadudoz.example"));
+
+    const QVariantMap overrides = parseCLIArgs();
+    const QString fileName = overrides.contains(QStringLiteral("config"))
+        ? overrides.value(QStringLiteral("config")).toString()
+        : QStringLiteral("gui.conf");
+
+    Config config(fileName, GUIManager::Defaults);
+    config.addOverrides(overrides);
+
+    if (QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf")) >= 0)
+        QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
+
+    manager::Logger* logger = manager::Logger::instance();
+    logger->setLevel(config.get(QStringLiteral("log/level")).toInt());
+    logger->setStderr(config.get(QStringLiteral("log/stderr")).toBool());
+    logger->setSyslog(config.get(QStringLiteral("log/syslog")).toBool());
+    logger->setColor(config.get(QStringLiteral("log/color")).toBool());
+    QObject::connect(&config, &Config::configFileChanged, &config, [&config] {
+        qWarning().noquote().nospace() << "[GUIManager] WARN: Configuration file changed!";
+        config.print();
+    });
+    config.print();
+
+    return app.exec();
+}

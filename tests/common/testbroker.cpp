@@ -1,0 +1,118 @@
+#include "testbroker.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+TestBroker::TestBroker(const QStringList& extraConfig)
+    : m_extra(extraConfig)
+    , m_port(freePort())
+{
+    // Run as root, mosquitto drops to its own user after reading the configuration, so the
+    // folder and its files must be readable by that user.
+    QFile::setPermissions(m_dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                              | QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+                              | QFileDevice::ExeOther);
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+TestBroker::~TestBroker()
+{
+    kill();
+}
+
+quint16 TestBroker::freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+bool TestBroker::waitForPort(quint16 port, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+bool TestBroker::start()
+{
+    if (isRunning())
+        return true;
+    const QString confPath = m_dir.filePath(QStringLiteral("mosquitto.conf"));
+    QFile conf(confPath);
+    if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    QStringList lines { QStringLiteral("listener %1 127.0.0.1").arg(m_port),
+                        QStringLiteral("set_tcp_nodelay true"),
+                        QStringLiteral("persistence false"),
+                        QStringLiteral("log_dest stdout") };
+    bool hasAnonymous = false;
+    for (const QString& line : m_extra)
+        hasAnonymous = hasAnonymous || line.startsWith(QStringLiteral("allow_anonymous"));
+    if (!hasAnonymous)
+        lines << QStringLiteral("allow_anonymous true");
+    lines << m_extra;
+    conf.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+    conf.close();
+    conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+
+    m_process.start(QStringLiteral(MOSQUITTO_BIN), { QStringLiteral("-c"), confPath });
+    if (!m_process.waitForStarted(5000))
+        return false;
+    if (!waitForPort(m_port, 5000)) {
+        m_output += m_process.readAll();
+        qWarning("mosquitto did not come up: %s", m_output.constData());
+        return false;
+    }
+    return true;
+}
+
+void TestBroker::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000))
+        kill();
+    m_output += m_process.readAll();
+}
+
+void TestBroker::kill()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished(5000);
+    m_output += m_process.readAll();
+}
+
+bool TestBroker::isRunning() const
+{
+    return m_process.state() == QProcess::Running;
+}
+
+QString TestBroker::log() const
+{
+    m_output += m_process.readAll();
+    return QString::fromUtf8(m_output);
+}
+
+QString TestBroker::writePasswordFile(const QString& user, const QString& password)
+{
+    const QString file = m_dir.filePath(QStringLiteral("passwd"));
+    QFile::remove(file);
+    QFile(file).open(QIODevice::WriteOnly);
+    QProcess::execute(QStringLiteral("mosquitto_passwd"), { QStringLiteral("-b"), file, user, password });
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    return file;
+}
