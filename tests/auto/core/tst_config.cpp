@@ -1,0 +1,280 @@
+#include "config.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+// The shape of the program's own table: four groups, typed values.
+const QVariantMap Defaults {
+    { "log/level", 2 }, { "log/syslog", true }, { "log/stderr", true }, { "log/color", false },
+    { "mqtt/host", "localhost" }, { "mqtt/port", 1883 }, { "mqtt/username", QString() },
+    { "mqtt/password", QString() }, { "mqtt/base", "orvo/ui" }, { "gui/settingsPin", QString() },
+    { "gui/showCursor", true }, { "gui/deviceId", "/etc/serialnumber" }, { "gui/locale", "el_GR" },
+    { "gui/displayOffMin", 3 }, { "gui/shutdownDelaySec", 60 }, { "gui/showErrorDesc", false },
+    { "gui/screenSaverBg", "black" }, { "gui/screenSaverImg", "qrc:/qml/images/Icons/orvo.png" },
+    { "gui/animSwitchSec", 0 }, { "topics/barcode", "orvo/barcode" }, { "topics/blm", "orvo/blm" },
+    { "topics/board", "orvo/board" }, { "topics/inspector", "orvo/inspector" },
+    { "topics/network", "orvo/network" }, { "topics/device", "orvo/device" },
+};
+
+QStringList g_messages;
+
+void captureMessages(QtMsgType, const QMessageLogContext&, const QString& text)
+{
+    g_messages << text;
+}
+
+// Writes the file the way editors do: a new file renamed over the old one.
+void replaceFile(const QString& path, const QByteArray& content)
+{
+    const QString tmp = path + QStringLiteral(".swp");
+    QFile f(tmp);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    f.close();
+    QVERIFY(::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0);
+}
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::ReadOnly);
+    return f.readAll();
+}
+
+} // namespace
+
+class Tst_Config : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("gui-%1.conf").arg(m_counter++));
+        g_messages.clear();
+    }
+
+    void createsDefaultFile()
+    {
+        auto previous = qInstallMessageHandler(captureMessages);
+        {
+            Config config(m_file, Defaults);
+            Q_UNUSED(config)
+        }
+        qInstallMessageHandler(previous);
+
+        QCOMPARE(g_messages.filter(QStringLiteral("[Config] Creating default config file : ")).size(), 1);
+        QSettings settings(m_file, QSettings::IniFormat);
+        QCOMPARE(settings.allKeys().size(), 25);
+        QCOMPARE(settings.childGroups(), (QStringList { "gui", "log", "mqtt", "topics" }));
+        QCOMPARE(settings.value("gui/settingsPin").toString(), QString());
+        QCOMPARE(settings.value("mqtt/port").toInt(), 1883);
+
+        // A second start finds the file and does not announce a creation again.
+        g_messages.clear();
+        previous = qInstallMessageHandler(captureMessages);
+        {
+            Config config(m_file, Defaults);
+            QCOMPARE(config.keys().size(), 25);
+        }
+        qInstallMessageHandler(previous);
+        QVERIFY(g_messages.filter(QStringLiteral("Creating default")).isEmpty());
+    }
+
+    void overrideWinsButFileAndJsonKeepStoredValue()
+    {
+        Config config(m_file, Defaults);
+        config.addOverrides({ { "mqtt/host", "broker.example" } });
+        QCOMPARE(config.get("mqtt/host").toString(), QStringLiteral("broker.example"));
+        QCOMPARE(config.toJson().value("mqtt").toObject().value("host").toString(), QStringLiteral("localhost"));
+        QCOMPARE(QSettings(m_file, QSettings::IniFormat).value("mqtt/host").toString(), QStringLiteral("localhost"));
+
+        // The most recent override of a key wins.
+        config.addOverrides({ { "mqtt/host", "second.example" } });
+        QCOMPARE(config.get("mqtt/host").toString(), QStringLiteral("second.example"));
+    }
+
+    void setEmitsOnlyOnRealChange()
+    {
+        Config config(m_file, Defaults);
+        QSignalSpy changed(&config, &Config::configChanged);
+
+        const QByteArray before = readAll(m_file);
+        config.set("gui/locale", "el_GR");
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(readAll(m_file), before);
+
+        config.set("gui/locale", "en_IE");
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toMap(), (QVariantMap { { "gui/locale", "en_IE" } }));
+        QCOMPARE(QSettings(m_file, QSettings::IniFormat).value("gui/locale").toString(), QStringLiteral("en_IE"));
+    }
+
+    void setRemovesOverride()
+    {
+        Config config(m_file, Defaults);
+        config.addOverrides({ { "mqtt/port", 1884 } });
+        config.addOverrides({ { "mqtt/port", 1885 } });
+        config.set("mqtt/port", 1999);
+        QCOMPARE(config.get("mqtt/port").toInt(), 1999);
+
+        // Setting the stored value again keeps an override that came afterwards.
+        config.addOverrides({ { "mqtt/port", 2000 } });
+        config.set("mqtt/port", 1999);
+        QCOMPARE(config.get("mqtt/port").toInt(), 2000);
+    }
+
+    void outsideEditsAreReportedOnce()
+    {
+        Config config(m_file, Defaults);
+        QSignalSpy fileChanged(&config, &Config::configFileChanged);
+        QSignalSpy changed(&config, &Config::configChanged);
+        QVector<QString> order;
+        connect(&config, &Config::configFileChanged, this, [&order] { order << "file"; });
+        connect(&config, &Config::configChanged, this, [&order] { order << "values"; });
+
+        {
+            QSettings settings(m_file, QSettings::IniFormat);
+            settings.setValue("gui/locale", "en_IE");
+            settings.setValue("log/level", 3);
+        }
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(fileChanged.count(), 1);
+        QCOMPARE(order, (QVector<QString> { "file", "values" }));
+        const QVariantMap changes = changed.at(0).at(0).toMap();
+        QCOMPARE(changes.keys(), (QStringList { "gui/locale", "log/level" }));
+        QCOMPARE(config.get("log/level").toInt(), 3);
+
+        // Rewriting the same values changes nothing and reports nothing.
+        {
+            QSettings settings(m_file, QSettings::IniFormat);
+            settings.setValue("gui/locale", "en_IE");
+            settings.setValue("gui/showCursor", "true");
+        }
+        QTest::qWait(300);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(fileChanged.count(), 1);
+    }
+
+    void editorReplaceKeepsTheWatch()
+    {
+        Config config(m_file, Defaults);
+        QSignalSpy changed(&config, &Config::configChanged);
+
+        QByteArray content = readAll(m_file);
+        content.replace("locale=el_GR", "locale=en_IE");
+        replaceFile(m_file, content);
+        QTRY_COMPARE(changed.count(), 1);
+        QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+
+        // The watch must survive the first replace.
+        content.replace("locale=en_IE", "locale=de_DE");
+        replaceFile(m_file, content);
+        QTRY_COMPARE(changed.count(), 2);
+        QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("de_DE"));
+
+        // And a save of our own after that still does not come back as an outside change.
+        QSignalSpy fileChanged(&config, &Config::configFileChanged);
+        config.set("gui/locale", "el_GR");
+        QTest::qWait(300);
+        QCOMPARE(fileChanged.count(), 0);
+    }
+
+    void jsonRoundTrip()
+    {
+        Config config(m_file, Defaults);
+        const QJsonObject json = config.toJson();
+        QCOMPARE(json.keys(), (QStringList { "gui", "log", "mqtt", "topics" }));
+        QCOMPARE(json.value("log").toObject().value("level"), QJsonValue(2));
+        QCOMPARE(json.value("log").toObject().value("syslog"), QJsonValue(true));
+        QCOMPARE(json.value("gui").toObject().value("locale"), QJsonValue("el_GR"));
+
+        QSignalSpy changed(&config, &Config::configChanged);
+        QJsonObject gui { { "locale", "en_IE" }, { "unknownMember", 7 } };
+        QJsonObject patch { { "gui", gui }, { "nosuchgroup", QJsonObject { { "x", 1 } } }, { "log", 5 } };
+        config.fromJson(patch);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toMap(), (QVariantMap { { "gui/locale", "en_IE" } }));
+        QCOMPARE(QSettings(m_file, QSettings::IniFormat).value("gui/locale").toString(), QStringLiteral("en_IE"));
+        QVERIFY(!config.keys().contains("gui/unknownMember"));
+
+        // Applying the store's own JSON form changes nothing.
+        config.fromJson(config.toJson());
+        QCOMPARE(changed.count(), 1);
+
+        // An override survives fromJson.
+        config.addOverrides({ { "mqtt/host", "forced" } });
+        config.fromJson(QJsonObject { { "mqtt", QJsonObject { { "host", "other" } } } });
+        QCOMPARE(config.get("mqtt/host").toString(), QStringLiteral("forced"));
+        QCOMPARE(config.toJson().value("mqtt").toObject().value("host").toString(), QStringLiteral("other"));
+    }
+
+    void garbledFileStartsWithWhatItCanRead()
+    {
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("orphan=1\n"
+                "[gui]\nlocale=en_IE\nlocale=fr_FR\n=novalue\n\x01\x02\xff garbage line\n"
+                "[log]\nlevel=not-a-number\n"
+                "[mqtt\nhost=broken-section\n"
+                "[topics]\nblm/extra/deep=x\n");
+        f.close();
+
+        Config config(m_file, Defaults);
+        QCOMPARE(config.get("mqtt/port").toInt(), 1883);
+        QVERIFY(!config.get("gui/locale").toString().isEmpty());
+        QCOMPARE(config.get("log/level").toInt(), 0); // wrong type reads as a default 0
+
+        // toJson never breaks: no empty group, no key without a group.
+        const QJsonObject json = config.toJson();
+        QVERIFY(!json.contains(QString()));
+        QVERIFY(json.value("topics").toObject().contains("blm"));
+        QVERIFY(json.value("topics").toObject().value("blm").isString());
+        QVERIFY(!QJsonDocument(json).toJson().isEmpty());
+    }
+
+    void unwritableFileKeepsValuesInMemory()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("missing-dir/sub/gui.conf"));
+        Config config(path, Defaults);
+        QSignalSpy changed(&config, &Config::configChanged);
+        config.set("gui/locale", "en_IE");
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+        QCOMPARE(config.keys().size(), 25);
+    }
+
+    void printPadsKeys()
+    {
+        Config config(m_file, Defaults);
+        config.addOverrides({ { "mqtt/host", "forced" } });
+        auto previous = qInstallMessageHandler(captureMessages);
+        config.print();
+        qInstallMessageHandler(previous);
+
+        const QString dashes = QStringLiteral("[Config] ") + QString(60, '-');
+        QCOMPARE(g_messages.size(), 25 + 4);
+        QCOMPARE(g_messages.at(0), dashes);
+        QCOMPARE(g_messages.at(1), QStringLiteral("[Config]  SETTINGS (%1)").arg(m_file));
+        QCOMPARE(g_messages.last(), dashes);
+        // "gui/shutdownDelaySec" is the longest default key (20 characters).
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/shutdownDelaySec : 60")));
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/locale           : el_GR")));
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  mqtt/host            : forced")));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_file;
+    int m_counter = 0;
+};
+
+QTEST_GUILESS_MAIN(Tst_Config)
+#include "tst_config.moc"

@@ -1,0 +1,156 @@
+#include "logger.h"
+
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <syslog.h>
+
+namespace {
+
+struct Line
+{
+    int priority;
+    QByteArray text;
+};
+QVector<Line> g_syslog;
+QVector<QByteArray> g_stderr;
+
+void syslogSink(int priority, const char* line) { g_syslog.append({ priority, QByteArray(line) }); }
+void stderrSink(const char* line) { g_stderr.append(QByteArray(line)); }
+
+Q_LOGGING_CATEGORY(lcProgram, "vovadudoz.test")
+Q_LOGGING_CATEGORY(lcToolkit, "qt.test.toolkit")
+
+} // namespace
+
+class Tst_Logger : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_logger = manager::Logger::instance();
+        m_logger->setSinks(syslogSink, stderrSink);
+    }
+
+    void init()
+    {
+        m_logger->setLevel(manager::Logger::Info);
+        m_logger->setColor(false);
+        m_logger->setSyslog(true);
+        m_logger->setStderr(false);
+        g_syslog.clear();
+        g_stderr.clear();
+    }
+
+    void levelFilters_data()
+    {
+        QTest::addColumn<int>("level");
+        QTest::addColumn<bool>("debug");
+        QTest::addColumn<bool>("info");
+        QTest::addColumn<bool>("warning");
+        QTest::addColumn<bool>("critical");
+        QTest::addColumn<bool>("toolkit");
+        QTest::newRow("0 errors") << 0 << false << false << false << true << false;
+        QTest::newRow("1 warnings") << 1 << false << false << true << true << false;
+        QTest::newRow("2 info") << 2 << false << true << true << true << false;
+        QTest::newRow("3 debug") << 3 << true << true << true << true << false;
+        QTest::newRow("4 all") << 4 << true << true << true << true << true;
+        QTest::newRow("7 means info") << 7 << false << true << true << true << false;
+        QTest::newRow("-1 means info") << -1 << false << true << true << true << false;
+    }
+
+    void levelFilters()
+    {
+        QFETCH(int, level);
+        m_logger->setLevel(level);
+        QTEST(lcProgram().isDebugEnabled(), "debug");
+        QTEST(lcProgram().isInfoEnabled(), "info");
+        QTEST(lcProgram().isWarningEnabled(), "warning");
+        QTEST(lcProgram().isCriticalEnabled(), "critical");
+        QTEST(lcToolkit().isDebugEnabled() && lcToolkit().isWarningEnabled(), "toolkit");
+    }
+
+    void outOfRangeEnumChangesNothing()
+    {
+        m_logger->setLevel(manager::Logger::Debug);
+        m_logger->setLevel(static_cast<manager::Logger::Level>(9));
+        QVERIFY(lcProgram().isDebugEnabled());
+    }
+
+    void syslogPrioritiesAndMarkers()
+    {
+        qDebug().noquote() << "[Test] hidden";
+        qInfo().noquote() << "[Test] info line";
+        qWarning().noquote() << "[Test] WARN: careful";
+        qCritical().noquote() << "[Test] ERROR: broken";
+
+        QCOMPARE(g_syslog.size(), 3);
+        QCOMPARE(g_syslog.at(0).priority, LOG_INFO);
+        QVERIFY(QRegularExpression(R"(^\[ *\d+\.\d{3}\] \[Test\] info line$)").match(QString::fromUtf8(g_syslog.at(0).text)).hasMatch());
+        QCOMPARE(g_syslog.at(1).priority, LOG_WARNING);
+        QVERIFY(g_syslog.at(1).text.contains("] [warning] [Test] WARN: careful"));
+        QCOMPARE(g_syslog.at(2).priority, LOG_CRIT);
+        QVERIFY(g_syslog.at(2).text.contains("] [error] [Test] ERROR: broken"));
+        QVERIFY(g_stderr.isEmpty());
+
+        m_logger->setLevel(3);
+        qDebug().noquote() << "[Test] now visible";
+        QCOMPARE(g_syslog.size(), 4);
+        QCOMPARE(g_syslog.at(3).priority, LOG_DEBUG);
+        QVERIFY(g_syslog.at(3).text.contains("] [debug] [Test] now visible"));
+    }
+
+    void outputsFollowTheirFlags()
+    {
+        m_logger->setSyslog(false);
+        m_logger->setStderr(true);
+        qWarning().noquote() << "[Test] only stderr";
+        QVERIFY(g_syslog.isEmpty());
+        QCOMPARE(g_stderr.size(), 1);
+        // Standard error carries no level marker and ends the line.
+        QVERIFY(QRegularExpression(R"(^\[ *\d+\.\d{3}\] \[Test\] only stderr\n$)").match(QString::fromUtf8(g_stderr.at(0))).hasMatch());
+
+        m_logger->setStderr(false);
+        qWarning().noquote() << "[Test] nowhere";
+        QCOMPARE(g_stderr.size(), 1);
+        QVERIFY(g_syslog.isEmpty());
+    }
+
+    void elapsedStamp()
+    {
+        QCOMPARE(manager::Logger::formatElapsed(12.345), QByteArray("   12.345"));
+        QCOMPARE(manager::Logger::formatElapsed(83.5), QByteArray("   83.500"));
+        QCOMPARE(manager::Logger::formatElapsed(123456.7), QByteArray("123456.700"));
+
+        const double originalStart = m_logger->getStartTime();
+        m_logger->setStartTime(manager::Logger::now() - 83500.0);
+        qInfo().noquote() << "[Test] stamped";
+        m_logger->setStartTime(originalStart);
+        QCOMPARE(g_syslog.size(), 1);
+        QVERIFY2(QRegularExpression(R"(^\[   83\.5\d\d\] \[Test\] stamped$)").match(QString::fromUtf8(g_syslog.at(0).text)).hasMatch(),
+                 g_syslog.at(0).text.constData());
+    }
+
+    void colorPatternShowsCategoryAndColours()
+    {
+        m_logger->setColor(true);
+        qCWarning(lcProgram).noquote() << "yellow";
+        qCInfo(lcProgram).noquote() << "plain";
+        m_logger->setColor(false);
+        qCWarning(lcProgram).noquote() << "uncoloured";
+
+        QCOMPARE(g_syslog.size(), 3);
+        QVERIFY(g_syslog.at(0).text.endsWith("[vovadudoz.test] \x1b[33myellow\x1b[39m"));
+        QVERIFY(g_syslog.at(1).text.endsWith("] [vovadudoz.test] plain"));
+        QVERIFY(g_syslog.at(2).text.endsWith("] [warning] uncoloured"));
+    }
+
+private:
+    manager::Logger* m_logger = nullptr;
+};
+
+QTEST_GUILESS_MAIN(Tst_Logger)
+#include "tst_logger.moc"
