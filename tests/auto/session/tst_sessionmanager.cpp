@@ -1,0 +1,278 @@
+#include "config.h"
+#include "sessionmanager.h"
+
+#include <QMetaObject>
+#include <QSignalSpy>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Collects every log line (debug included) while alive, to check what must never be logged.
+QStringList* g_lines = nullptr;
+QtMessageHandler g_previous = nullptr;
+
+void collect(QtMsgType type, const QMessageLogContext& ctx, const QString& msg)
+{
+    if (g_lines)
+        g_lines->append(msg);
+    if (g_previous && type != QtDebugMsg)
+        g_previous(type, ctx, msg);
+}
+
+struct LogCapture
+{
+    QStringList lines;
+    LogCapture()
+    {
+        g_lines = &lines;
+        g_previous = qInstallMessageHandler(collect);
+    }
+    ~LogCapture()
+    {
+        qInstallMessageHandler(g_previous);
+        g_lines = nullptr;
+    }
+    int count(const QString& part) const
+    {
+        int n = 0;
+        for (const QString& l : lines)
+            n += l.contains(part) ? 1 : 0;
+        return n;
+    }
+};
+
+// Records the order of the session's signals.
+struct SignalOrder
+{
+    QStringList names;
+    QObject context; // disconnects when the recorder goes out of scope
+    explicit SignalOrder(SessionManager& s)
+    {
+        QObject::connect(&s, &SessionManager::accessGranted, &context, [this] { names << "granted"; });
+        QObject::connect(&s, &SessionManager::accessDenied, &context, [this] { names << "denied"; });
+        QObject::connect(&s, &SessionManager::sessionActiveChanged, &context, [this] { names << "active"; });
+        QObject::connect(&s, &SessionManager::expired, &context, [this] { names << "expired"; });
+    }
+};
+
+} // namespace
+
+class Tst_SessionManager : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<SessionManager> m_session;
+    qint64 m_now = 0;
+
+    void makeSession(const QString& pin)
+    {
+        m_session.reset();
+        m_config.reset();
+        QFile::remove(m_dir.filePath("gui.conf"));
+        m_config = std::make_unique<Config>(m_dir.filePath("gui.conf"),
+                                            QVariantMap { { "gui/settingsPin", pin } });
+        m_session = std::make_unique<SessionManager>(*m_config);
+        m_now = 1000;
+        m_session->setClock([this] { return m_now; });
+    }
+    void expire() { QVERIFY(QMetaObject::invokeMethod(m_session.get(), "onExpired")); }
+
+private slots:
+    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void init() { makeSession("4711"); }
+    void cleanup()
+    {
+        m_session.reset();
+        m_config.reset();
+    }
+
+    void correctPinOpensSession()
+    {
+        SignalOrder order(*m_session);
+        QTest::ignoreMessage(QtInfoMsg, "[SessionManager] Login requested with PIN");
+        QTest::ignoreMessage(QtInfoMsg, "[SessionManager] User logged-in : Maintenance, Technician");
+        m_session->loginRequest("4711");
+
+        QCOMPARE(order.names, (QStringList { "granted", "active" }));
+        QVERIFY(m_session->sessionActive());
+        const auto user = m_session->user();
+        QVERIFY(user.has_value());
+        QCOMPARE(user->id, 1);
+        QCOMPARE(user->firstName, QString("Maintenance"));
+        QCOMPARE(user->lastName, QString("Technician"));
+        const QTimer& timer = m_session->sessionTimer();
+        QVERIFY(timer.isActive());
+        QVERIFY(timer.isSingleShot());
+        QCOMPARE(timer.interval(), 600000);
+        QVERIFY(m_session->remainingTime() > 590000);
+    }
+
+    void wrongPinIsRefused_data()
+    {
+        QTest::addColumn<QString>("configured");
+        QTest::addColumn<QString>("entered");
+        QTest::newRow("wrong") << "4711" << "1234";
+        QTest::newRow("prefix") << "4711" << "471";
+        QTest::newRow("trailing blank") << "4711" << "4711 ";
+        QTest::newRow("empty entry") << "4711" << "";
+        QTest::newRow("no PIN configured, empty entry") << "" << "";
+        QTest::newRow("no PIN configured, any entry") << "" << "0000";
+    }
+    void wrongPinIsRefused()
+    {
+        QFETCH(QString, configured);
+        QFETCH(QString, entered);
+        makeSession(configured);
+        SignalOrder order(*m_session);
+        QTest::ignoreMessage(QtWarningMsg, "[SessionManager] WARN: Access denied");
+        m_session->loginRequest(entered);
+        QCOMPARE(order.names, QStringList { "denied" });
+        QVERIFY(!m_session->sessionActive());
+        QVERIFY(!m_session->user().has_value());
+        QVERIFY(!m_session->sessionTimer().isActive());
+    }
+
+    void enteredPinNeverReachesTheLog()
+    {
+        LogCapture log;
+        m_session->loginRequest("987654");
+        m_session->loginRequest("4711");
+        QVERIFY(m_session->sessionActive());
+        for (const QString& line : qAsConst(log.lines)) {
+            QVERIFY2(!line.contains("987654") && !line.contains("4711"), qPrintable(line));
+        }
+        QCOMPARE(log.count("[SessionManager] Entered PIN    : 6 character(s)"), 1);
+        QCOMPARE(log.count("[SessionManager] Entered PIN    : 4 character(s)"), 1);
+    }
+
+    void fiveWrongPinsLockEveryLoginForAMinute()
+    {
+        for (int i = 0; i < 5; ++i)
+            m_session->loginRequest("0000");
+
+        QSignalSpy denied(m_session.get(), &SessionManager::accessDenied);
+        QSignalSpy granted(m_session.get(), &SessionManager::accessGranted);
+        {
+            LogCapture log;
+            m_now += 59999;
+            m_session->loginRequest("4711");
+            QCOMPARE(denied.count(), 1);
+            QCOMPARE(granted.count(), 0);
+            QVERIFY(!m_session->sessionActive());
+            int warnings = 0;
+            for (const QString& line : qAsConst(log.lines))
+                warnings += line.contains("WARN") ? 1 : 0;
+            QCOMPARE(warnings, 1);
+        }
+
+        m_now += 1;
+        m_session->loginRequest("4711");
+        QCOMPARE(granted.count(), 1);
+        QVERIFY(m_session->sessionActive());
+    }
+
+    void lockCountsOnlyWrongPinsInARow()
+    {
+        QSignalSpy granted(m_session.get(), &SessionManager::accessGranted);
+        // A correct login in between starts the count afresh.
+        for (int i = 0; i < 4; ++i)
+            m_session->loginRequest("0000");
+        m_session->loginRequest("4711");
+        for (int i = 0; i < 4; ++i)
+            m_session->loginRequest("0000");
+        m_session->loginRequest("4711");
+        QCOMPARE(granted.count(), 2);
+
+        // After a lock-out has run out, one wrong PIN does not lock again.
+        for (int i = 0; i < 5; ++i)
+            m_session->loginRequest("0000");
+        m_now += 60000;
+        m_session->loginRequest("0000");
+        m_session->loginRequest("4711");
+        QCOMPARE(granted.count(), 3);
+    }
+
+    void expiryEndsSession()
+    {
+        m_session->loginRequest("4711");
+        SignalOrder order(*m_session);
+        QTest::ignoreMessage(QtInfoMsg, "[SessionManager] Session expired");
+        expire();
+        QCOMPARE(order.names, (QStringList { "active", "expired" }));
+        QVERIFY(!m_session->sessionActive());
+        QVERIFY(!m_session->user().has_value());
+
+        // A stale timeout after the session ended announces nothing.
+        expire();
+        QCOMPARE(order.names.size(), 2);
+    }
+
+    void secondLoginRestartsTimer()
+    {
+        m_session->loginRequest("4711");
+        QTest::qWait(40);
+        const int before = m_session->remainingTime();
+        SignalOrder order(*m_session);
+        m_session->loginRequest("4711");
+        QCOMPARE(order.names, (QStringList { "granted", "active" }));
+        QVERIFY2(m_session->remainingTime() > before,
+                 qPrintable(QString("%1 <= %2").arg(m_session->remainingTime()).arg(before)));
+        QCOMPARE(m_session->sessionTimer().interval(), 600000);
+    }
+
+    void logout()
+    {
+        {
+            LogCapture log;
+            SignalOrder order(*m_session);
+            m_session->logoutRequest();
+            QVERIFY(order.names.isEmpty());
+            QCOMPARE(log.count("[SessionManager]"), 0);
+        }
+        m_session->loginRequest("4711");
+        SignalOrder order(*m_session);
+        QTest::ignoreMessage(QtInfoMsg, "[SessionManager] User logged-out : Maintenance, Technician");
+        m_session->logoutRequest();
+        QCOMPARE(order.names, QStringList { "active" });
+        QVERIFY(!m_session->sessionActive());
+        QVERIFY(!m_session->sessionTimer().isActive());
+        QCOMPARE(m_session->remainingTime(), -1);
+    }
+
+    void resetTimerOnlyWithinSession()
+    {
+        m_session->resetTimer();
+        QVERIFY(!m_session->sessionTimer().isActive());
+        m_session->loginRequest("4711");
+        m_session->resetTimer();
+        QVERIFY(m_session->sessionTimer().isActive());
+        QCOMPARE(m_session->sessionTimer().interval(), 600000);
+    }
+
+    void pinChangeKeepsOpenSession()
+    {
+        m_session->loginRequest("4711");
+        SignalOrder order(*m_session);
+        m_config->set("gui/settingsPin", "2468");
+        QVERIFY(m_session->sessionActive());
+        QCOMPARE(m_session->user()->id, 1);
+        QCOMPARE(m_session->user()->pin, QString("2468"));
+        QVERIFY(order.names.isEmpty());
+
+        m_session->logoutRequest();
+        m_session->loginRequest("4711");
+        QVERIFY(!m_session->sessionActive());
+        m_session->loginRequest("2468");
+        QVERIFY(m_session->sessionActive());
+    }
+};
+
+QTEST_GUILESS_MAIN(Tst_SessionManager)
+#include "tst_sessionmanager.moc"
