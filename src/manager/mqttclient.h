@@ -6,11 +6,12 @@
 #include <QPair>
 #include <QString>
 
+#include "mqttengine.h"
+
 class QTimer;
+class Tst_MqttClient;
 
 namespace manager {
-
-class MqttEngine;
 
 // The program's one connection to the local broker. Keeps itself connected (bounded attempts,
 // fixed retry interval), re-applies every recorded subscription after each connection, and
@@ -57,10 +58,24 @@ signals:
     void received(const QByteArray& data, const QByteArray& from);
     void error(const QString& error);
 
+private slots:
+    void onConnected();
+    void onDisconnected();
+    void onStateChanged(manager::MqttEngine::ClientState state);
+    // Cuts an attempt that is still pending after the retry interval.
+    void onTimeout();
+    void onReconnect();
+    void onReceived(const QByteArray& message, const QString& topic);
+    void onError(manager::MqttEngine::ClientError error);
+
 private:
-    // Filled in by the implementation (protocol engine, attempt timer, ...).
+    friend class ::Tst_MqttClient;
+    void subscribeEntry(const QPair<QString, int>& entry);
+
+    // Created by the first connect(), without a parent, and kept for the object's life.
     MqttEngine* m_client = nullptr;
     QTimer* m_attemptTimer = nullptr;
+    QTimer* m_reconnectTimer = nullptr;
     QList<QPair<QString, int>> m_subscriptions;
     QString m_hostname = QStringLiteral("127.0.0.1");
     unsigned m_port = 1883;

@@ -1,0 +1,248 @@
+#include "mqttclient.h"
+
+#include <QDebug>
+#include <QLoggingCategory>
+#include <QTimer>
+
+namespace manager {
+
+namespace {
+
+const char* const Tag = "[MqttClient] ";
+
+const char* boolText(bool value)
+{
+    return value ? "true" : "false";
+}
+
+// Payloads can be large; building the debug text is skipped when nobody will read it.
+bool debugEnabled()
+{
+    return QLoggingCategory::defaultCategory()->isDebugEnabled();
+}
+
+} // namespace
+
+MqttClient::MqttClient(QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<MqttEngine::ClientState>("ClientState");
+    qRegisterMetaType<MqttEngine::ClientError>("ClientError");
+}
+
+MqttClient::~MqttClient()
+{
+    delete m_client;
+    delete m_attemptTimer;
+    delete m_reconnectTimer;
+}
+
+void MqttClient::setHostname(const QString& hostname) { m_hostname = hostname; }
+void MqttClient::setPort(unsigned port) { m_port = port; }
+void MqttClient::setUsername(const QString& username) { m_username = username; }
+void MqttClient::setPassword(const QString& password) { m_password = password; }
+void MqttClient::setRetryMillis(unsigned millis) { m_retryMillis = millis; }
+void MqttClient::setEncrypted(bool encrypted) { m_encrypted = encrypted; }
+void MqttClient::setCleanSession(bool cleanSession) { m_cleanSession = cleanSession; }
+void MqttClient::setClientId(const QString& clientId) { m_clientId = clientId; }
+void MqttClient::setKeepAlive(quint8 seconds) { m_keepAlive = seconds; }
+void MqttClient::setWillMessage(const QByteArray& message) { m_willMessage = message; }
+void MqttClient::setWillQoS(quint8 qos) { m_willQoS = qos; }
+void MqttClient::setWillRetain(bool retain) { m_willRetain = retain; }
+void MqttClient::setWillTopic(const QString& topic) { m_willTopic = topic; }
+
+bool MqttClient::isConnected() const
+{
+    return m_client && m_client->state() == MqttEngine::Connected;
+}
+
+void MqttClient::connect()
+{
+    qInfo().noquote().nospace() << Tag << "Connecting to host";
+
+    if (!m_attemptTimer) {
+        m_attemptTimer = new QTimer;
+        QObject::connect(m_attemptTimer, &QTimer::timeout, this, &MqttClient::onTimeout);
+        m_reconnectTimer = new QTimer;
+        m_reconnectTimer->setSingleShot(true);
+        QObject::connect(m_reconnectTimer, &QTimer::timeout, this, &MqttClient::onReconnect);
+    }
+    m_attemptTimer->setInterval(int(m_retryMillis));
+    m_reconnectTimer->setInterval(int(m_retryMillis));
+    qDebug().noquote().nospace() << Tag << "Applying client configuration:";
+    qDebug().noquote().nospace() << Tag << "Retry interval millis: " << m_retryMillis;
+
+    if (!m_client) {
+        m_client = new MqttEngine;
+        QObject::connect(m_client, &MqttEngine::connected, this, &MqttClient::connected);
+        QObject::connect(m_client, &MqttEngine::connected, this, &MqttClient::onConnected);
+        QObject::connect(m_client, &MqttEngine::disconnected, this, &MqttClient::disconnected);
+        QObject::connect(m_client, &MqttEngine::disconnected, this, &MqttClient::onDisconnected);
+        QObject::connect(m_client, &MqttEngine::errorChanged, this, &MqttClient::onError);
+        QObject::connect(m_client, &MqttEngine::stateChanged, this, &MqttClient::onStateChanged);
+        QObject::connect(m_client, &MqttEngine::messageReceived, this, &MqttClient::onReceived);
+    }
+    qDebug().noquote().nospace() << Tag << "Applying client configuration:";
+    qDebug().noquote().nospace() << Tag << "Hostname: " << m_hostname;
+    qDebug().noquote().nospace() << Tag << "Port    : " << m_port;
+    qDebug().noquote().nospace() << Tag << "Username: " << m_username;
+    qDebug().noquote().nospace() << Tag << "CleanSession: " << boolText(m_cleanSession);
+    qDebug().noquote().nospace() << Tag << "Client Id   : " << m_clientId;
+    qDebug().noquote().nospace() << Tag << "Keepalive   : " << int(m_keepAlive);
+    qDebug().noquote().nospace() << Tag << "Will Message: " << QString::fromUtf8(m_willMessage);
+    qDebug().noquote().nospace() << Tag << "Will QoS    : " << int(m_willQoS);
+    qDebug().noquote().nospace() << Tag << "Will Retain : " << boolText(m_willRetain);
+    qDebug().noquote().nospace() << Tag << "Will Topic  : " << m_willTopic;
+    m_client->setHostname(m_hostname);
+    m_client->setPort(quint16(m_port & 0xFFFFu));
+    m_client->setUsername(m_username);
+    m_client->setPassword(m_password);
+    m_client->setCleanSession(m_cleanSession);
+    m_client->setClientId(m_clientId);
+    m_client->setKeepAlive(m_keepAlive);
+    m_client->setWillMessage(m_willMessage);
+    m_client->setWillQoS(m_willQoS);
+    m_client->setWillRetain(m_willRetain);
+    m_client->setWillTopic(m_willTopic);
+
+    if (m_encrypted)
+        qWarning().noquote().nospace() << Tag << "Encryption not yet supported";
+
+    m_client->connectToHost();
+}
+
+void MqttClient::disconnect()
+{
+    // Before the first connect there is nothing to close.
+    if (m_client)
+        m_client->disconnectFromHost();
+}
+
+void MqttClient::subscribe(const QString& topic, quint8 qos)
+{
+    // Every proxy and the program itself subscribe again after each connection; recording the
+    // pair once keeps the list, and what each connection sends, from growing without end.
+    const QPair<QString, int> entry(topic, int(qos));
+    if (!m_subscriptions.contains(entry))
+        m_subscriptions.append(entry);
+    if (isConnected())
+        subscribeEntry(entry);
+}
+
+void MqttClient::subscribeEntry(const QPair<QString, int>& entry)
+{
+    qInfo().noquote().nospace() << Tag << "Subscribing to '" << entry.first << "' with QoS = " << entry.second;
+    if (!m_client->subscribe(entry.first, quint8(entry.second)))
+        emit error(QStringLiteral("Subscription to ") + entry.first + QStringLiteral(" failed."));
+}
+
+bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qos, bool retain)
+{
+    if (!isConnected())
+        return false;
+    if (debugEnabled()) {
+        qDebug().noquote().nospace() << Tag << "Publishing to topic '" << topic << "' with Qos = " << int(qos)
+                                     << " and Retain = " << boolText(retain) << ":\n" << QString::fromUtf8(data);
+    }
+    if (m_client->publish(topic, data, qos, retain) == -1) {
+        emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
+        return false;
+    }
+    return true;
+}
+
+void MqttClient::onConnected()
+{
+    qInfo().noquote().nospace() << Tag << "Connected to broker " << m_client->hostname();
+    // A copy: a listener of `error` may subscribe while we walk the list.
+    const QList<QPair<QString, int>> entries = m_subscriptions;
+    for (const auto& entry : entries) {
+        if (!isConnected())
+            break;
+        subscribeEntry(entry);
+    }
+}
+
+void MqttClient::onDisconnected()
+{
+    qInfo().noquote().nospace() << Tag << "Disconnected from broker " << m_client->hostname();
+}
+
+void MqttClient::onStateChanged(MqttEngine::ClientState state)
+{
+    switch (state) {
+    case MqttEngine::Connecting:
+        qDebug().noquote().nospace() << Tag << "State is Connecting.";
+        m_attemptTimer->start();
+        break;
+    case MqttEngine::Connected:
+        qDebug().noquote().nospace() << Tag << "State is Connected.";
+        m_attemptTimer->stop();
+        break;
+    case MqttEngine::Disconnected:
+        qDebug().noquote().nospace() << Tag << "State is Disconnected.";
+        m_reconnectTimer->start();
+        break;
+    }
+}
+
+void MqttClient::onTimeout()
+{
+    if (m_client)
+        m_client->closeTransport();
+}
+
+void MqttClient::onReconnect()
+{
+    if (m_client && m_client->state() == MqttEngine::Disconnected)
+        connect();
+}
+
+void MqttClient::onReceived(const QByteArray& message, const QString& topic)
+{
+    if (debugEnabled())
+        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << "\n" << QString::fromUtf8(message);
+    emit received(message, topic.toUtf8());
+}
+
+void MqttClient::onError(MqttEngine::ClientError error)
+{
+    auto warn = [] { return qWarning().noquote().nospace() << Tag; };
+    switch (error) {
+    case MqttEngine::NoError:
+        return;
+    case MqttEngine::InvalidProtocolVersion:
+        warn() << "Invalid protocol version: " << m_client->protocolVersion() << ". "
+               << "Broker does not accept a connection using the " << "specified protocol version.";
+        break;
+    case MqttEngine::IdRejected:
+        warn() << "Id rejected: " << m_client->clientId() << ". "
+               << "The client ID is malformed. This might be related to " << "its length.";
+        break;
+    case MqttEngine::ServerUnavailable:
+        warn() << "Server unavailable: " << m_client->hostname() << ":" << m_client->port() << ". "
+               << "The network connection has been established, but the "
+               << "service is unavailable on the broker side.";
+        break;
+    case MqttEngine::BadUsernameOrPassword:
+        warn() << "Bad username or password. The data in the username or " << "password is malformed.";
+        break;
+    case MqttEngine::NotAuthorized:
+        warn() << "Not authorized: " << m_client->clientId() << ". " << "The client is not authorized to connect.";
+        break;
+    case MqttEngine::TransportInvalid:
+        warn() << "Transport invalid: " << "The underlying transport caused an error. For "
+               << "example, the connection might have been interrupted " << "unexpectedly.";
+        break;
+    case MqttEngine::ProtocolViolation:
+        warn() << "Protocol violation:" << "The client encountered a protocol violation, and "
+               << "therefore closed the connection.";
+        break;
+    default:
+        warn() << "Unknown error.";
+        break;
+    }
+    emit this->error(QStringLiteral("Mqtt client error"));
+}
+
+} // namespace manager

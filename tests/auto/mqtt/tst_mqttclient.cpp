@@ -1,0 +1,511 @@
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+#include "fakebroker.h"
+#include "mqttclient.h"
+#include "mqttpeer.h"
+#include "testbroker.h"
+
+using manager::MqttClient;
+using manager::MqttEngine;
+
+namespace {
+
+// Collects every log line of the process while alive.
+class LogCapture
+{
+public:
+    LogCapture()
+    {
+        s_lines.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handler);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+
+    QStringList lines() const { return s_lines; }
+    int count(const QString& line) const { return s_lines.count(line); }
+    int countStartingWith(const QString& prefix) const
+    {
+        int n = 0;
+        for (const QString& line : s_lines)
+            n += line.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+    void clear() { s_lines.clear(); }
+
+private:
+    static void handler(QtMsgType, const QMessageLogContext&, const QString& text) { s_lines.append(text); }
+    static QStringList s_lines;
+    QtMessageHandler m_previous = nullptr;
+};
+QStringList LogCapture::s_lines;
+
+const QString TransportInvalidLine = QStringLiteral(
+    "[MqttClient] Transport invalid: The underlying transport caused an error. For example, the connection "
+    "might have been interrupted unexpectedly.");
+
+void configure(MqttClient& client, const QString& host, quint16 port, unsigned retryMillis = 300)
+{
+    client.setHostname(host);
+    client.setPort(port);
+    client.setRetryMillis(retryMillis);
+    client.setKeepAlive(60);
+}
+
+bool waitConnected(const MqttClient& client, int ms = 5000)
+{
+    return QTest::qWaitFor([&client] { return client.isConnected(); }, ms);
+}
+
+// Publishes from the peer until the client has the message: a SUBSCRIBE the client has just
+// sent may reach the broker after the peer's first PUBLISH.
+bool deliveredThrough(MqttPeer& peer, QSignalSpy& received, const QString& topic, const QByteArray& payload)
+{
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        peer.publish(topic, payload);
+        const bool seen = QTest::qWaitFor(
+            [&] {
+                for (const QList<QVariant>& args : received) {
+                    if (args.at(0).toByteArray() == payload && args.at(1).toByteArray() == topic.toUtf8())
+                        return true;
+                }
+                return false;
+            },
+            50);
+        if (seen)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class Tst_MqttClient : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void subscriptionsBeforeConnectAreSentOnConnection();
+    void subscribeWhileConnectedIsSentAndRecordedOnce();
+    void receivedReachesEveryListenerInOrder();
+    void publishWithoutConnectionFails_data();
+    void publishWithoutConnectionFails();
+    void refusedRequestsReportTheirTopic();
+    void reconnectsAfterBrokerRestartWithAllSubscriptions();
+    void subscriptionListStableAcrossReconnections();
+    void retryTimersUseTheRetryInterval();
+    void disconnectIsFollowedByReconnection();
+    void hangingBrokerIsCutAndRetried();
+    void portAbove65535IsTruncated();
+    void encryptedOnlyWarns();
+    void credentials();
+    void brokerRefusalsAreLoggedWithTheirTexts_data();
+    void brokerRefusalsAreLoggedWithTheirTexts();
+};
+
+void Tst_MqttClient::subscriptionsBeforeConnectAreSentOnConnection()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    LogCapture log;
+    MqttClient client;
+    QSignalSpy received(&client, &MqttClient::received);
+    configure(client, broker.host(), broker.port());
+    client.subscribe(QStringLiteral("orvo/a"));
+    client.subscribe(QStringLiteral("orvo/b/#"), 1);
+    QCOMPARE(log.countStartingWith(QStringLiteral("[MqttClient] Subscribing to")), 0);
+
+    client.connect();
+    QVERIFY(waitConnected(client));
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Connected to broker 127.0.0.1")), 1);
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Subscribing to 'orvo/a' with QoS = 0")), 1);
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Subscribing to 'orvo/b/#' with QoS = 1")), 1);
+
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    QVERIFY(deliveredThrough(peer, received, QStringLiteral("orvo/a"), "one"));
+    QVERIFY(deliveredThrough(peer, received, QStringLiteral("orvo/b/c"), "two"));
+}
+
+void Tst_MqttClient::subscribeWhileConnectedIsSentAndRecordedOnce()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    LogCapture log;
+    MqttClient client;
+    QSignalSpy received(&client, &MqttClient::received);
+    configure(client, broker.host(), broker.port());
+    client.connect();
+    QVERIFY(waitConnected(client));
+
+    client.subscribe(QStringLiteral("orvo/x"));
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Subscribing to 'orvo/x' with QoS = 0")), 1);
+    // A repeat is still sent at once (a proxy may rely on it), but recorded only once; another
+    // QoS is another entry.
+    client.subscribe(QStringLiteral("orvo/x"));
+    client.subscribe(QStringLiteral("orvo/x"), 2);
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Subscribing to 'orvo/x' with QoS = 0")), 2);
+    const QList<QPair<QString, int>> expected { { QStringLiteral("orvo/x"), 0 }, { QStringLiteral("orvo/x"), 2 } };
+    QCOMPARE(client.subscriptions(), expected);
+
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    QVERIFY(deliveredThrough(peer, received, QStringLiteral("orvo/x"), "now"));
+}
+
+void Tst_MqttClient::receivedReachesEveryListenerInOrder()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    MqttClient client;
+    configure(client, broker.host(), broker.port());
+    const QString topic = QStringLiteral("orvo/τερματικό/1");
+    client.subscribe(topic);
+
+    QStringList calls;
+    for (int i = 0; i < 3; ++i) {
+        QObject::connect(&client, &MqttClient::received, [&calls, i](const QByteArray& data, const QByteArray& from) {
+            calls << QStringLiteral("%1:%2:%3").arg(i).arg(QString::fromUtf8(from), QString::fromUtf8(data));
+        });
+    }
+    QSignalSpy received(&client, &MqttClient::received);
+    client.connect();
+    QVERIFY(waitConnected(client));
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    const QByteArray payload = QStringLiteral("{\"ψ\": 1}").toUtf8();
+    QVERIFY(deliveredThrough(peer, received, topic, payload));
+    // The topic arrives as its UTF-8 bytes, and each delivery reaches all three listeners in
+    // the order they connected before the next delivery starts.
+    const QString one = QStringLiteral("%1:") + topic + QStringLiteral(":") + QString::fromUtf8(payload);
+    QVERIFY(calls.size() >= 3);
+    QCOMPARE(calls.size() % 3, 0);
+    for (int i = 0; i < calls.size(); ++i)
+        QCOMPARE(calls.at(i), one.arg(i % 3));
+}
+
+void Tst_MqttClient::publishWithoutConnectionFails_data()
+{
+    QTest::addColumn<QString>("phase");
+    QTest::newRow("before the first connect") << "before";
+    QTest::newRow("while connecting") << "connecting";
+    QTest::newRow("after the broker went away") << "lost";
+}
+
+void Tst_MqttClient::publishWithoutConnectionFails()
+{
+    QFETCH(QString, phase);
+    TestBroker broker;
+    QTcpServer silent; // accepts and never answers: the attempt stays pending
+    QVERIFY(silent.listen(QHostAddress::LocalHost, 0));
+    MqttClient client;
+    if (phase == QLatin1String("connecting")) {
+        configure(client, QStringLiteral("127.0.0.1"), silent.serverPort(), 60000);
+        client.connect();
+        QVERIFY(!client.isConnected());
+    } else if (phase == QLatin1String("lost")) {
+        QVERIFY(broker.start());
+        configure(client, broker.host(), broker.port(), 60000);
+        client.connect();
+        QVERIFY(waitConnected(client));
+        QSignalSpy disconnected(&client, &MqttClient::disconnected);
+        broker.kill();
+        QVERIFY(disconnected.wait(5000));
+    }
+    QSignalSpy errors(&client, &MqttClient::error);
+    LogCapture log;
+    QVERIFY(!client.publish("x", QStringLiteral("orvo/a")));
+    QVERIFY(!client.publish("x", QStringLiteral("orvo/a"), 1, true));
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(log.lines(), QStringList());
+}
+
+void Tst_MqttClient::refusedRequestsReportTheirTopic()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    MqttClient client;
+    configure(client, broker.host(), broker.port());
+    client.connect();
+    QVERIFY(waitConnected(client));
+    QSignalSpy errors(&client, &MqttClient::error);
+
+    QVERIFY(!client.publish("x", QStringLiteral("orvo/+/bad")));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.takeFirst().at(0).toString(), QStringLiteral("Publish to orvo/+/bad failed."));
+    QVERIFY(!client.publish("x", QStringLiteral("orvo/a"), 3));
+    QCOMPARE(errors.takeFirst().at(0).toString(), QStringLiteral("Publish to orvo/a failed."));
+
+    client.subscribe(QStringLiteral("orvo/#/bad"));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.takeFirst().at(0).toString(), QStringLiteral("Subscription to orvo/#/bad failed."));
+    // A refused subscription stays recorded and is tried again at the next connection.
+    QCOMPARE(client.subscriptions().size(), 1);
+    QVERIFY(client.isConnected());
+    QVERIFY(client.publish("fine", QStringLiteral("orvo/a")));
+}
+
+void Tst_MqttClient::reconnectsAfterBrokerRestartWithAllSubscriptions()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    const unsigned retry = 500;
+    MqttClient client;
+    QSignalSpy received(&client, &MqttClient::received);
+    configure(client, broker.host(), broker.port(), retry);
+    const QStringList topics { QStringLiteral("orvo/one"), QStringLiteral("orvo/two/#"), QStringLiteral("orvo/3") };
+    client.subscribe(topics.at(0));
+    client.connect();
+    QVERIFY(waitConnected(client));
+    client.subscribe(topics.at(1));
+    client.subscribe(topics.at(2), 1);
+
+    QSignalSpy disconnected(&client, &MqttClient::disconnected);
+    QSignalSpy connected(&client, &MqttClient::connected);
+    broker.kill();
+    QVERIFY(disconnected.wait(5000));
+    QVERIFY(!client.isConnected());
+    QTest::qWait(int(2 * retry)); // a few attempts fail against the closed port
+    QCOMPARE(connected.count(), 0);
+
+    QVERIFY(broker.start());
+    QElapsedTimer back;
+    back.start();
+    QVERIFY(waitConnected(client, int(retry) + 3000));
+    QVERIFY2(back.elapsed() <= retry + 1000, qPrintable(QString::number(back.elapsed())));
+
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    QVERIFY(deliveredThrough(peer, received, QStringLiteral("orvo/one"), "1"));
+    QVERIFY(deliveredThrough(peer, received, QStringLiteral("orvo/two/deep"), "2"));
+    QVERIFY(deliveredThrough(peer, received, QStringLiteral("orvo/3"), "3"));
+}
+
+void Tst_MqttClient::subscriptionListStableAcrossReconnections()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    LogCapture log;
+    MqttClient client;
+    configure(client, broker.host(), broker.port(), 60000);
+    // Like the program itself, a listener subscribes to its own topics after every connection.
+    const QStringList own { QStringLiteral("orvo/ui/info/get"), QStringLiteral("orvo/ui/status/get"),
+                            QStringLiteral("orvo/ui/config/get"), QStringLiteral("orvo/ui/config/set") };
+    QObject::connect(&client, &MqttClient::connected, [&] {
+        for (const QString& topic : own)
+            client.subscribe(topic);
+    });
+    client.subscribe(QStringLiteral("orvo/blm/status"));
+    client.connect();
+    QVERIFY(waitConnected(client));
+    const auto expected = client.subscriptions();
+    QCOMPARE(expected.size(), 5);
+
+    for (int i = 0; i < 100; ++i) {
+        client.disconnect();
+        QVERIFY(QTest::qWaitFor([&] { return !client.isConnected(); }, 5000));
+        log.clear();
+        QMetaObject::invokeMethod(&client, "onReconnect");
+        QVERIFY(waitConnected(client));
+        QCOMPARE(client.subscriptions(), expected);
+        // Each connection sends each entry once, plus the listener's own immediate requests.
+        QCOMPARE(log.countStartingWith(QStringLiteral("[MqttClient] Subscribing to")), 5 + 4);
+    }
+}
+
+void Tst_MqttClient::retryTimersUseTheRetryInterval()
+{
+    const quint16 closedPort = TestBroker::freePort();
+    LogCapture log;
+    MqttClient client;
+    client.setHostname(QStringLiteral("127.0.0.1"));
+    client.setPort(closedPort);
+    QCOMPARE(client.retryMillis(), 3000u);
+    QSignalSpy errors(&client, &MqttClient::error);
+    client.connect();
+
+    // The refused port fails at once: a transport error, and the next attempt is scheduled.
+    QVERIFY(!client.isConnected());
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Mqtt client error"));
+    QCOMPARE(log.count(TransportInvalidLine), 1);
+    QVERIFY(client.m_reconnectTimer->isActive());
+    QCOMPARE(client.m_reconnectTimer->interval(), 3000);
+    QVERIFY(client.m_reconnectTimer->isSingleShot());
+    QCOMPARE(client.m_attemptTimer->interval(), 3000);
+    QVERIFY(client.m_attemptTimer->isActive());
+    QVERIFY(!client.m_attemptTimer->isSingleShot());
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] State is Connecting.")), 1);
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] State is Disconnected.")), 1);
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Retry interval millis: 3000")), 1);
+
+    // Its expiry tries again with the settings of the moment, without end.
+    client.setRetryMillis(1234);
+    for (int attempt = 2; attempt <= 4; ++attempt) {
+        QMetaObject::invokeMethod(&client, "onReconnect");
+        QCOMPARE(log.count(QStringLiteral("[MqttClient] Connecting to host")), attempt);
+        QCOMPARE(errors.count(), attempt);
+        QCOMPARE(client.m_reconnectTimer->interval(), 1234);
+    }
+    // Only a Disconnected client is reconnected by the timer.
+    TestBroker broker;
+    QVERIFY(broker.start());
+    client.setPort(broker.port());
+    QMetaObject::invokeMethod(&client, "onReconnect");
+    QVERIFY(waitConnected(client));
+    QVERIFY(!client.m_attemptTimer->isActive());
+    QMetaObject::invokeMethod(&client, "onReconnect");
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Connecting to host")), 5);
+    QVERIFY(client.isConnected());
+}
+
+void Tst_MqttClient::disconnectIsFollowedByReconnection()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    LogCapture log;
+    MqttClient client;
+    configure(client, broker.host(), broker.port(), 200);
+    client.disconnect(); // before the first connect: nothing to do
+    client.connect();
+    QVERIFY(waitConnected(client));
+    QSignalSpy disconnected(&client, &MqttClient::disconnected);
+    QSignalSpy errors(&client, &MqttClient::error);
+    client.disconnect();
+    QVERIFY(disconnected.count() == 1 || disconnected.wait(5000));
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Disconnected from broker 127.0.0.1")), 1);
+    QVERIFY(client.m_reconnectTimer->isActive());
+    QVERIFY(waitConnected(client));
+    QCOMPARE(errors.count(), 0);
+    QCOMPARE(disconnected.count(), 1);
+}
+
+void Tst_MqttClient::hangingBrokerIsCutAndRetried()
+{
+    FakeBroker silent { QByteArray() };
+    LogCapture log;
+    MqttClient client;
+    configure(client, QStringLiteral("127.0.0.1"), silent.port(), 300);
+    QSignalSpy errors(&client, &MqttClient::error);
+    client.connect();
+    QVERIFY(QTest::qWaitFor([&] { return silent.accepted() == 1 && silent.openConnections() == 1; }, 5000));
+    QCOMPARE(errors.count(), 0);
+
+    QVERIFY(errors.wait(5000));
+    QCOMPARE(log.count(TransportInvalidLine), 1);
+    QVERIFY(QTest::qWaitFor([&] { return silent.openConnections() == 0; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return silent.accepted() >= 2; }, 5000));
+    QVERIFY(!client.isConnected());
+    // What reached the listener were CONNECT packets, one per attempt.
+    QCOMPARE(quint8(silent.received().at(0)), quint8(0x10));
+}
+
+void Tst_MqttClient::portAbove65535IsTruncated()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    LogCapture log;
+    MqttClient client;
+    configure(client, broker.host(), broker.port());
+    client.setPort(3u * 65536u + broker.port());
+    client.connect();
+    QVERIFY(waitConnected(client));
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Port    : %1").arg(3u * 65536u + broker.port())), 1);
+}
+
+void Tst_MqttClient::encryptedOnlyWarns()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    LogCapture log;
+    MqttClient client;
+    configure(client, broker.host(), broker.port());
+    client.setEncrypted(true);
+    client.connect();
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] Encryption not yet supported")), 1);
+    QVERIFY(waitConnected(client));
+}
+
+void Tst_MqttClient::credentials()
+{
+    TestBroker keys; // only holds the password file
+    const QString passwd = keys.writePasswordFile(QStringLiteral("tech"), QStringLiteral("s3cret"));
+    TestBroker secured({ QStringLiteral("allow_anonymous false"), QStringLiteral("password_file ") + passwd });
+    QVERIFY(secured.start());
+
+    LogCapture log;
+    MqttClient client;
+    configure(client, secured.host(), secured.port(), 60000);
+    client.setClientId(QStringLiteral("validator-7"));
+    client.setUsername(QStringLiteral("tech"));
+    client.setPassword(QStringLiteral("wrong"));
+    QSignalSpy errors(&client, &MqttClient::error);
+    client.connect();
+    QVERIFY(errors.wait(5000));
+    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Mqtt client error"));
+    QCOMPARE(log.count(QStringLiteral(
+                 "[MqttClient] Not authorized: validator-7. The client is not authorized to connect.")),
+             1);
+    QVERIFY(QTest::qWaitFor([&] { return client.m_reconnectTimer->isActive(); }, 5000));
+    QCOMPARE(log.countStartingWith(QStringLiteral("[MqttClient] Password")), 0);
+    for (const QString& line : log.lines())
+        QVERIFY2(!line.contains(QLatin1String("wrong")), qPrintable(line));
+
+    // The next attempt uses the settings of the moment.
+    client.setPassword(QStringLiteral("s3cret"));
+    QMetaObject::invokeMethod(&client, "onReconnect");
+    QVERIFY(waitConnected(client));
+    QCOMPARE(errors.count(), 1);
+}
+
+void Tst_MqttClient::brokerRefusalsAreLoggedWithTheirTexts_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("1 protocol version")
+        << FakeBroker::connack(1)
+        << "[MqttClient] Invalid protocol version: 4. Broker does not accept a connection using the specified "
+           "protocol version.";
+    QTest::newRow("2 id rejected")
+        << FakeBroker::connack(2)
+        << "[MqttClient] Id rejected: validator-7. The client ID is malformed. This might be related to its length.";
+    QTest::newRow("3 server unavailable")
+        << FakeBroker::connack(3)
+        << "[MqttClient] Server unavailable: 127.0.0.1:%1. The network connection has been established, but the "
+           "service is unavailable on the broker side.";
+    QTest::newRow("4 bad credentials")
+        << FakeBroker::connack(4)
+        << "[MqttClient] Bad username or password. The data in the username or password is malformed.";
+    QTest::newRow("5 not authorised")
+        << FakeBroker::connack(5)
+        << "[MqttClient] Not authorized: validator-7. The client is not authorized to connect.";
+    QTest::newRow("garbage")
+        << QByteArray::fromHex("00000000")
+        << "[MqttClient] Protocol violation:The client encountered a protocol violation, and therefore closed the "
+           "connection.";
+}
+
+void Tst_MqttClient::brokerRefusalsAreLoggedWithTheirTexts()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QString, line);
+    FakeBroker fake(answer);
+    LogCapture log;
+    MqttClient client;
+    configure(client, QStringLiteral("127.0.0.1"), fake.port(), 60000);
+    client.setClientId(QStringLiteral("validator-7"));
+    QSignalSpy errors(&client, &MqttClient::error);
+    client.connect();
+    QVERIFY(errors.wait(5000));
+    QVERIFY(QTest::qWaitFor([&] { return client.m_reconnectTimer->isActive(); }, 5000));
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Mqtt client error"));
+    QCOMPARE(log.count(line.contains(QLatin1String("%1")) ? line.arg(fake.port()) : line), 1);
+    QCOMPARE(log.countStartingWith(QStringLiteral("[MqttClient] Connected to broker")), 0);
+}
+
+QTEST_GUILESS_MAIN(Tst_MqttClient)
+#include "tst_mqttclient.moc"
