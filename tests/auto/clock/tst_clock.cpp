@@ -1,0 +1,371 @@
+#include "clock.h"
+#include "mqttclient.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cerrno>
+#include <signal.h>
+
+namespace {
+
+const QString Base = QStringLiteral("orvo/device");
+const QString Topic = QStringLiteral("orvo/device/clock/ntp");
+
+// Collects the log lines written while it lives.
+struct LogCatcher
+{
+    LogCatcher() { s_lines.clear(); m_previous = qInstallMessageHandler(handler); }
+    ~LogCatcher() { qInstallMessageHandler(m_previous); }
+    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text) { s_lines.append({type, text}); }
+    static QVector<QPair<QtMsgType, QString>> s_lines;
+    QtMessageHandler m_previous;
+};
+QVector<QPair<QtMsgType, QString>> LogCatcher::s_lines;
+
+} // namespace
+
+class Tst_Clock : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_path;
+    QString m_calls;
+    QString m_zone;
+
+    static QByteArray fakeDir(const char* variant)
+    {
+        return QByteArray(VOVADUDOZ_TEST_DIR) + "/auto/clock/fake/" + variant;
+    }
+    QStringList calls() const
+    {
+        QFile file(m_calls);
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    }
+    void clearCalls() { QFile::remove(m_calls); }
+    void setSystemZone(const QByteArray& zone)
+    {
+        QFile file(m_zone);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(zone);
+    }
+    QString systemZone() const
+    {
+        QFile file(m_zone);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    static void feed(manager::MqttClient& client, const QString& topic, const QByteArray& payload)
+    {
+        emit client.received(payload, topic.toUtf8());
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = qgetenv("PATH");
+        m_calls = m_dir.filePath(QStringLiteral("calls"));
+        m_zone = m_dir.filePath(QStringLiteral("zone"));
+        qputenv("FAKE_TIMEDATECTL_CALLS", m_calls.toUtf8());
+        qputenv("FAKE_TIMEDATECTL_ZONE", m_zone.toUtf8());
+    }
+
+    // The fake's folder alone is on PATH: a real timedatectl must never be reached from a test.
+    void init()
+    {
+        qputenv("PATH", fakeDir("ok"));
+        qunsetenv("FAKE_TIMEDATECTL_LIST");
+        qunsetenv("FAKE_TIMEDATECTL_FAIL_SET");
+        clearCalls();
+        setSystemZone("Europe/Athens");
+    }
+
+    void cleanup() { qputenv("PATH", m_path); }
+
+    void zoneListParsing_data()
+    {
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<QStringList>("zones");
+        QTest::newRow("final line feed gives an empty last entry")
+                << QByteArray("UTC\nEurope/Athens\n") << QStringList{"UTC", "Europe/Athens", ""};
+        QTest::newRow("no final line feed") << QByteArray("UTC\nEurope/Athens") << QStringList{"UTC", "Europe/Athens"};
+        QTest::newRow("empty lines kept") << QByteArray("UTC\n\nEurope/Athens") << QStringList{"UTC", "", "Europe/Athens"};
+        QTest::newRow("stops at the first NUL") << QByteArray("UTC\nEurope/Ath") + '\0' + "ens\nAsia/Tokyo\n" << QStringList{"UTC", "Europe/Ath"};
+        QTest::newRow("Latin-1") << QByteArray("Am\xe9rica\n") << QStringList{QString::fromUtf8("América"), ""};
+        QTest::newRow("no output is no zone") << QByteArray() << QStringList();
+    }
+
+    void zoneListParsing()
+    {
+        QFETCH(QByteArray, output);
+        QTEST(manager::Clock::parseTimezoneList(output), "zones");
+    }
+
+    void zoneParsing_data()
+    {
+        QTest::addColumn<QByteArray>("status");
+        QTest::addColumn<QString>("zone");
+        QTest::newRow("zone with abbreviation and offset")
+                << QByteArray("      Local time: Mon\n       Time zone: Europe/Athens (EET, +0200)\n  NTP service: active\n")
+                << "Europe/Athens";
+        QTest::newRow("first line only, never across a line end")
+                << QByteArray("Time zone: Etc/Unknown\nNTP service: active (since boot)\n") << "";
+        QTest::newRow("greedy up to the last parenthesis of the line")
+                << QByteArray("Time zone: Odd (zone) (XYZ, +0100)\n") << "Odd (zone)";
+        QTest::newRow("no time zone line") << QByteArray("Local time: Mon 2026-12-07\n") << "";
+        QTest::newRow("empty") << QByteArray() << "";
+    }
+
+    void zoneParsing()
+    {
+        QFETCH(QByteArray, status);
+        QTEST(manager::Clock::parseTimezone(status), "zone");
+    }
+
+    void readsZoneListOnceAndZoneOnEveryRead()
+    {
+        manager::MqttClient client;
+        manager::Clock clock(client, Base);
+        QCOMPARE(clock.topic(), Topic);
+        QCOMPARE(clock.timezones(), (QStringList{"Africa/Abidjan", "America/New_York", "Europe/Athens", "Europe/London", "UTC", ""}));
+        QCOMPARE(calls(), QStringList{"[--no-pager][list-timezones]"});
+
+        QCOMPARE(clock.timezone(), QStringLiteral("Europe/Athens"));
+        // Changed outside the program: the next read shows it, nothing is cached.
+        setSystemZone("Europe/London");
+        QCOMPARE(clock.property("timezone").toString(), QStringLiteral("Europe/London"));
+        QCOMPARE(calls().mid(1), (QStringList{"[status]", "[status]"}));
+        QCOMPARE(client.subscriptions(),
+                 (QList<QPair<QString, int>>{{Topic + "/status", 0}, {Topic + "/config", 0}}));
+    }
+
+    void writeTimezone_data()
+    {
+        QTest::addColumn<QString>("zone");
+        QTest::addColumn<bool>("failSet");
+        QTest::addColumn<QStringList>("expectedCalls");
+        QTest::addColumn<int>("signals");
+        QTest::addColumn<QString>("zoneAfter");
+        QTest::newRow("listed zone") << "Europe/London" << false
+                                     << QStringList{"[status]", "[set-timezone][Europe/London]"} << 1 << "Europe/London";
+        QTest::newRow("zone already in force") << "Europe/Athens" << false << QStringList{"[status]"} << 0 << "Europe/Athens";
+        QTest::newRow("failing command still signals") << "UTC" << true
+                                                        << QStringList{"[status]", "[set-timezone][UTC]"} << 1 << "Europe/Athens";
+        QTest::newRow("zone not listed") << "Mars/Olympus_Mons" << false << QStringList() << 0 << "Europe/Athens";
+        QTest::newRow("shell text") << "UTC; touch owned" << false << QStringList() << 0 << "Europe/Athens";
+        QTest::newRow("command substitution") << "$(touch owned)" << false << QStringList() << 0 << "Europe/Athens";
+        QTest::newRow("option") << "--help" << false << QStringList() << 0 << "Europe/Athens";
+        QTest::newRow("empty, though the list ends with an empty entry") << "" << false << QStringList() << 0 << "Europe/Athens";
+    }
+
+    void writeTimezone()
+    {
+        QFETCH(QString, zone);
+        QFETCH(bool, failSet);
+        QFETCH(QStringList, expectedCalls);
+        if (failSet)
+            qputenv("FAKE_TIMEDATECTL_FAIL_SET", "1");
+        manager::MqttClient client;
+        manager::Clock clock(client, Base);
+        clearCalls();
+        QSignalSpy changed(&clock, &manager::Clock::timezoneChanged);
+        if (expectedCalls.isEmpty())
+            QTest::ignoreMessage(QtWarningMsg, qPrintable("WARN: Ignoring unknown time zone : " + zone));
+
+        QVERIFY(clock.setProperty("timezone", zone));
+
+        QCOMPARE(calls(), expectedCalls);
+        QTEST(changed.count(), "signals");
+        QTEST(systemZone(), "zoneAfter");
+        QVERIFY(!QFile::exists(QDir::current().filePath("owned")));
+        QVERIFY(!QFile::exists(m_dir.filePath("owned")));
+    }
+
+    void hangingCommandIsBoundedAndKilled()
+    {
+        qputenv("PATH", fakeDir("hang"));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        manager::MqttClient client;
+        QTest::ignoreMessage(QtWarningMsg, "WARN: timedatectl --no-pager list-timezones did not finish within 1000 ms");
+        manager::Clock clock(client, Base);
+        QTest::ignoreMessage(QtWarningMsg, "WARN: timedatectl status did not finish within 1000 ms");
+        QCOMPARE(clock.timezone(), QString());
+        // The fake sleeps 60 s: an unbounded wait would show here, not a speed target.
+        QVERIFY2(elapsed.elapsed() < 20000, qPrintable(QString::number(elapsed.elapsed())));
+        QVERIFY(clock.timezones().isEmpty());
+
+        const QStringList pids = calls();
+        QCOMPARE(pids.size(), 2);
+        for (const QString& pid : pids) {
+            errno = 0;
+            QCOMPARE(::kill(pid.toInt(), 0), -1);
+            QCOMPARE(errno, ESRCH);
+        }
+    }
+
+    void hangingStatusReadStillSignalsTheWrite()
+    {
+        manager::MqttClient client;
+        manager::Clock clock(client, Base);
+        qputenv("PATH", fakeDir("hang"));
+        QSignalSpy changed(&clock, &manager::Clock::timezoneChanged);
+        QTest::ignoreMessage(QtWarningMsg, "WARN: timedatectl status did not finish within 1000 ms");
+        QTest::ignoreMessage(QtWarningMsg, "WARN: timedatectl set-timezone UTC did not finish within 1000 ms");
+        clock.setTimezone(QStringLiteral("UTC"));
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(calls().size(), 3); // the listing, then two pids
+    }
+
+    void missingCommand()
+    {
+        QTemporaryDir empty;
+        qputenv("PATH", empty.path().toUtf8());
+        manager::MqttClient client;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^WARN: Cannot run timedatectl --no-pager list-timezones : "));
+        manager::Clock clock(client, Base);
+        QVERIFY(clock.timezones().isEmpty());
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^WARN: Cannot run timedatectl status : "));
+        QCOMPARE(clock.timezone(), QString());
+        QTest::ignoreMessage(QtWarningMsg, "WARN: Ignoring unknown time zone : UTC");
+        QSignalSpy changed(&clock, &manager::Clock::timezoneChanged);
+        clock.setTimezone(QStringLiteral("UTC"));
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void ntpMessages_data()
+    {
+        QTest::addColumn<QString>("topic");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("synced");
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("changedSignals"); // e=enabled, s=synced, n=server
+
+        // Starting point of every row: enabled, synced, server "ntp.orvo.example".
+        const QString start = QStringLiteral("ntp.orvo.example");
+        QTest::newRow("status clears both") << Topic + "/status" << QByteArray(R"({"enabled":false,"synced":false})")
+                                            << false << false << start << "es";
+        QTest::newRow("status repeated changes nothing") << Topic + "/status" << QByteArray(R"({"enabled":true,"synced":true})")
+                                                         << true << true << start << "";
+        QTest::newRow("status missing key reads false") << Topic + "/status" << QByteArray(R"({"enabled":true})")
+                                                        << true << false << start << "s";
+        QTest::newRow("config without server clears it") << Topic + "/config" << QByteArray(R"({"enabled":true})")
+                                                         << true << true << "" << "n";
+        QTest::newRow("config sets both") << Topic + "/config" << QByteArray(R"({"enabled":false,"server":"pool.example"})")
+                                          << false << true << "pool.example" << "en";
+        QTest::newRow("config does not touch synced") << Topic + "/config" << QByteArray(R"({"enabled":true,"server":"a","synced":false})")
+                                                      << true << true << "a" << "n";
+        QTest::newRow("other service") << "orvo/board/status" << QByteArray(R"({"enabled":false,"synced":false})")
+                                       << true << true << start << "";
+        QTest::newRow("update topic of the same device") << Base + "/status" << QByteArray(R"({"enabled":false})")
+                                                         << true << true << start << "";
+        QTest::newRow("own topic, other suffix") << Topic + "/sync" << QByteArray(R"({"enabled":false})")
+                                                 << true << true << start << "";
+        QTest::newRow("case differs") << "orvo/device/Clock/ntp/status" << QByteArray(R"({"enabled":false})")
+                                      << true << true << start << "";
+        QTest::newRow("wrong types keep the last value") << Topic + "/status" << QByteArray(R"({"enabled":"no","synced":0})")
+                                                         << true << true << start << "";
+        QTest::newRow("wrong server type keeps it") << Topic + "/config" << QByteArray(R"({"enabled":false,"server":42})")
+                                                    << false << true << start << "e";
+    }
+
+    void ntpMessages()
+    {
+        QFETCH(QString, topic);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, changedSignals);
+        manager::MqttClient client;
+        manager::Clock clock(client, Base);
+        feed(client, Topic + "/status", R"({"enabled":true,"synced":true})");
+        feed(client, Topic + "/config", R"({"enabled":true,"server":"ntp.orvo.example"})");
+        QVERIFY(clock.ntpEnabled() && clock.ntpSynced());
+        QSignalSpy enabled(&clock, &manager::Clock::ntpEnabledChanged);
+        QSignalSpy synced(&clock, &manager::Clock::ntpSyncedChanged);
+        QSignalSpy server(&clock, &manager::Clock::ntpServerChanged);
+        if (QByteArray(QTest::currentDataTag()).startsWith("wrong"))
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^WARN: Wrongly typed keys kept their last value : "));
+
+        feed(client, topic, payload);
+
+        QTEST(clock.ntpEnabled(), "enabled");
+        QTEST(clock.ntpSynced(), "synced");
+        QTEST(clock.ntpServer(), "server");
+        QCOMPARE(enabled.count(), changedSignals.count('e'));
+        QCOMPARE(synced.count(), changedSignals.count('s'));
+        QCOMPARE(server.count(), changedSignals.count('n'));
+    }
+
+    void badPayloads_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("unparsable") << QByteArray("{\"enabled\": fal");
+        QTest::newRow("array") << QByteArray("[false, false]");
+        QTest::newRow("scalar") << QByteArray("false");
+        QTest::newRow("null") << QByteArray("null");
+        QTest::newRow("deeply nested") << QByteArray(100000, '[') + QByteArray(100000, ']');
+        QTest::newRow("1 MB of garbage") << QByteArray(1 << 20, 'x');
+    }
+
+    void badPayloads()
+    {
+        QFETCH(QByteArray, payload);
+        manager::MqttClient client;
+        manager::Clock clock(client, Base);
+        feed(client, Topic + "/status", R"({"enabled":true,"synced":true})");
+        feed(client, Topic + "/config", R"({"enabled":true,"server":"ntp.orvo.example"})");
+        QSignalSpy synced(&clock, &manager::Clock::ntpSyncedChanged);
+        {
+            LogCatcher log;
+            feed(client, Topic + "/status", payload);
+            feed(client, Topic + "/config", payload);
+            QCOMPARE(log.s_lines.size(), 2);
+            for (const auto& line : qAsConst(log.s_lines)) {
+                QCOMPARE(line.first, QtCriticalMsg);
+                QVERIFY(line.second.startsWith("Failed to parse JSON message: " + QString::fromLatin1(payload.left(20))));
+                QVERIFY2(line.second.size() < 1000, "a rejected payload is quoted only in part");
+            }
+        }
+        QVERIFY(clock.ntpEnabled());
+        QVERIFY(clock.ntpSynced());
+        QCOMPARE(clock.ntpServer(), QStringLiteral("ntp.orvo.example"));
+        QCOMPARE(synced.count(), 0);
+    }
+
+    void writesLeaveTheMirrorAlone()
+    {
+        manager::MqttClient client;
+        manager::Clock clock(client, Base);
+        feed(client, Topic + "/config", R"({"enabled":true,"server":"ntp.orvo.example"})");
+        QSignalSpy server(&clock, &manager::Clock::ntpServerChanged);
+        QSignalSpy enabled(&clock, &manager::Clock::ntpEnabledChanged);
+        QSignalSpy synced(&clock, &manager::Clock::ntpSyncedChanged);
+        clock.setNtpServer(QStringLiteral("other.example"));
+        clock.setNtpEnabled(false);
+        QCOMPARE(clock.ntpServer(), QStringLiteral("ntp.orvo.example"));
+        QVERIFY(clock.ntpEnabled());
+        QCOMPARE(server.count() + enabled.count(), 0);
+
+        // Sync clears the flag and says so even when it was already clear.
+        QVERIFY(!clock.ntpSynced());
+        clock.ntpSync();
+        clock.ntpSync();
+        QCOMPARE(synced.count(), 2);
+        feed(client, Topic + "/status", R"({"enabled":true,"synced":true})");
+        QVERIFY(clock.ntpSynced());
+        clock.ntpSync();
+        QVERIFY(!clock.ntpSynced());
+    }
+};
+
+QTEST_GUILESS_MAIN(Tst_Clock)
+#include "tst_clock.moc"
