@@ -1,0 +1,188 @@
+#include "update.h"
+
+#include "mqttclient.h"
+#include "payloadreader.h"
+
+#include <QDebug>
+
+namespace manager {
+
+namespace {
+const QString DeviceStatusSuffix = QStringLiteral("/status");
+const QString UpdateStatusSuffix = QStringLiteral("/update/software/status");
+const QString ProgressSuffix = QStringLiteral("/update/software/progress");
+// Some service versions publish their progress under this misspelt name.
+const QString ProgressMisspeltSuffix = QStringLiteral("/update/software/progess");
+} // namespace
+
+Update::Update(MqttClient& client, const QString& baseTopic, QObject* parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_topic(baseTopic)
+{
+    // Parented so that tests can find it; as a member it is destroyed before the parent would.
+    m_checkTimer.setParent(this);
+    m_checkTimer.setObjectName(QStringLiteral("checkTimer"));
+    m_checkTimer.setSingleShot(true);
+    m_checkTimer.setInterval(CheckTimeoutMillis);
+
+    connect(&m_client, &MqttClient::received, this,
+            [this](const QByteArray& payload, const QByteArray& topic) { onMqttReceived(payload, QString::fromUtf8(topic)); });
+    connect(&m_client, &MqttClient::connected, this, &Update::refresh);
+    connect(&m_client, &MqttClient::disconnected, this, &Update::onDisconnected);
+    connect(&m_checkTimer, &QTimer::timeout, this, &Update::onCheckTimeout);
+
+    m_client.subscribe(m_topic + DeviceStatusSuffix, 0);
+    m_client.subscribe(m_topic + UpdateStatusSuffix, 0);
+    m_client.subscribe(m_topic + ProgressSuffix, 0);
+    m_client.subscribe(m_topic + ProgressMisspeltSuffix, 0);
+}
+
+void Update::refresh()
+{
+    m_client.publish(QByteArray(), m_topic + DeviceStatusSuffix + QStringLiteral("/get"));
+}
+
+void Update::check()
+{
+    qInfo().noquote().nospace() << "[Update] Checking for updates";
+    setStatus(QStringLiteral("Checking for updates"));
+    m_checkTimer.start();
+    m_client.publish(QByteArray(), m_topic + QStringLiteral("/software/check"));
+}
+
+void Update::install()
+{
+    if (m_pending.isEmpty()) {
+        qWarning().noquote().nospace() << "[Update] WARN: Cannot install. There are no pending versions";
+        return;
+    }
+    qInfo().noquote().nospace() << "[Update] Installing pending update : " << m_pending;
+    m_client.publish(QByteArray(), m_topic + QStringLiteral("/update/software/install"));
+}
+
+void Update::onCheckTimeout()
+{
+    qInfo().noquote().nospace() << "[Update] No pedning updates";
+    setStatusFromPending();
+}
+
+void Update::onDisconnected()
+{
+    // A check still waiting would otherwise replace "Disconnected" with a stale verdict.
+    m_checkTimer.stop();
+    setStatus(QStringLiteral("Disconnected"));
+}
+
+void Update::onMqttReceived(const QByteArray& payload, const QString& topic)
+{
+    if (!topic.contains(m_topic))
+        return;
+    QJsonObject json;
+    QString error;
+    if (!PayloadReader::parse(payload, &json, &error)) {
+        qCritical().noquote().nospace() << "[Update] Failed to parse JSON message: " << error;
+        return;
+    }
+    if (topic == m_topic + DeviceStatusSuffix)
+        onDeviceStatusReceived(json);
+    else if (topic == m_topic + UpdateStatusSuffix)
+        onUpdateStatusReceived(json);
+    else if (topic == m_topic + ProgressSuffix || topic == m_topic + ProgressMisspeltSuffix)
+        onProgressReceived(json);
+}
+
+void Update::onDeviceStatusReceived(const QJsonObject& json)
+{
+    // "software" is the bare current version on older services, an object on newer ones.
+    const PayloadReader reader(json);
+    const PayloadReader update = reader.object(QStringLiteral("update"));
+    const QJsonValue software = update.json().value(QStringLiteral("software"));
+    if (software.isString()) {
+        setCurrent(software.toString());
+    } else if (software.isObject()) {
+        const PayloadReader versions = update.object(QStringLiteral("software"));
+        setCurrent(versions.text(QStringLiteral("current"), m_current));
+        setPending(versions.text(QStringLiteral("pending"), m_pending));
+    } else if (!software.isUndefined()) {
+        qWarning().noquote().nospace() << "[Update] WARN: Wrongly typed keys kept their last value : update.software";
+    }
+    warnWrongKeys(reader);
+    setStatusFromPending();
+    setProgressMessage(QStringLiteral("Idle"));
+    setProgressPercent(0);
+}
+
+void Update::onUpdateStatusReceived(const QJsonObject& json)
+{
+    const PayloadReader reader(json);
+    setCurrent(reader.text(QStringLiteral("current"), m_current));
+    setPending(reader.text(QStringLiteral("pending"), m_pending));
+    warnWrongKeys(reader);
+}
+
+void Update::onProgressReceived(const QJsonObject& json)
+{
+    const PayloadReader reader(json);
+    setProgressMessage(reader.text(QStringLiteral("message"), m_progressMessage));
+    setProgressPercent(reader.integer(QStringLiteral("progress"), m_progressPercent));
+    setPending(reader.text(QStringLiteral("version"), m_pending));
+    warnWrongKeys(reader);
+    m_checkTimer.stop();
+    // A download reports "done/total"; the installation steps report plain text.
+    setStatus(m_progressMessage.contains(QLatin1Char('/')) ? QStringLiteral("Downloading") : QStringLiteral("Installing"));
+}
+
+void Update::warnWrongKeys(const PayloadReader& reader)
+{
+    if (reader.hasWrongKeys())
+        qWarning().noquote().nospace() << "[Update] WARN: Wrongly typed keys kept their last value : "
+                                       << reader.wrongKeys().join(QStringLiteral(", "));
+}
+
+void Update::setStatusFromPending()
+{
+    setStatus(m_pending.isEmpty() ? QStringLiteral("No pending updates") : QStringLiteral("Ready to install"));
+}
+
+void Update::setStatus(const QString& status)
+{
+    if (status == m_status)
+        return;
+    m_status = status;
+    emit statusChanged();
+}
+
+void Update::setCurrent(const QString& current)
+{
+    if (current == m_current)
+        return;
+    m_current = current;
+    emit currentChanged();
+}
+
+void Update::setPending(const QString& pending)
+{
+    if (pending == m_pending)
+        return;
+    m_pending = pending;
+    emit pendingChanged();
+}
+
+void Update::setProgressMessage(const QString& message)
+{
+    if (message == m_progressMessage)
+        return;
+    m_progressMessage = message;
+    emit progressMessageChanged();
+}
+
+void Update::setProgressPercent(int percent)
+{
+    if (percent == m_progressPercent)
+        return;
+    m_progressPercent = percent;
+    emit progressPercentChanged();
+}
+
+} // namespace manager
