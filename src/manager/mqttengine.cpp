@@ -26,7 +26,9 @@ constexpr int MaxPacketsPerRead = 64;
 
 constexpr int HousekeepingMillis = 1000;
 
-MqttEngine::ClientError errorForLostSession(int rc)
+} // namespace
+
+MqttEngine::ClientError MqttEngine::errorForLostSession(int rc)
 {
     switch (rc) {
     case MOSQ_ERR_KEEPALIVE:
@@ -44,8 +46,6 @@ MqttEngine::ClientError errorForLostSession(int rc)
         return MqttEngine::TransportInvalid;
     }
 }
-
-} // namespace
 
 // Every entry into the library goes through one of these. Library objects retired during a
 // callback are destroyed only once the outermost call has returned, and the notifiers are
@@ -75,6 +75,9 @@ private:
 MqttEngine::MqttEngine(QObject* parent)
     : QObject(parent)
 {
+    // Queued connections and signal spies need the argument types by name.
+    qRegisterMetaType<ClientState>();
+    qRegisterMetaType<ClientError>();
     initLibraryOnce();
 }
 

@@ -85,6 +85,8 @@ public:
 
     // The keep-alive actually used on the wire: the library refuses 1 to 4 seconds.
     static int effectiveKeepAlive(quint16 seconds);
+    // What a session lost with the library's code rc means to the owner.
+    static ClientError errorForLostSession(int rc);
 
 signals:
     void stateChanged(manager::MqttEngine::ClientState state);
