@@ -1,7 +1,6 @@
 #include "cliargs.h"
 #include "config.h"
 #include "guimanager.h"
-#include "logger.h"
 
 #include <QDebug>
 #include <QFont>
@@ -44,16 +43,10 @@ int main(int argc, char** argv)
     if (QFontDatabase::addApplicationFont(QStringLiteral(":/qml/fonts/DejaVuSans.ttf")) >= 0)
         QGuiApplication::setFont(QFont(QStringLiteral("DejaVu Sans")));
 
-    manager::Logger* logger = manager::Logger::instance();
-    logger->setLevel(config.get(QStringLiteral("log/level")).toInt());
-    logger->setStderr(config.get(QStringLiteral("log/stderr")).toBool());
-    logger->setSyslog(config.get(QStringLiteral("log/syslog")).toBool());
-    logger->setColor(config.get(QStringLiteral("log/color")).toBool());
-    QObject::connect(&config, &Config::configFileChanged, &config, [&config] {
-        qWarning().noquote().nospace() << "[GUIManager] WARN: Configuration file changed!";
-        config.print();
-    });
-    config.print();
+    // The controller lives in `main` until the event loop ends; it is destroyed before the
+    // store it reads, and it leaves the window's object tree on its way out.
+    GUIManager gui(config);
+    gui.load();
 
     return app.exec();
 }

@@ -1,14 +1,201 @@
 #pragma once
 
+#include "board.h"
+#include "clock.h"
+#include "eventmanager.h"
+#include "inspector.h"
+#include "mqttclient.h"
+#include "network.h"
+#include "sessionmanager.h"
+#include "update.h"
+#include "validator.h"
+
+#include <QColor>
+#include <QJsonObject>
+#include <QList>
 #include <QObject>
+#include <QPointer>
+#include <QQmlApplicationEngine>
+#include <QStringList>
+#include <QTimer>
+#include <QTranslator>
 #include <QVariantMap>
 
-// The central controller: owns every component, decides the screen, serves the program's own
-// topics and applies configuration changes. For now it only carries the built-in defaults.
+class Config;
+class QQmlContext;
+class Transaction;
+
+// The central controller. Owns the broker connection, every service proxy, the maintenance
+// session and the event log, and is the window's `manager`: it decides which screen the
+// passenger display shows, keeps the display powered only while someone may look at it,
+// follows configuration changes at run time and serves the program's own topics.
+//
+// `main` owns the one instance; after `load()` it is also a child of the window's root object
+// (so QML treats it as owned by C++), and it detaches itself before either side can delete it
+// a second time.
 class GUIManager : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(QString screen READ screen WRITE setScreen NOTIFY screenChanged)
+    Q_PROPERTY(QString deviceId READ deviceId WRITE setDeviceId NOTIFY deviceIdChanged)
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY languageChanged)
+    Q_PROPERTY(QString dynTr READ dynTr NOTIFY languageChanged)
+    Q_PROPERTY(QString message READ message NOTIFY messageChanged)
+    Q_PROPERTY(bool showCursor READ showCursor WRITE setShowCursor NOTIFY showCursorChanged)
+    Q_PROPERTY(bool showErrorDesc READ showErrorDesc WRITE setShowErrorDesc NOTIFY showErrorDescChanged)
+    Q_PROPERTY(int displayOffMin READ displayOffMin WRITE setDisplayOffMin NOTIFY displayOffMinChanged)
+    Q_PROPERTY(int shutdownDelaySec READ shutdownDelaySec WRITE setShutdownDelaySec NOTIFY shutdownDelaySecChanged)
+    Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
+    Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
+    Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
+    Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
+    Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
+
 public:
     // The 25 built-in settings handed to the configuration store at start-up.
     static const QVariantMap Defaults;
+
+    // eventLogDir: where "events.ini" lives; empty means next to the executable.
+    explicit GUIManager(Config& config, const QString& eventLogDir = QString());
+    ~GUIManager() override;
+
+    // Loads the window, applies the configured language and records the start.
+    void load();
+
+    QString screen() const { return m_screen; }
+    void setScreen(const QString& value);
+    QString deviceId() const { return m_deviceId; }
+    void setDeviceId(const QString& id);
+    QString language() const { return m_language; }
+    void setLanguage(const QString& name);
+    QString dynTr() const { return QString(); }
+    QString message() const { return m_message; }
+    void setMessage(const QString& text);
+
+    bool showCursor() const;
+    void setShowCursor(bool value);
+    bool showErrorDesc() const;
+    void setShowErrorDesc(bool value);
+    int displayOffMin() const;
+    void setDisplayOffMin(int value);
+    int shutdownDelaySec() const;
+    void setShutdownDelaySec(int value);
+    QColor screenSaverBg() const;
+    QString screenSaverImg() const;
+    int animSwitchSec() const;
+    void setAnimSwitchSec(int value);
+
+    manager::Update* update() { return &m_update; }
+    manager::Clock* clock() { return &m_clock; }
+
+    // The reason code, plus a newline and the reason text when descriptions are shown.
+    QString validatorReason() const;
+
+    // Seams for tests and tools: the collaborators and the two timers that drive the screens.
+    manager::MqttClient& mqttClient() { return m_mqtt; }
+    manager::Validator& validator() { return m_validator; }
+    manager::Board& board() { return m_board; }
+    manager::Inspector& inspector() { return m_inspector; }
+    manager::Network& network() { return m_network; }
+    SessionManager& session() { return m_session; }
+    EventManager& eventLog() { return m_eventLog; }
+    QQmlApplicationEngine& engine() { return m_engine; }
+    const QTimer& screenTimer() const { return m_screenTimer; }
+    const QTimer& displayOffTimer() const { return m_displayOffTimer; }
+
+public slots:
+    void settingsLoginRequest(const QString& pin);
+    void settingsLogoutRequest();
+    void setIdleScreen();
+    void setOutOfOrderScreen(const QString& message);
+    void setScreen(const QString& value, int timeout);
+    void saveDeviceIdRequest(const QString& deviceId);
+    void setMaintenanceScreen();
+    void shutdownRequest();
+    void rebootRequest();
+    void exitRequest();
+
+signals:
+    void screenChanged();
+    void deviceIdChanged();
+    void languageChanged();
+    void settingsAccessGranted();
+    void settingsAccessDenied();
+    void messageChanged();
+    void showCursorChanged();
+    void showErrorDescChanged();
+    void displayOffMinChanged();
+    void shutdownDelaySecChanged();
+    void errorOccured(const QString& error);
+    void updateChanged();
+    void clockChanged();
+    void barcodeConfigurationApplied(const QStringList& configList);
+    void screenSaverBgChanged();
+    void screenSaverImgChanged();
+    void animSwitchSecChanged();
+
+private slots:
+    void onScreenTimeout();
+    void onDisplayOffTimeout();
+    void onScreenChanged();
+    void onValidatorStatusChanged();
+    void onValidatorReasonChanged();
+    void onTicketValidated(const Transaction& transaction);
+    void onCardRetry();
+    void onIgnitionChanged();
+    void updateBoardShutdownDelay();
+    void onSessionActiveChanged();
+    void onMaintenanceBarcodeScanned(const QJsonObject& data);
+    void onConfigChanged(const QVariantMap& changes);
+    void onConfigFileChanged();
+    void onMqttConnected();
+    void onMqttDisconnected();
+    void onMqttError(const QString& error);
+    void processMqttMessage(const QByteArray& data, const QByteArray& topic);
+
+private:
+    void selectIdleScreen(bool leavingLogin);
+    void showOutOfOrder(const QString& message, bool leavingLogin);
+    void initConfig();
+    void initLog();
+    void initQml();
+    void initMqtt();
+    void wire();
+    void loadDeviceId();
+    bool saveDeviceId();
+    void subscribeToTopics();
+    void publishInfo();
+    void publishStatus();
+    void publishConfig();
+    QByteArray infoPayload() const;
+    QByteArray statusPayload() const;
+    QByteArray configPayload() const;
+    void pushEvent(const QString& category, const QString& name);
+    QString baseTopic() const;
+    void detachFromWindow();
+
+    QString m_screen;
+    QString m_deviceId;
+    QString m_language;
+    QString m_message;
+    QQmlApplicationEngine m_engine;
+    QQmlContext* m_rootContext = nullptr;
+    QTranslator m_translator;
+    Config& m_config;
+    manager::MqttClient m_mqtt;
+    manager::Validator m_validator;
+    manager::Board m_board;
+    manager::Inspector m_inspector;
+    manager::Network m_network;
+    manager::Update m_update;
+    manager::Clock m_clock;
+    QTimer m_screenTimer;
+    QTimer m_displayOffTimer;
+    SessionManager m_session;
+    EventManager m_eventLog;
+
+    // Connections made by the broker set-up, dropped before it runs again.
+    QList<QMetaObject::Connection> m_mqttConnections;
+    QPointer<QObject> m_window;
+    QMetaObject::Connection m_windowGone;
 };

@@ -1,0 +1,816 @@
+#include "config.h"
+#include "ethernet.h"
+#include "event.h"
+#include "guimanager.h"
+#include "ipv4.h"
+#include "logger.h"
+#include "mqttpeer.h"
+#include "testbroker.h"
+#include "validatorconfig.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlContext>
+#include <QQuickWindow>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <unistd.h>
+
+namespace {
+
+QStringList g_lines;
+
+void captureLine(const char* line)
+{
+    g_lines << QString::fromUtf8(line);
+    if (qEnvironmentVariableIsSet("VOVADUDOZ_TEST_LOG"))
+        fputs(line, stderr);
+}
+
+QByteArray json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+QJsonObject parse(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+// A status message of the validation service that condenses to the given word.
+QByteArray validatorStatus(const QString& word)
+{
+    if (word == QLatin1String("offline"))
+        return json({ { "service", false } });
+    QJsonObject state { { "hasRfid", true }, { "hasRoute", true }, { "hasQr", true }, { "hasObu", true } };
+    if (word == QLatin1String("init"))
+        state.insert("init", true);
+    else if (word == QLatin1String("degraded"))
+        state.insert("hasQr", false);
+    else if (word == QLatin1String("out-of-service"))
+        state.insert("hasRoute", false);
+    return json({ { "service", true }, { "state", state } });
+}
+
+QByteArray scan(bool valid, int denyReason = 0)
+{
+    return json({ { "transaction",
+                    QJsonObject { { "result", valid }, { "type", 2 }, { "denyReason", QJsonObject { { "id", denyReason } } } } } });
+}
+
+QStringList eventNames(GUIManager& gui)
+{
+    QStringList names;
+    for (const Event* event : gui.eventLog().events())
+        names << event->name();
+    return names;
+}
+
+} // namespace
+
+class Tst_GUIManager : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void idleSelection_data();
+    void idleSelection();
+    void statusBeforeReason();
+    void validationResults_data();
+    void validationResults();
+    void cardRetry();
+    void sessionSuppressesPassengerScreens();
+    void outOfOrderSuppressed_data();
+    void outOfOrderSuppressed();
+    void timedScreens_data();
+    void timedScreens();
+    void maintenanceButton();
+    void sessionLifecycle();
+    void ignition();
+    void displayPower();
+    void boardShutdownDelay();
+    void deviceId();
+    void deviceIdWrittenAtomically();
+    void configChanges_data();
+    void configChanges();
+    void configChangeRunsOneReaction();
+    void ownTopics();
+    void configSetRejectsBadInput_data();
+    void configSetRejectsBadInput();
+    void brokerSetupRerunKeepsOneReaction();
+    void maintenanceBarcode();
+    void windowAndTeardown();
+
+private:
+    void feed(const QString& topic, const QByteArray& payload);
+    void setStatus(const QString& word) { feed("orvo/blm/status", validatorStatus(word)); }
+    void setIgnition(bool on) { feed("orvo/board/event", json({ { "name", "IgnitionChanged" }, { "data", on ? 1 : 0 } })); }
+    // Every publication of the controller made before this call has reached the peer once it
+    // returns true (one client, one ordered stream).
+    bool barrier();
+    void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(m_gui.get(), slot)); }
+
+    std::unique_ptr<TestBroker> m_broker;
+    std::unique_ptr<MqttPeer> m_peer;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<GUIManager> m_gui;
+    QString m_base;
+    int m_run = 0;
+};
+
+void Tst_GUIManager::feed(const QString& topic, const QByteArray& payload)
+{
+    emit m_gui->mqttClient().received(payload, topic.toUtf8());
+}
+
+bool Tst_GUIManager::barrier()
+{
+    feed(m_base + "/info/get", QByteArray());
+    return !m_peer->waitFor(m_base + "/info", 5000).isNull();
+}
+
+void Tst_GUIManager::initTestCase()
+{
+    manager::Logger::instance()->setSinks([](int, const char*) {}, captureLine);
+    m_broker.reset(new TestBroker);
+    QVERIFY(m_broker->start());
+    m_peer.reset(new MqttPeer(*m_broker));
+    QVERIFY(m_peer->waitConnected(5000));
+    m_peer->subscribe("#");
+    QVERIFY(m_peer->sync(5000));
+}
+
+void Tst_GUIManager::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY(m_dir->isValid());
+    m_base = QStringLiteral("t%1/ui").arg(++m_run); // each run its own topics
+    QFile serial(m_dir->filePath("serialnumber"));
+    QVERIFY(serial.open(QIODevice::WriteOnly));
+    serial.write("\n  SN-0001  \nsecond line\n");
+    serial.close();
+
+    m_config.reset(new Config(m_dir->filePath("gui.conf"), GUIManager::Defaults));
+    m_config->set("mqtt/host", "127.0.0.1");
+    m_config->set("mqtt/port", int(m_broker->port()));
+    m_config->set("mqtt/base", m_base);
+    m_config->set("log/syslog", false);
+    m_config->set("gui/deviceId", serial.fileName());
+    m_config->set("gui/settingsPin", "2468");
+    g_lines.clear();
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 5000);
+    QVERIFY(!m_peer->waitFor(m_base + "/config", 5000).isNull());
+    m_peer->takeAll();
+}
+
+void Tst_GUIManager::cleanup()
+{
+    m_gui.reset();
+    m_config.reset();
+    m_dir.reset();
+}
+
+void Tst_GUIManager::idleSelection_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<bool>("showErrorDesc");
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("readersEnabled");
+
+    QTest::newRow("init") << "init" << false << "Busy" << "Please Wait" << false;
+    QTest::newRow("online") << "online" << false << "ScanScreens" << "Connected" << true;
+    QTest::newRow("degraded") << "degraded" << false << "ScanScreens" << "#0005" << true;
+    QTest::newRow("out-of-service") << "out-of-service" << false << "OutOfService" << "#0006" << false;
+    QTest::newRow("offline") << "offline" << false << "OutOfOrder" << "#0002" << false;
+    QTest::newRow("offline, with text") << "offline" << true << "OutOfOrder" << "#0002\nBLM service down" << false;
+}
+
+void Tst_GUIManager::idleSelection()
+{
+    QFETCH(QString, status);
+    QFETCH(bool, showErrorDesc);
+    QFETCH(QString, screen);
+    QFETCH(QString, message);
+    QFETCH(bool, readersEnabled);
+
+    QCOMPARE(m_gui->screen(), QString("Busy"));
+    m_gui->setShowErrorDesc(showErrorDesc);
+    setStatus(status);
+    QCOMPARE(m_gui->screen(), screen);
+    QCOMPARE(m_gui->message(), message);
+    QVERIFY(!m_gui->screenTimer().isActive());
+
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count("orvo/rfid/enable"), readersEnabled ? 1 : 0);
+    QCOMPARE(m_peer->count("orvo/barcode/enable"), readersEnabled ? 1 : 0);
+    if (readersEnabled)
+        QCOMPARE(parse(m_peer->waitFor("orvo/rfid/enable", 0)), QJsonObject({ { "autoread", true } }));
+
+    // Without a device id the first-run page wins over every status.
+    m_config->set("gui/deviceId", m_dir->filePath("missing"));
+    m_gui->saveDeviceIdRequest(QString());
+    QCOMPARE(m_gui->screen(), QString("InitPage"));
+}
+
+void Tst_GUIManager::statusBeforeReason()
+{
+    setStatus("online");
+    // The validator announces "offline" before its reason: the message must end as the new
+    // reason, not the one current when the screen was chosen.
+    QStringList messages;
+    connect(m_gui.get(), &GUIManager::messageChanged, this, [&] { messages << m_gui->message(); });
+    feed("orvo/blm/status", validatorStatus("offline"));
+    QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
+    QCOMPARE(m_gui->message(), QString("#0002"));
+
+    // "init" keeps its own message although the reason is cleared after it.
+    setStatus("init");
+    QCOMPARE(m_gui->screen(), QString("Busy"));
+    QCOMPARE(m_gui->message(), QString("Please Wait"));
+    QCOMPARE(messages.last(), QString("Please Wait"));
+
+    // A broker loss: the validator goes offline with "#0001" first, the controller's own
+    // reaction comes last and its text stays.
+    emit m_gui->mqttClient().disconnected();
+    QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
+    QCOMPARE(m_gui->message(), QString("Disconnected"));
+}
+
+void Tst_GUIManager::validationResults_data()
+{
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("denyReason");
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("sound");
+
+    const QString valid = "/opt/orvo/vovadudozad/Valid.wav";
+    const QString invalid = "/opt/orvo/vovadudozad/Invalid.wav";
+    QTest::newRow("valid") << true << 0 << "Valid" << valid;
+    QTest::newRow("ticket already validated") << false << 103 << "AlreadyValid" << invalid;
+    QTest::newRow("card already validated") << false << 207 << "AlreadyValid" << invalid;
+    QTest::newRow("same text, other id") << false << 203 << "Invalid" << invalid;
+    QTest::newRow("not yet active") << false << 104 << "Invalid" << invalid;
+    QTest::newRow("no reason") << false << 0 << "Invalid" << invalid;
+}
+
+void Tst_GUIManager::validationResults()
+{
+    QFETCH(bool, valid);
+    QFETCH(int, denyReason);
+    QFETCH(QString, screen);
+    QFETCH(QString, sound);
+
+    setStatus("online");
+    feed("orvo/blm/rfid/scanned", scan(valid, denyReason));
+    QCOMPARE(m_gui->screen(), screen);
+    QVERIFY(m_gui->screenTimer().isActive());
+    QCOMPARE(m_gui->screenTimer().interval(), 3000);
+    const QVariantMap shown = m_gui->engine().rootContext()->contextProperty("transaction").toMap();
+    QCOMPARE(shown.value("valid").toBool(), valid);
+    QCOMPARE(shown.value("denyReasonId").toInt(), denyReason);
+    QCOMPARE(parse(m_peer->waitFor("orvo/inspector/audio/play", 5000)),
+             QJsonObject({ { "device", "internal" }, { "filepath", sound } }));
+
+    // A second result within the 3 s shows itself and starts the 3 s again.
+    feed("orvo/blm/barcode/scanned", scan(true));
+    QCOMPARE(m_gui->screen(), QString("Valid"));
+    QVERIFY(m_gui->screenTimer().isActive());
+    QVERIFY(m_gui->screenTimer().remainingTime() > 2000);
+
+    timeout("onScreenTimeout");
+    QCOMPARE(m_gui->screen(), QString("ScanScreens"));
+}
+
+void Tst_GUIManager::cardRetry()
+{
+    setStatus("online");
+    feed("orvo/blm/rfid/retry", QByteArray());
+    QCOMPARE(m_gui->screen(), QString("Retry"));
+    QCOMPARE(m_gui->screenTimer().interval(), 3000);
+    QCOMPARE(parse(m_peer->waitFor("orvo/inspector/audio/play", 5000)).value("filepath").toString(),
+             QString("/opt/orvo/vovadudozad/Invalid.wav"));
+    timeout("onScreenTimeout");
+    QCOMPARE(m_gui->screen(), QString("ScanScreens"));
+}
+
+void Tst_GUIManager::sessionSuppressesPassengerScreens()
+{
+    setStatus("online");
+    m_gui->settingsLoginRequest("2468");
+    QVERIFY(m_gui->session().sessionActive());
+    m_gui->setScreen("Settings");
+
+    feed("orvo/blm/rfid/scanned", scan(true));
+    feed("orvo/blm/rfid/retry", QByteArray());
+    setStatus("offline");
+    m_gui->setIdleScreen();
+    QCOMPARE(m_gui->screen(), QString("Settings"));
+    QVERIFY(!m_gui->screenTimer().isActive());
+    // The result is still there for whoever looks.
+    QCOMPARE(m_gui->engine().rootContext()->contextProperty("transaction").toMap().value("valid").toBool(), true);
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count("orvo/inspector/audio/play"), 0);
+}
+
+void Tst_GUIManager::outOfOrderSuppressed_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::addColumn<QString>("screen");
+
+    QTest::newRow("nothing in the way") << "none" << "OutOfOrder";
+    QTest::newRow("PIN page") << "login" << "Login";
+    QTest::newRow("ignition off") << "ignition" << "ScreenSaver";
+    QTest::newRow("session") << "session" << "Settings";
+}
+
+void Tst_GUIManager::outOfOrderSuppressed()
+{
+    QFETCH(QString, situation);
+    QFETCH(QString, screen);
+
+    setStatus("online");
+    if (situation == "login")
+        m_gui->setMaintenanceScreen();
+    else if (situation == "ignition")
+        setIgnition(false);
+    else if (situation == "session") {
+        m_gui->settingsLoginRequest("2468");
+        m_gui->setScreen("Settings");
+    }
+
+    // A broker loss, then the service's own fault report.
+    emit m_gui->mqttClient().disconnected();
+    setStatus("offline");
+    QCOMPARE(m_gui->screen(), screen);
+    if (situation == "none")
+        QCOMPARE(m_gui->message(), QString("#0002"));
+    if (situation == "login") {
+        // The page still times out, and then the fault shows.
+        QVERIFY(m_gui->screenTimer().isActive());
+        timeout("onScreenTimeout");
+        QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
+    }
+}
+
+void Tst_GUIManager::timedScreens_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("screen");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("interval");
+
+    QTest::newRow("start-up") << "" << "Busy" << "Connected" << 10000;
+    QTest::newRow("maintenance button") << "setMaintenanceScreen" << "Login" << "Connected" << 15000;
+    QTest::newRow("reboot") << "rebootRequest" << "Busy" << "Rebooting" << 30000;
+    QTest::newRow("shutdown") << "shutdownRequest" << "Busy" << "Shutting down" << 30000;
+    QTest::newRow("exit") << "exitRequest" << "Busy" << "Exiting" << 30000;
+}
+
+void Tst_GUIManager::timedScreens()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, screen);
+    QFETCH(QString, message);
+    QFETCH(int, interval);
+
+    if (!action.isEmpty())
+        QVERIFY(QMetaObject::invokeMethod(m_gui.get(), action.toLatin1().constData()));
+    QCOMPARE(m_gui->screen(), screen);
+    QCOMPARE(m_gui->message(), message);
+    QVERIFY(m_gui->screenTimer().isActive());
+    QVERIFY(m_gui->screenTimer().isSingleShot());
+    QCOMPARE(m_gui->screenTimer().interval(), interval);
+
+    // No service has reported: the idle selection finds an empty status and shows the
+    // out-of-order screen with the (empty) reason.
+    timeout("onScreenTimeout");
+    QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
+    QCOMPARE(m_gui->message(), QString());
+    if (action == "rebootRequest" || action == "shutdownRequest") {
+        const QString topic = action == "rebootRequest" ? "orvo/inspector/power/reboot/request/1"
+                                                        : "orvo/inspector/power/shutdown/request/1";
+        QVERIFY(!m_peer->waitFor(topic, 5000).isNull());
+    }
+}
+
+void Tst_GUIManager::maintenanceButton()
+{
+    setStatus("online");
+    QSignalSpy denied(m_gui.get(), &GUIManager::settingsAccessDenied);
+    QSignalSpy granted(m_gui.get(), &GUIManager::settingsAccessGranted);
+
+    m_gui->setMaintenanceScreen();
+    QCOMPARE(m_gui->screen(), QString("Login"));
+    m_gui->setMaintenanceScreen(); // a second press leaves the PIN page
+    QCOMPARE(m_gui->screen(), QString("ScanScreens"));
+    QVERIFY(!m_gui->screenTimer().isActive());
+
+    m_gui->setMaintenanceScreen();
+    m_gui->settingsLoginRequest("0000");
+    QCOMPARE(denied.count(), 1);
+    m_gui->settingsLoginRequest("2468");
+    QCOMPARE(granted.count(), 1);
+    // The login page itself moves on to the settings; the button then keeps them.
+    m_gui->setScreen("Settings");
+    QVERIFY(!m_gui->screenTimer().isActive());
+    m_gui->setScreen("ScanScreens");
+    m_gui->setMaintenanceScreen();
+    QCOMPARE(m_gui->screen(), QString("Settings"));
+}
+
+void Tst_GUIManager::sessionLifecycle()
+{
+    setStatus("online");
+    m_gui->settingsLoginRequest("2468");
+    QCOMPARE(parse(m_peer->waitFor(m_base + "/status", 5000)),
+             QJsonObject({ { "technician", true }, { "service", true } }));
+    QCOMPARE(eventNames(*m_gui).last(), QString("Maintenance login"));
+    QVERIFY(m_gui->eventLog().events().last()->description().startsWith("User ID : 1\nFirst name : Maintenance"));
+    m_gui->setScreen("Settings");
+
+    QCOMPARE(m_gui->session().sessionTimer().interval(), 600000);
+    QVERIFY(QMetaObject::invokeMethod(&m_gui->session(), "onExpired"));
+    QVERIFY(!m_gui->session().sessionActive());
+    QCOMPARE(m_gui->screen(), QString("ScanScreens"));
+    QCOMPARE(eventNames(*m_gui).last(), QString("Maintenance logout"));
+    QCOMPARE(parse(m_peer->waitFor(m_base + "/status", 5000)),
+             QJsonObject({ { "technician", false }, { "service", true } }));
+}
+
+void Tst_GUIManager::ignition()
+{
+    setStatus("online");
+    m_gui->settingsLoginRequest("2468");
+    m_config->set("gui/shutdownDelaySec", 45);
+
+    setIgnition(false);
+    QCOMPARE(m_gui->screen(), QString("ScreenSaver"));
+    QVERIFY(!m_gui->session().sessionActive());
+    QVERIFY(m_gui->inspector().shutdownTimer().isActive());
+    QCOMPARE(m_gui->inspector().shutdownTimer().interval(), 45000);
+    const QStringList names = eventNames(*m_gui);
+    QVERIFY(names.indexOf("Ignition off") >= 0);
+    QVERIFY(names.indexOf("Maintenance logout") > names.indexOf("Ignition off"));
+
+    // Faults while parked leave the screen saver in place.
+    setStatus("offline");
+    QCOMPARE(m_gui->screen(), QString("ScreenSaver"));
+
+    setIgnition(true);
+    QVERIFY(!m_gui->inspector().shutdownTimer().isActive());
+    QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
+    QCOMPARE(eventNames(*m_gui).last(), QString("Ignition on"));
+}
+
+void Tst_GUIManager::displayPower()
+{
+    feed("orvo/board/power", json({ { "display", true } }));
+    setStatus("offline");
+    QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
+    QVERIFY(m_gui->displayOffTimer().isActive());
+    QCOMPARE(m_gui->displayOffTimer().interval(), 3 * 60000);
+
+    // Leaving the fault screen early stops the countdown; the display was on, so no request.
+    setStatus("online");
+    QVERIFY(!m_gui->displayOffTimer().isActive());
+
+    setStatus("out-of-service");
+    QVERIFY(m_gui->displayOffTimer().isActive());
+    timeout("onDisplayOffTimeout");
+    QCOMPARE(parse(m_peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", false } }));
+    feed("orvo/board/power", json({ { "display", false } }));
+
+    // Any other screen switches it on again.
+    setStatus("online");
+    QCOMPARE(parse(m_peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", true } }));
+
+    // 0 minutes: screens no longer touch the display.
+    m_config->set("gui/displayOffMin", 0);
+    setStatus("offline");
+    QVERIFY(!m_gui->displayOffTimer().isActive());
+    setStatus("online");
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count("orvo/board/power/set"), 0);
+}
+
+void Tst_GUIManager::boardShutdownDelay()
+{
+    // The board is told to wait a minute longer than the controller's own shutdown.
+    feed("orvo/board/config", json({ { "device", QJsonObject { { "delayShutdownFor", 10 } } } }));
+    QCOMPARE(parse(m_peer->waitFor("orvo/board/config/set", 5000)),
+             QJsonObject({ { "device", QJsonObject { { "delayShutdownFor", 120 } } } }));
+    feed("orvo/board/config", json({ { "device", QJsonObject { { "delayShutdownFor", 120 } } } }));
+    m_gui->setShutdownDelaySec(30);
+    QCOMPARE(parse(m_peer->waitFor("orvo/board/config/set", 5000)),
+             QJsonObject({ { "device", QJsonObject { { "delayShutdownFor", 90 } } } }));
+    feed("orvo/board/config", json({ { "device", QJsonObject { { "delayShutdownFor", 90 } } } }));
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count("orvo/board/config/set"), 0);
+}
+
+void Tst_GUIManager::deviceId()
+{
+    // First non-empty line, trimmed.
+    QCOMPARE(m_gui->deviceId(), QString("SN-0001"));
+
+    QSignalSpy changed(m_gui.get(), &GUIManager::deviceIdChanged);
+    QSignalSpy errors(m_gui.get(), &GUIManager::errorOccured);
+    m_gui->saveDeviceIdRequest("SN-0001");
+    QCOMPARE(changed.count(), 0);
+
+    m_gui->saveDeviceIdRequest("SN-0002");
+    QCOMPARE(changed.count(), 1);
+    QFile file(m_config->get("gui/deviceId").toString());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("SN-0002"));
+    file.close();
+
+    // A path that cannot be written: reported, and the id stays in effect in memory.
+    m_config->set("gui/deviceId", m_dir->filePath("no/such/dir/serial"));
+    QCOMPARE(m_gui->deviceId(), QString("SN-0002")); // the reload failed and kept the id
+    m_gui->saveDeviceIdRequest("SN-0003");
+    QCOMPARE(errors.count(), 1);
+    QCOMPARE(m_gui->deviceId(), QString("SN-0003"));
+}
+
+void Tst_GUIManager::deviceIdWrittenAtomically()
+{
+    const QString path = m_config->get("gui/deviceId").toString();
+    // A second name for the old file: a write in place would change what it shows too,
+    // a write-and-rename leaves it alone.
+    const QString previous = m_dir->filePath("previous");
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(previous).constData()), 0);
+    m_gui->setDeviceId("SN-0042");
+
+    QFile now(path);
+    QVERIFY(now.open(QIODevice::ReadOnly));
+    QCOMPARE(now.readAll(), QByteArray("SN-0042"));
+    QFile old(previous);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("\n  SN-0001  \nsecond line\n"));
+    QCOMPARE(QDir(m_dir->path()).entryList({ "serialnumber*" }, QDir::Files), QStringList { "serialnumber" });
+
+    if (::geteuid() == 0)
+        QSKIP("The read-only folder case needs a user that permissions apply to");
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    m_gui->setDeviceId("SN-0043");
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    QFile direct(path);
+    QVERIFY(direct.open(QIODevice::ReadOnly));
+    QCOMPARE(direct.readAll(), QByteArray("SN-0043"));
+}
+
+void Tst_GUIManager::configChanges_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QByteArray>("signal");
+    QTest::addColumn<QString>("logLine");
+
+    QTest::newRow("cursor") << "gui/showCursor" << QVariant(false) << QByteArray(SIGNAL(showCursorChanged()))
+                            << "Cursor changed : hidden";
+    QTest::newRow("display off") << "gui/displayOffMin" << QVariant(5) << QByteArray(SIGNAL(displayOffMinChanged()))
+                                 << "Display OFF interval changed : 5 min(s)";
+    QTest::newRow("shutdown delay") << "gui/shutdownDelaySec" << QVariant(30)
+                                    << QByteArray(SIGNAL(shutdownDelaySecChanged())) << "Shutdown delay changed : 30 sec(s)";
+    QTest::newRow("error text") << "gui/showErrorDesc" << QVariant(true) << QByteArray(SIGNAL(showErrorDescChanged()))
+                                << "Show Error description changed : YES";
+    QTest::newRow("saver colour") << "gui/screenSaverBg" << QVariant("navy") << QByteArray(SIGNAL(screenSaverBgChanged()))
+                                  << "Screen-saver background changed : navy";
+    QTest::newRow("saver image") << "gui/screenSaverImg" << QVariant("qrc:/x.png")
+                                 << QByteArray(SIGNAL(screenSaverImgChanged())) << "Screen-saver image changed : qrc:/x.png";
+    QTest::newRow("animation") << "gui/animSwitchSec" << QVariant(7) << QByteArray(SIGNAL(animSwitchSecChanged()))
+                               << "GIFs animation changed : 7 msec(s)";
+    QTest::newRow("language") << "gui/locale" << QVariant("en_IE") << QByteArray(SIGNAL(languageChanged()))
+                              << "Language changed : en_IE";
+    QTest::newRow("log") << "log/level" << QVariant(3) << QByteArray() << "Log configuration changed. Applying.";
+    QTest::newRow("broker") << "mqtt/username" << QVariant("someone") << QByteArray()
+                            << "MQTT configuration changed. Applying.";
+    QTest::newRow("PIN") << "gui/settingsPin" << QVariant("1357") << QByteArray() << "";
+}
+
+void Tst_GUIManager::configChanges()
+{
+    QFETCH(QString, key);
+    QFETCH(QVariant, value);
+    QFETCH(QByteArray, signal);
+    QFETCH(QString, logLine);
+
+    std::unique_ptr<QSignalSpy> spy;
+    if (!signal.isEmpty())
+        spy.reset(new QSignalSpy(m_gui.get(), signal.constData()));
+    g_lines.clear();
+    m_config->set(key, value);
+    if (spy)
+        QCOMPARE(spy->count(), 1);
+    if (!logLine.isEmpty())
+        QVERIFY2(!g_lines.filter("[GUIManager] " + logLine + "\n").isEmpty(), qPrintable(g_lines.join("")));
+
+    // Every change republishes the configuration, never with the PIN.
+    const QJsonObject published = parse(m_peer->waitFor(m_base + "/config", 5000));
+    const QString group = key.section('/', 0, 0);
+    const QString name = key.section('/', 1);
+    if (key == "gui/settingsPin") {
+        QVERIFY(!published.value("gui").toObject().contains("settingsPin"));
+        QVERIFY(published.value("gui").toObject().contains("locale"));
+    } else {
+        QCOMPARE(published.value(group).toObject().value(name).toVariant(), value);
+    }
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count(m_base + "/config"), 0);
+}
+
+void Tst_GUIManager::configChangeRunsOneReaction()
+{
+    // Two keys edited at once: the first row of the table wins, the broker is left alone.
+    QSignalSpy language(m_gui.get(), &GUIManager::languageChanged);
+    g_lines.clear();
+    QJsonObject change { { "gui", QJsonObject { { "locale", "en_IE" } } },
+                         { "mqtt", QJsonObject { { "host", "192.0.2.1" } } } };
+    feed(m_base + "/config/set", json(change));
+    QCOMPARE(language.count(), 1);
+    QCOMPARE(m_gui->language(), QString("en_IE"));
+    QCOMPARE(m_gui->mqttClient().hostname(), QString("127.0.0.1"));
+    QVERIFY(g_lines.filter("MQTT configuration changed").isEmpty());
+    QVERIFY(!m_peer->waitFor(m_base + "/config", 5000).isNull());
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count(m_base + "/config"), 0);
+
+    // The settings file follows.
+    QSettings file(m_config->filename(), QSettings::IniFormat);
+    QCOMPARE(file.value("gui/locale").toString(), QString("en_IE"));
+}
+
+void Tst_GUIManager::ownTopics()
+{
+    // Through the broker, as a remote party asks.
+    m_peer->publish(m_base + "/info/get", QByteArray());
+    QCOMPARE(parse(m_peer->waitFor(m_base + "/info", 5000)),
+             QJsonObject({ { "version", QCoreApplication::applicationVersion() } }));
+    m_peer->publish(m_base + "/status/get", "anything");
+    QCOMPARE(parse(m_peer->waitFor(m_base + "/status", 5000)),
+             QJsonObject({ { "technician", false }, { "service", true } }));
+    m_peer->publish(m_base + "/config/get", QByteArray());
+    QJsonObject expected = m_config->toJson();
+    QJsonObject gui = expected.value("gui").toObject();
+    gui.remove("settingsPin");
+    expected.insert("gui", gui);
+    const QByteArray config = m_peer->waitFor(m_base + "/config", 5000);
+    QCOMPARE(parse(config), expected);
+    QVERIFY(!config.contains("2468"));
+
+    // Another service's topic is not ours even with a matching suffix.
+    feed("orvo/board/info/get", QByteArray());
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count(m_base + "/info"), 0);
+}
+
+void Tst_GUIManager::configSetRejectsBadInput_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+
+    QTest::newRow("not JSON") << QByteArray("{\"gui\": {\"displayOffMin\": 9");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("array") << QByteArray("[{\"gui\": {\"displayOffMin\": 9}}]");
+    QTest::newRow("scalar") << QByteArray("9");
+    QTest::newRow("group not an object") << QByteArray("{\"gui\": 9}");
+    QTest::newRow("word for a number") << QByteArray("{\"gui\": {\"displayOffMin\": \"soon\"}}");
+    QTest::newRow("fraction for a number") << QByteArray("{\"gui\": {\"displayOffMin\": 2.5}}");
+    QTest::newRow("object for a number") << QByteArray("{\"gui\": {\"displayOffMin\": {\"a\": 1}}}");
+    QTest::newRow("number for a flag") << QByteArray("{\"gui\": {\"showCursor\": 7}}");
+    QTest::newRow("list for text") << QByteArray("{\"mqtt\": {\"host\": [\"a\"]}}");
+    QTest::newRow("unknown key") << QByteArray("{\"gui\": {\"colour\": \"red\"}}");
+    QTest::newRow("deep") << QByteArray(100000, '[') + QByteArray(100000, ']');
+    QTest::newRow("1 MB") << "{\"gui\": {\"screenSaverBg\": " + QByteArray(1 << 20, '7') + "}}";
+}
+
+void Tst_GUIManager::configSetRejectsBadInput()
+{
+    QFETCH(QByteArray, payload);
+
+    const QJsonObject before = m_config->toJson();
+    QSignalSpy changed(m_config.get(), &Config::configChanged);
+    feed(m_base + "/config/set", payload);
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(m_config->toJson(), before);
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count(m_base + "/config"), 0);
+
+    // Good members next to bad ones still apply.
+    feed(m_base + "/config/set", "{\"gui\": {\"displayOffMin\": \"9\", \"showCursor\": [1]}}");
+    QCOMPARE(m_gui->displayOffMin(), 9);
+    QCOMPARE(m_gui->showCursor(), true);
+}
+
+void Tst_GUIManager::brokerSetupRerunKeepsOneReaction()
+{
+    m_config->set("mqtt/username", "someone");
+    m_config->set("mqtt/password", "secret");
+    m_peer->takeAll();
+    g_lines.clear();
+    m_peer->publish(m_base + "/info/get", QByteArray());
+    QVERIFY(!m_peer->waitFor(m_base + "/info", 5000).isNull());
+    QVERIFY(barrier());
+    QCOMPARE(m_peer->count(m_base + "/info"), 0);
+
+    emit m_gui->mqttClient().disconnected();
+    QCOMPARE(g_lines.filter("WARN: Disconnected from MQTT broker").size(), 1);
+}
+
+void Tst_GUIManager::maintenanceBarcode()
+{
+    QSignalSpy applied(m_gui.get(), &GUIManager::barcodeConfigurationApplied);
+    const QJsonObject eth0 { { "method", "manual" }, { "address", "10.0.0.5" }, { "netmask", "255.255.255.0" },
+                             { "gateway", "10.0.0.1" }, { "dns0", "10.0.0.2" }, { "dns1", "10.0.0.3" } };
+    const QJsonObject code { { "validator", QJsonObject { { "obc", "mqtt://obc.local:1884" } } },
+                             { "network", QJsonObject { { "eth0", eth0 } } } };
+    const QString topic = "orvo/blm/barcode/maintenance/scanned";
+
+    feed(topic, json(code)); // no session: nothing
+    QCOMPARE(applied.count(), 0);
+
+    m_gui->settingsLoginRequest("2468");
+    feed("orvo/network/ethernet/state", json({ { "interface", "eth0" } }));
+    feed(topic, json(code));
+    QCOMPARE(applied.count(), 1);
+    QCOMPARE(applied.at(0).at(0).toStringList(),
+             QStringList({ "OBC : mqtt://obc.local:1884", "Method : manual", "Address : 10.0.0.5",
+                           "Netmask : 255.255.255.0", "Gateway : 10.0.0.1", "DNS #0 : 10.0.0.2", "DNS #1 : 10.0.0.3" }));
+    QCOMPARE(m_gui->validator().config()->obuUrl(), QUrl("mqtt://obc.local:1884"));
+    const QJsonObject sent = parse(m_peer->waitFor("orvo/network/ethernet/config/set", 5000));
+    QCOMPARE(sent.value("address").toString(), QString("10.0.0.5"));
+    QCOMPARE(sent.value("netmask").toString(), QString("255.255.255.0"));
+    QVERIFY(!m_peer->waitFor("orvo/blm/config/set", 5000).isNull());
+    QVERIFY(!m_peer->waitFor("orvo/board/led/play/request/1", 5000).isNull());
+
+    // Automatic addressing clears the fields but still lists what was scanned.
+    QJsonObject automatic = eth0;
+    automatic.insert("method", "dhcp");
+    feed(topic, json({ { "network", QJsonObject { { "eth0", automatic } } } }));
+    QCOMPARE(applied.count(), 2);
+    QCOMPARE(applied.at(1).at(0).toStringList().size(), 6);
+    QCOMPARE(m_gui->network().ethernet()->method(), QString("auto"));
+    QCOMPARE(m_gui->network().ethernet()->config()->address(), QString());
+
+    // Wrong interface, bad URL, wrong types: nothing applied, nothing emitted.
+    feed("orvo/network/ethernet/state", json({ { "interface", "eth1" } }));
+    feed(topic, json(code));
+    feed(topic, json({ { "validator", QJsonObject { { "obc", "" } } } }));
+    feed(topic, json({ { "validator", "x" }, { "network", 5 } }));
+    feed(topic, json({}));
+    QCOMPARE(applied.count(), 3); // the first of these still applies its validator part
+    QCOMPARE(applied.at(2).at(0).toStringList(), QStringList { "OBC : mqtt://obc.local:1884" });
+}
+
+void Tst_GUIManager::windowAndTeardown()
+{
+    g_lines.clear();
+    m_config->set("gui/settingsPin", QString());
+    m_gui.reset();
+    g_lines.clear();
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QVERIFY(!g_lines.filter("WARN: Maintenance login is disabled until a PIN is set").isEmpty());
+
+    m_gui->load();
+    QCOMPARE(m_gui->engine().rootObjects().size(), 1);
+    QObject* window = m_gui->engine().rootObjects().first();
+    QCOMPARE(m_gui->parent(), window);
+    QCOMPARE(eventNames(*m_gui).last(), QString("Application started"));
+    QCOMPARE(m_gui->language(), QString("el_GR"));
+    QCOMPARE(QCoreApplication::translate("GUIManager", "Initializing") == QString("Initializing"), false);
+
+    // The window shows what the controller decides.
+    m_gui->setScreen("OutOfService");
+    QObject* screenText = window->findChild<QObject*>("screenText");
+    QVERIFY(screenText);
+    QCOMPARE(screenText->property("text").toString(), QString("OutOfService"));
+
+    m_gui->setLanguage("en_IE");
+    QCOMPARE(QCoreApplication::translate("GUIManager", "Initializing"), QString("Initializing"));
+
+    // The window going first leaves the controller alive and alone.
+    delete window;
+    QCOMPARE(m_gui->parent(), static_cast<QObject*>(nullptr));
+    m_gui->setScreen("Busy");
+
+    // And the normal order: the controller (owned here) goes with its window still up.
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    m_gui->load();
+    QPointer<QObject> second = m_gui->engine().rootObjects().value(0);
+    QVERIFY(second);
+    m_gui.reset(); // under the sanitizers a second delete would abort here
+    QVERIFY(!second);
+}
+
+QTEST_MAIN(Tst_GUIManager)
+#include "tst_guimanager.moc"
