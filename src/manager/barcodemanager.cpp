@@ -1,0 +1,111 @@
+#include "barcodemanager.h"
+
+#include "mqttclient.h"
+#include "payloadreader.h"
+
+#include <QDebug>
+
+namespace manager {
+
+BarcodeManager::BarcodeManager(MqttClient& client, const QString& baseTopic, QObject* parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_topic(baseTopic)
+{
+    connect(&m_client, &MqttClient::received, this,
+            [this](const QByteArray& payload, const QByteArray& topic) { onMqttReceived(payload, QString::fromUtf8(topic)); });
+    m_client.subscribe(m_topic + QStringLiteral("/#"), 0);
+}
+
+void BarcodeManager::enable()
+{
+    m_client.publish(QByteArray(), m_topic + QStringLiteral("/enable"));
+}
+
+void BarcodeManager::disable()
+{
+    m_client.publish(QByteArray(), m_topic + QStringLiteral("/disable"));
+}
+
+void BarcodeManager::onMqttReceived(const QByteArray& payload, const QString& topic)
+{
+    if (!topic.contains(m_topic))
+        return;
+    // An empty payload is no message of this service.
+    QJsonObject json;
+    QString error;
+    if (payload.isEmpty() || !PayloadReader::parse(payload, &json, &error)) {
+        qCritical().noquote().nospace() << "[BarcodeManager] Failed to parse JSON message: "
+                                        << PayloadReader::brief(QString::fromUtf8(payload));
+        return;
+    }
+    if (topic == m_topic + QStringLiteral("/info"))
+        onInfoReceived(json);
+    else if (topic == m_topic + QStringLiteral("/status"))
+        onStatusReceived(json);
+    else if (topic == m_topic + QStringLiteral("/barcode"))
+        onBarcodeReceived(json);
+}
+
+void BarcodeManager::onInfoReceived(const QJsonObject& json)
+{
+    const PayloadReader reader(json);
+    const PayloadReader device = reader.object(QStringLiteral("device"));
+    const PayloadReader service = reader.object(QStringLiteral("service"));
+    m_info.firmware = device.text(QStringLiteral("firmware"), m_info.firmware);
+    m_info.manufacturer = device.text(QStringLiteral("manufacturer"), m_info.manufacturer);
+    m_info.model = device.text(QStringLiteral("model"), m_info.model);
+    m_info.type = service.text(QStringLiteral("type"), m_info.type);
+    m_info.version = service.text(QStringLiteral("version"), m_info.version);
+    if (reader.hasWrongKeys())
+        qWarning().noquote().nospace() << "[BarcodeManager] WARN: Wrongly typed keys kept their last value : "
+                                       << reader.wrongKeys().join(QStringLiteral(", "));
+}
+
+QString BarcodeManager::statusFor(const QJsonObject& json)
+{
+    const PayloadReader reader(json);
+    const bool service = reader.boolean(QStringLiteral("service"), false);
+    const PayloadReader device = reader.object(QStringLiteral("device"));
+    const bool active = device.boolean(QStringLiteral("active"), false);
+    const bool enabled = device.boolean(QStringLiteral("enabled"), false);
+    // The word is derived from all three flags, so one garbled flag makes the whole report unusable.
+    if (reader.hasWrongKeys())
+        return QString();
+    if (!service)
+        return QStringLiteral("offline");
+    if (!active)
+        return QStringLiteral("error");
+    return enabled ? QStringLiteral("enabled") : QStringLiteral("disabled");
+}
+
+void BarcodeManager::onStatusReceived(const QJsonObject& json)
+{
+    const QString status = statusFor(json);
+    if (status.isEmpty()) {
+        qWarning().noquote().nospace() << "[BarcodeManager] WARN: Ignoring status with wrongly typed keys";
+        return;
+    }
+    setStatus(status);
+}
+
+void BarcodeManager::onBarcodeReceived(const QJsonObject& json)
+{
+    const QJsonValue data = json.value(QStringLiteral("data"));
+    if (!data.isUndefined() && !data.isString()) {
+        qWarning().noquote().nospace() << "[BarcodeManager] WARN: Ignoring barcode with wrongly typed key : data";
+        return;
+    }
+    emit barcodeScanned(data.toString());
+}
+
+void BarcodeManager::setStatus(const QString& status)
+{
+    if (status == m_status)
+        return;
+    qWarning().noquote().nospace() << "[BarcodeManager] Barcode status is : " << status;
+    m_status = status;
+    emit statusChanged(m_status);
+}
+
+} // namespace manager
