@@ -1,0 +1,245 @@
+#include "eventmanager.h"
+
+#include "config.h"
+#include "event.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSettings>
+
+#include <algorithm>
+
+namespace {
+
+const QString ArrayName = QStringLiteral("events");
+
+} // namespace
+
+EventManager::EventManager(Config& config, QObject* parent)
+    : EventManager(config, QCoreApplication::applicationDirPath(), {}, parent)
+{
+}
+
+EventManager::EventManager(Config& config, const QString& directory, Clock clock, QObject* parent)
+    : QObject(parent)
+    , m_config(config)
+    , m_fileName(directory + QStringLiteral("/events.ini"))
+    , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
+{
+    load();
+    clear(m_clock().addDays(-KeepDays));
+}
+
+EventManager::~EventManager()
+{
+    // Events are children of the log; the visible list only borrows them.
+    m_visible.clear();
+}
+
+QVariant EventManager::data() const
+{
+    QList<QObject*> list;
+    list.reserve(m_visible.size());
+    for (Event* e : m_visible)
+        list.append(e);
+    return QVariant::fromValue(list);
+}
+
+void EventManager::push(Event* event)
+{
+    if (!event) {
+        qWarning().noquote().nospace() << "[EventManager] WARN: Ignoring an empty event";
+        return;
+    }
+    if (m_events.contains(event))
+        return;
+    if (m_events.size() >= MaxHeld)
+        drop(m_events.takeFirst());
+    // A parent keeps QML from claiming the object and frees it with the log.
+    event->setParent(this);
+    m_events.append(event);
+    save();
+    update();
+}
+
+void EventManager::clear(const QDateTime& before)
+{
+    int count = 0;
+    for (auto it = m_events.begin(); it != m_events.end();) {
+        if ((*it)->timestamp() <= before) {
+            drop(*it);
+            it = m_events.erase(it);
+            ++count;
+        } else {
+            ++it;
+        }
+    }
+    qInfo().noquote().nospace() << "[EventManager] "
+                                << QStringLiteral("Deleted %1 event(s) older than %2")
+                                       .arg(count)
+                                       .arg(before.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")));
+    if (count != 0)
+        save();
+    update();
+}
+
+void EventManager::clear()
+{
+    if (m_events.isEmpty())
+        return;
+    for (Event* e : qAsConst(m_events))
+        drop(e);
+    m_events.clear();
+    save();
+    update();
+}
+
+void EventManager::applyFilter(const QString& name)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering : name=" << name;
+    m_nameFilter = name;
+    update();
+}
+
+void EventManager::applyFilter(int severity)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering : severity=" << severity;
+    m_severity = severity;
+    update();
+}
+
+void EventManager::applyFilter(const QDateTime& from, const QDateTime& to)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering : from=" << from.toString(Qt::TextDate)
+                                << " to=" << to.toString(Qt::TextDate);
+    m_from = from;
+    m_to = to;
+    update();
+}
+
+void EventManager::applyFilterPeriod(const QString& period)
+{
+    qInfo().noquote().nospace() << "[EventManager] Filtering (period) : " << period;
+    const QDateTime now = m_clock();
+    const QDate today = now.date();
+    const auto dayStart = [](const QDate& d) { return QDateTime(d, QTime(0, 0)); };
+    const auto dayEnd = [](const QDate& d) { return QDateTime(d, QTime(23, 59, 59)); };
+
+    QDateTime from;
+    QDateTime to;
+    if (period == QLatin1String("Last hour")) {
+        from = now.addSecs(-3600);
+        to = now;
+    } else if (period == QLatin1String("Last 2 hours")) {
+        from = now.addSecs(-7200);
+        to = now;
+    } else if (period == QLatin1String("Last 5 hours")) {
+        from = now.addSecs(-18000);
+        to = now;
+    } else if (period == QLatin1String("Today")) {
+        from = dayStart(today);
+        to = dayEnd(today);
+    } else if (period == QLatin1String("Yesterday")) {
+        from = dayStart(today.addDays(-1));
+        to = dayEnd(today.addDays(-1));
+    } else if (period == QLatin1String("Last week")) {
+        from = dayStart(today.addDays(-7));
+        to = now;
+    } else if (period == QLatin1String("Last month")) {
+        from = dayStart(today.addMonths(-1));
+        to = now;
+    }
+    applyFilter(from, to);
+}
+
+void EventManager::update()
+{
+    m_visible.clear();
+    for (Event* e : qAsConst(m_events)) {
+        const QDateTime ts = e->timestamp();
+        if (m_from.isValid() && ts < m_from)
+            continue;
+        if (m_to.isValid() && ts > m_to)
+            continue;
+        if (!m_nameFilter.isEmpty() && !e->name().contains(m_nameFilter, Qt::CaseInsensitive))
+            continue;
+        m_visible.append(e);
+    }
+    std::stable_sort(m_visible.begin(), m_visible.end(),
+                     [](const Event* a, const Event* b) { return a->timestamp() > b->timestamp(); });
+    emit dataChanged();
+}
+
+void EventManager::drop(Event* event)
+{
+    // QML rows may still point at the event until the current call returns.
+    m_visible.removeAll(event);
+    event->deleteLater();
+}
+
+void EventManager::load()
+{
+    QSettings settings(m_fileName, QSettings::NativeFormat);
+
+    // A file cut short by a power failure loses the array's "size" line (it is written
+    // last) and may hold a half-written entry; a hand-edited one may carry a wrong size.
+    // Trust the entries actually present rather than the size line, so that no readable
+    // entry is lost.
+    settings.beginGroup(ArrayName);
+    bool sizeOk = false;
+    const int declared = settings.value(QStringLiteral("size")).toInt(&sizeOk);
+    int highest = 0;
+    QList<int> present;
+    const QStringList groups = settings.childGroups();
+    for (const QString& g : groups) {
+        bool ok = false;
+        const int index = g.toInt(&ok);
+        if (ok && index > 0 && QString::number(index) == g) {
+            present.append(index);
+            highest = std::max(highest, index);
+        }
+    }
+    settings.endGroup();
+    std::sort(present.begin(), present.end());
+
+    const int n = highest;
+    if (!groups.isEmpty() && (!sizeOk || declared != n)) {
+        qWarning().noquote().nospace() << "[EventManager] WARN: " << m_fileName
+                                       << " is damaged (size=" << settings.value(ArrayName + QStringLiteral("/size")).toString()
+                                       << ", last entry " << n << "), reading the entries found";
+    }
+    const int start = std::max(0, n - MaxLoaded);
+    qInfo().noquote().nospace() << "[EventManager] "
+                                << QStringLiteral("Loading saved events : from=%1 to=%2").arg(start).arg(n);
+
+    for (int index : qAsConst(present)) {
+        if (index - 1 < start)
+            continue;
+        settings.beginGroup(ArrayName + QLatin1Char('/') + QString::number(index));
+        auto* event = new Event(settings.value(QStringLiteral("category")).toString(),
+                                settings.value(QStringLiteral("name")).toString(),
+                                settings.value(QStringLiteral("desc")).toString(),
+                                settings.value(QStringLiteral("timestamp")).toDateTime(), this);
+        settings.endGroup();
+        m_events.append(event);
+    }
+}
+
+void EventManager::save()
+{
+    QSettings settings(m_fileName, QSettings::NativeFormat);
+    settings.clear();
+    settings.beginWriteArray(ArrayName);
+    for (int i = 0; i < m_events.size(); ++i) {
+        const Event* e = m_events.at(i);
+        settings.setArrayIndex(i);
+        settings.setValue(QStringLiteral("category"), e->category());
+        settings.setValue(QStringLiteral("name"), e->name());
+        settings.setValue(QStringLiteral("desc"), e->description());
+        settings.setValue(QStringLiteral("timestamp"), e->timestamp());
+    }
+    settings.endArray();
+    settings.sync();
+    if (settings.status() == QSettings::AccessError)
+        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write " << m_fileName;
+}

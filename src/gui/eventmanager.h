@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+class Config;
+class Event;
+
+// The validator's short local history (start-up, ignition, maintenance login and logout),
+// browsed on the maintenance "Event Log" page as `eventLogManager`. Kept in memory oldest
+// first, rewritten to "events.ini" after every change, read back at start (last 1000
+// entries) and pruned of entries older than 30 days. QML sees a filtered copy, newest first.
+class EventManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariant data READ data NOTIFY dataChanged)
+public:
+    static constexpr int MaxLoaded = 1000;
+    static constexpr int MaxHeld = 1001;
+    static constexpr int KeepDays = 30;
+
+    // Local date-time of "now"; tests pin it.
+    using Clock = std::function<QDateTime()>;
+
+    // The log file lives next to the executable.
+    explicit EventManager(Config& config, QObject* parent = nullptr);
+    // The log file lives in `directory`; an empty clock reads the system clock.
+    EventManager(Config& config, const QString& directory, Clock clock = {}, QObject* parent = nullptr);
+    ~EventManager() override;
+
+    QVariant data() const;
+    QString fileName() const { return m_fileName; }
+    // The stored list, oldest first (the visible one is `data`).
+    const QList<Event*>& events() const { return m_events; }
+
+public slots:
+    void push(Event* event);
+    void clear(const QDateTime& before);
+    void clear();
+    void applyFilter(const QString& name);
+    void applyFilter(int severity);
+    void applyFilter(const QDateTime& from, const QDateTime& to = QDateTime());
+    void applyFilterPeriod(const QString& period);
+
+signals:
+    void dataChanged();
+
+private:
+    void load();
+    void save();
+    void update();
+    void drop(Event* event);
+
+    Config& m_config; // held for the settings to come; the log reads none today
+    QString m_fileName;
+    Clock m_clock;
+    QList<Event*> m_events;
+    QList<Event*> m_visible;
+    int m_severity = 0;
+    QString m_nameFilter;
+    QDateTime m_from;
+    QDateTime m_to;
+};
