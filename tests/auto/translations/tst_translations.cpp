@@ -1,0 +1,90 @@
+#include <QFile>
+#include <QTranslator>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+// The Greek catalogue is compiled from its source by the build and embedded in the program.
+class Tst_Translations : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTranslator m_translator;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_translator.load(QStringLiteral(":/qml/translations/VovadudozAD_el_GR.qm")));
+        QVERIFY(!m_translator.isEmpty());
+    }
+
+    void greekTexts_data()
+    {
+        QTest::addColumn<QString>("context");
+        QTest::addColumn<QString>("source");
+        QTest::addColumn<QString>("greek");
+        QTest::newRow("Valid") << "Valid" << "VALID" << "ΕΓΚΥΡΟ";
+        QTest::newRow("OutOfOrder, two lines") << "OutOfOrder" << "OUT OF ORDER" << "ΠΡΟΣΩΡΙΝΑ\nΕΚΤΟΣ ΛΕΙΤΟΥΡΓΙΑΣ";
+        QTest::newRow("AlreadyValid unit") << "AlreadyValid" << "mins" << "λεπτά";
+        QTest::newRow("Valid unit") << "Valid" << "day" << "ημέρα";
+        QTest::newRow("ScanCard") << "ScanCard" << "SCAN\nYOUR CARD" << "ΣΑΡΩΣΤΕ ΤΗΝ\nΚΑΡΤΑ ΣΑΣ";
+        QTest::newRow("ScanScreens") << "ScanScreens" << "SCAN\nYOUR CARD" << "ΣΑΡΩΣΤΕ ΤΗΝ\nΚΑΡΤΑ ΣΑΣ";
+        QTest::newRow("ScanBarcode") << "ScanBarcode" << "SCAN\nCARD" << "ΣΑΡΩΣΗ\nΚΑΡΤΑΣ";
+        QTest::newRow("CustomPopup") << "CustomPopup" << "No" << "Όχι";
+        QTest::newRow("Login") << "Login" << "Pin" << "Κωδικός";
+        QTest::newRow("GUIManager") << "GUIManager" << "Shutting down" << "Τερματισμός Λειτουργίας";
+        QTest::newRow("Transaction shared text") << "Transaction" << "The card has already been validated"
+                                                 << "Η κάρτα έχει ήδη επικυρωθεί";
+        QTest::newRow("Transaction fallback") << "Transaction" << "Unknown Error" << "Άγνωστο Σφάλμα";
+        // Texts without a Greek entry stay English (an empty lookup), also in a wrong context.
+        QTest::newRow("InitPage has none") << "InitPage" << "SAVE" << "";
+        QTest::newRow("context matters") << "Valid" << "Pin" << "";
+        QTest::newRow("maintenance pages have none") << "Main" << "LOGIN" << "";
+    }
+    void greekTexts()
+    {
+        QFETCH(QString, context);
+        QFETCH(QString, source);
+        QFETCH(QString, greek);
+        QCOMPARE(m_translator.translate(context.toUtf8(), source.toUtf8()), greek);
+    }
+
+    // Every entry of the source file reaches the compiled catalogue; an entry marked
+    // unfinished or mangled in the source would silently stay English on the screen.
+    void everySourceEntryIsCompiled()
+    {
+        QFile ts(QStringLiteral(VOVADUDOZ_SOURCE_DIR "/qml/translations/VovadudozAD_el_GR.ts"));
+        QVERIFY(ts.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&ts);
+        QString context;
+        QString source;
+        QMap<QString, int> perContext;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (!xml.isStartElement())
+                continue;
+            if (xml.name() == QLatin1String("name")) {
+                context = xml.readElementText();
+            } else if (xml.name() == QLatin1String("source")) {
+                source = xml.readElementText();
+            } else if (xml.name() == QLatin1String("translation")) {
+                QVERIFY2(xml.attributes().value("type").isEmpty(), qPrintable(context + ": " + source));
+                const QString expected = xml.readElementText();
+                QVERIFY(!expected.isEmpty());
+                QCOMPARE(m_translator.translate(context.toUtf8(), source.toUtf8()), expected);
+                ++perContext[context];
+            }
+        }
+        QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        QCOMPARE(perContext.keys(), (QStringList { "AlreadyValid", "CustomPopup", "GUIManager", "Invalid", "Login",
+                                                   "OutOfOrder", "OutOfService", "Retry", "ScanBarcode", "ScanCard",
+                                                   "ScanScreens", "Transaction", "Valid" }));
+        QCOMPARE(perContext.value("Transaction"), 27);
+        QCOMPARE(perContext.value("Valid"), 12);
+        QCOMPARE(perContext.value("AlreadyValid"), 12);
+        QCOMPARE(perContext.value("GUIManager"), 5);
+    }
+};
+
+QTEST_GUILESS_MAIN(Tst_Translations)
+#include "tst_translations.moc"
