@@ -1,8 +1,12 @@
 #include "clock.h"
 #include "mqttclient.h"
+#include "mqttpeer.h"
+#include "testbroker.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -364,6 +368,47 @@ private slots:
         QVERIFY(clock.ntpSynced());
         clock.ntpSync();
         QVERIFY(!clock.ntpSynced());
+    }
+
+    void requestsOnTheWire()
+    {
+        TestBroker broker;
+        QVERIFY(broker.start());
+        MqttPeer peer(broker);
+        QVERIFY(peer.waitConnected(5000));
+        peer.subscribe(Base + "/#");
+        QVERIFY(peer.sync(5000));
+
+        manager::MqttClient client;
+        client.setHostname(broker.host());
+        client.setPort(broker.port());
+        manager::Clock clock(client, Base);
+        client.connect();
+        // Every connection asks for status, then configuration, with empty payloads.
+        QCOMPARE(peer.waitFor(Topic + "/config/get", 5000), QByteArray(""));
+        QCOMPARE(peer.takeAll(), (QList<QPair<QString, QByteArray>>{{Topic + "/status/get", ""}}));
+
+        QVERIFY(peer.publish(Topic + "/config", R"({"enabled":true,"server":"ntp.orvo.example"})"));
+        QTRY_COMPARE_WITH_TIMEOUT(clock.ntpServer(), QStringLiteral("ntp.orvo.example"), 5000);
+
+        // Writing the values in force sends nothing: the first request seen must be the next one.
+        clock.setNtpServer(QStringLiteral("ntp.orvo.example"));
+        clock.setNtpEnabled(true);
+        // Each write carries the other value as last reported, even before the service answers.
+        clock.setNtpServer(QStringLiteral("pool.example"));
+        clock.setNtpServer(QStringLiteral("time.example"));
+        clock.setNtpEnabled(false);
+        const QByteArray first = peer.waitFor(Topic + "/config/set", 5000);
+        QCOMPARE(first, QByteArray("{\n    \"enabled\": true,\n    \"server\": \"pool.example\"\n}\n"));
+        QCOMPARE(QJsonDocument::fromJson(peer.waitFor(Topic + "/config/set", 5000)).object(),
+                 (QJsonObject{{"enabled", true}, {"server", "time.example"}}));
+        QCOMPARE(QJsonDocument::fromJson(peer.waitFor(Topic + "/config/set", 5000)).object(),
+                 (QJsonObject{{"enabled", false}, {"server", "ntp.orvo.example"}}));
+
+        clock.ntpSync();
+        QCOMPARE(peer.waitFor(Topic + "/sync", 5000), QByteArray(""));
+        QVERIFY(peer.publish(Topic + "/status", R"({"enabled":true,"synced":true})"));
+        QTRY_VERIFY_WITH_TIMEOUT(clock.ntpSynced(), 5000);
     }
 };
 
