@@ -252,26 +252,32 @@ void Board::onMqttReceived(const QByteArray& payload, const QString& topic)
 {
     if (!topic.contains(m_baseTopic))
         return;
+    // Pick the handler first, so that a topic of another party under the base (its requests,
+    // say) is neither parsed nor reported.
+    void (Board::*handler)(const QJsonObject&, const QString&) = nullptr;
+    if (topic == m_baseTopic + InfoTopic)
+        handler = &Board::handleInfo;
+    else if (topic == m_baseTopic + StatusTopic)
+        handler = &Board::handleStatus;
+    else if (topic == m_baseTopic + ConfigTopic)
+        handler = &Board::handleConfig;
+    else if (topic == m_baseTopic + DisplayTopic)
+        handler = &Board::handleDisplay;
+    else if (topic == m_baseTopic + PowerTopic)
+        handler = &Board::handlePower;
+    else if (topic == m_baseTopic + EventTopic)
+        handler = &Board::handleEvent;
+    else if (topic == m_baseTopic + AudioTopic)
+        handler = &Board::handleAudio;
+    else
+        return;
     QJsonObject object;
     QString error;
     if (!PayloadReader::parse(payload, &object, &error)) {
         qCritical().noquote().nospace() << "[Board] " << "Failed to parse JSON message: " << error;
         return;
     }
-    if (topic == m_baseTopic + InfoTopic)
-        handleInfo(object, topic);
-    else if (topic == m_baseTopic + StatusTopic)
-        handleStatus(object, topic);
-    else if (topic == m_baseTopic + ConfigTopic)
-        handleConfig(object, topic);
-    else if (topic == m_baseTopic + DisplayTopic)
-        handleDisplay(object, topic);
-    else if (topic == m_baseTopic + PowerTopic)
-        handlePower(object, topic);
-    else if (topic == m_baseTopic + EventTopic)
-        handleEvent(object, topic);
-    else if (topic == m_baseTopic + AudioTopic)
-        handleAudio(object, topic);
+    (this->*handler)(object, topic);
 }
 
 void Board::warnWrongKeys(const QString& topic, const QStringList& keys) const

@@ -92,15 +92,18 @@ void Ethernet::onMqttReceived(const QByteArray& payload, const QString& topic)
 {
     if (!topic.contains(m_topic))
         return;
+    const bool state = topic == m_topic + StateTopic;
+    if (!state && topic != m_topic + ConfigTopic)
+        return;
     QJsonObject object;
     QString error;
     if (!PayloadReader::parse(payload, &object, &error)) {
         qCritical().noquote().nospace() << "[Network][Ethernet] " << "Failed to parse JSON message: " << error;
         return;
     }
-    if (topic == m_topic + StateTopic)
+    if (state)
         handleState(object, topic);
-    else if (topic == m_topic + ConfigTopic)
+    else
         handleConfig(object, topic);
 }
 

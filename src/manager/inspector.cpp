@@ -129,18 +129,23 @@ void Inspector::onMqttReceived(const QByteArray& payload, const QString& topic)
 {
     if (!topic.contains(m_baseTopic))
         return;
+    // Pick the handler first: statistics and other topics under the base are not parsed at all.
+    void (Inspector::*handler)(const QJsonObject&, const QString&) = nullptr;
+    if (topic == m_baseTopic + InfoTopic)
+        handler = &Inspector::handleInfo;
+    else if (topic == m_baseTopic + StatusTopic)
+        handler = &Inspector::handleStatus;
+    else if (topic == m_baseTopic + AudioTopic)
+        handler = &Inspector::handleAudio;
+    else
+        return;
     QJsonObject object;
     QString error;
     if (!PayloadReader::parse(payload, &object, &error)) {
         qCritical().noquote().nospace() << "[Inspector] " << "Failed to parse JSON message: " << error;
         return;
     }
-    if (topic == m_baseTopic + InfoTopic)
-        handleInfo(object, topic);
-    else if (topic == m_baseTopic + StatusTopic)
-        handleStatus(object, topic);
-    else if (topic == m_baseTopic + AudioTopic)
-        handleAudio(object, topic);
+    (this->*handler)(object, topic);
 }
 
 void Inspector::warnWrongKeys(const QString& topic, const QStringList& keys) const

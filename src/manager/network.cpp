@@ -54,15 +54,20 @@ void Network::onMqttReceived(const QByteArray& payload, const QString& topic)
 {
     if (!topic.contains(m_baseTopic))
         return;
+    // The Ethernet topics lie under this base too; only topics of this object are parsed here,
+    // so a bad Ethernet message is reported once, by the Ethernet object.
+    const bool info = topic == m_baseTopic + InfoTopic;
+    if (!info && topic != m_baseTopic + StatusTopic)
+        return;
     QJsonObject object;
     QString error;
     if (!PayloadReader::parse(payload, &object, &error)) {
         qCritical().noquote().nospace() << "[Network] " << "Failed to parse JSON message: " << error;
         return;
     }
-    if (topic == m_baseTopic + InfoTopic)
+    if (info)
         qInfo().noquote().nospace() << "[Network] " << "Processing info topic " << topic;
-    else if (topic == m_baseTopic + StatusTopic)
+    else
         handleStatus(object, topic);
 }
 
