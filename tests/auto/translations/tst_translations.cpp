@@ -25,17 +25,13 @@ private slots:
         QTest::addColumn<QString>("greek");
         QTest::newRow("Valid") << "Valid" << "VALID" << "ΕΓΚΥΡΟ";
         QTest::newRow("OutOfOrder, two lines") << "OutOfOrder" << "OUT OF ORDER" << "ΠΡΟΣΩΡΙΝΑ\nΕΚΤΟΣ ΛΕΙΤΟΥΡΓΙΑΣ";
-        QTest::newRow("AlreadyValid unit") << "AlreadyValid" << "mins" << "λεπτά";
         QTest::newRow("Valid unit") << "Valid" << "day" << "ημέρα";
         QTest::newRow("ScanCard") << "ScanCard" << "SCAN\nYOUR CARD" << "ΣΑΡΩΣΤΕ ΤΗΝ\nΚΑΡΤΑ ΣΑΣ";
-        QTest::newRow("ScanScreens") << "ScanScreens" << "SCAN\nYOUR CARD" << "ΣΑΡΩΣΤΕ ΤΗΝ\nΚΑΡΤΑ ΣΑΣ";
         QTest::newRow("ScanBarcode") << "ScanBarcode" << "SCAN\nCARD" << "ΣΑΡΩΣΗ\nΚΑΡΤΑΣ";
-        QTest::newRow("CustomPopup") << "CustomPopup" << "No" << "Όχι";
         QTest::newRow("Login") << "Login" << "Pin" << "Κωδικός";
         QTest::newRow("GUIManager") << "GUIManager" << "Shutting down" << "Τερματισμός Λειτουργίας";
         QTest::newRow("Transaction shared text") << "Transaction" << "The card has already been validated"
                                                  << "Η κάρτα έχει ήδη επικυρωθεί";
-        QTest::newRow("Transaction fallback") << "Transaction" << "Unknown Error" << "Άγνωστο Σφάλμα";
         // Texts without a Greek entry stay English (an empty lookup), also in a wrong context.
         QTest::newRow("InitPage has none") << "InitPage" << "SAVE" << "";
         QTest::newRow("context matters") << "Valid" << "Pin" << "";
