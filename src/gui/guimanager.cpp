@@ -293,6 +293,7 @@ void GUIManager::setMessage(const QString& text)
 {
     if (text == m_message)
         return;
+    qDebug().noquote().nospace() << "[GUIManager] Setting message : " << text;
     m_message = text;
     emit messageChanged();
 }

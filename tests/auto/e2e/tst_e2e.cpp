@@ -1,0 +1,190 @@
+#include "mqttpeer.h"
+#include "testbroker.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+QJsonObject parse(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+QByteArray json(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+// The real program against a private broker, with this test playing the validation, board and
+// inspector services. The cases run in order on one running program.
+class Tst_E2e : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void announcesItselfOnConnection();
+    void onlineStatusShowsScanScreens();
+    void validCardPlaysSoundAndShowsValid();
+    void answersOwnTopics();
+    void configSetChangesFileAndRepublishes();
+    void brokerLossAndReconnection();
+    void lastWillWhenKilled();
+
+private:
+    bool waitForLog(const QString& text, int ms);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<TestBroker> m_broker;
+    std::unique_ptr<MqttPeer> m_peer;
+    QProcess m_app;
+    QByteArray m_log;
+    int m_logPos = 0;
+};
+
+bool Tst_E2e::waitForLog(const QString& text, int ms)
+{
+    // Lines are matched in order: each hit moves the reading position past it.
+    const QByteArray wanted = text.toUtf8();
+    return QTest::qWaitFor(
+        [&] {
+            const int at = m_log.indexOf(wanted, m_logPos);
+            if (at < 0)
+                return false;
+            m_logPos = at + wanted.size();
+            return true;
+        },
+        ms);
+}
+
+void Tst_E2e::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_broker.reset(new TestBroker);
+    QVERIFY(m_broker->start());
+    m_peer.reset(new MqttPeer(*m_broker));
+    QVERIFY(m_peer->waitConnected(5000));
+    m_peer->subscribe("#");
+    QVERIFY(m_peer->sync(5000));
+
+    // The program keeps its event log next to itself: run a copy inside the temporary folder.
+    const QString program = m_dir.filePath("VovadudozAD");
+    QVERIFY(QFile::copy(VOVADUDOZ_APP, program));
+    QFile serial(m_dir.filePath("serialnumber"));
+    QVERIFY(serial.open(QIODevice::WriteOnly));
+    serial.write("E2E-0001\n");
+    serial.close();
+    {
+        QSettings settings(m_dir.filePath("gui.conf"), QSettings::IniFormat);
+        settings.setValue("mqtt/host", m_broker->host());
+        settings.setValue("mqtt/port", m_broker->port());
+        settings.setValue("log/syslog", false);
+        settings.setValue("gui/deviceId", serial.fileName());
+        settings.setValue("gui/settingsPin", "97531");
+    }
+
+    connect(&m_app, &QProcess::readyReadStandardError, this, [this] { m_log += m_app.readAllStandardError(); });
+    m_app.setWorkingDirectory(m_dir.path());
+    m_app.start(program, { "-f", "gui.conf", "-e", "-v", "3" });
+    QVERIFY(m_app.waitForStarted(10000));
+}
+
+void Tst_E2e::cleanupTestCase()
+{
+    if (m_app.state() != QProcess::NotRunning) {
+        m_app.kill();
+        m_app.waitForFinished(10000);
+    }
+    if (QTest::currentTestFailed() || qEnvironmentVariableIsSet("VOVADUDOZ_TEST_LOG"))
+        qInfo().noquote() << m_log;
+}
+
+void Tst_E2e::announcesItselfOnConnection()
+{
+    QCOMPARE(parse(m_peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_peer->waitFor("orvo/ui/status", 5000)),
+             QJsonObject({ { "technician", false }, { "service", true } }));
+    const QJsonObject config = parse(m_peer->waitFor("orvo/ui/config", 5000));
+    QCOMPARE(config.value("mqtt").toObject().value("base").toString(), QString("orvo/ui"));
+    QVERIFY(!config.value("gui").toObject().contains("settingsPin"));
+    QVERIFY(waitForLog("[GUIManager] Setting screen : Busy (timeout=10000 msec)", 5000));
+}
+
+void Tst_E2e::onlineStatusShowsScanScreens()
+{
+    const QJsonObject state { { "hasRfid", true }, { "hasRoute", true }, { "hasQr", true }, { "hasObu", true } };
+    m_peer->publish("orvo/blm/status", json({ { "service", true }, { "state", state } }));
+    QCOMPARE(parse(m_peer->waitFor("orvo/rfid/enable", 10000)), QJsonObject({ { "autoread", true } }));
+    QVERIFY(!m_peer->waitFor("orvo/barcode/enable", 5000).isNull());
+    QVERIFY(waitForLog("[GUIManager] Setting screen : ScanScreens", 5000));
+}
+
+void Tst_E2e::validCardPlaysSoundAndShowsValid()
+{
+    const QJsonObject transaction { { "result", true }, { "type", 2 }, { "fareProductName", "Single" },
+                                    { "card", QJsonObject { { "balanceBefore", 1000 }, { "balanceAfter", 850 } } } };
+    m_peer->publish("orvo/blm/rfid/scanned", json({ { "transaction", transaction } }));
+    QCOMPARE(parse(m_peer->waitFor("orvo/inspector/audio/play", 10000)),
+             QJsonObject({ { "device", "internal" }, { "filepath", "/opt/orvo/vovadudozad/Valid.wav" } }));
+    QVERIFY(waitForLog("[GUIManager] Setting screen : Valid (timeout=3000 msec)", 5000));
+}
+
+void Tst_E2e::answersOwnTopics()
+{
+    m_peer->publish("orvo/ui/info/get", QByteArray());
+    QCOMPARE(parse(m_peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    m_peer->publish("orvo/ui/status/get", "{}");
+    QCOMPARE(parse(m_peer->waitFor("orvo/ui/status", 10000)),
+             QJsonObject({ { "technician", false }, { "service", true } }));
+    m_peer->publish("orvo/ui/config/get", QByteArray());
+    const QByteArray config = m_peer->waitFor("orvo/ui/config", 10000);
+    QCOMPARE(parse(config).value("gui").toObject().value("deviceId").toString(), m_dir.filePath("serialnumber"));
+    QVERIFY(!config.contains("97531"));
+}
+
+void Tst_E2e::configSetChangesFileAndRepublishes()
+{
+    m_peer->publish("orvo/ui/config/set", json({ { "gui", QJsonObject { { "displayOffMin", 7 } } } }));
+    const QJsonObject config = parse(m_peer->waitFor("orvo/ui/config", 10000));
+    QCOMPARE(config.value("gui").toObject().value("displayOffMin").toInt(), 7);
+    QSettings settings(m_dir.filePath("gui.conf"), QSettings::IniFormat);
+    QCOMPARE(settings.value("gui/displayOffMin").toInt(), 7);
+    QCOMPARE(settings.value("gui/settingsPin").toString(), QString("97531")); // untouched
+}
+
+void Tst_E2e::brokerLossAndReconnection()
+{
+    m_broker->kill();
+    QVERIFY(waitForLog("[GUIManager] WARN: Disconnected from MQTT broker", 15000));
+    QVERIFY(waitForLog("[GUIManager] Setting message : Disconnected", 5000));
+    QVERIFY(m_log.lastIndexOf("Setting screen : OutOfOrder") > m_log.lastIndexOf("Setting screen : Valid"));
+
+    m_peer->takeAll();
+    QVERIFY(m_broker->start());
+    QVERIFY(m_peer->waitConnected(10000));
+    QCOMPARE(parse(m_peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QVERIFY(!m_peer->waitFor("orvo/ui/config", 5000).isNull());
+    QCOMPARE(m_app.state(), QProcess::Running);
+}
+
+void Tst_E2e::lastWillWhenKilled()
+{
+    m_peer->takeAll();
+    m_app.kill();
+    QVERIFY(m_app.waitForFinished(10000));
+    QCOMPARE(parse(m_peer->waitFor("orvo/ui/status", 15000)), QJsonObject({ { "service", false } }));
+}
+
+QTEST_GUILESS_MAIN(Tst_E2e)
+#include "tst_e2e.moc"
