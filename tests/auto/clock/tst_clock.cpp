@@ -20,17 +20,6 @@ namespace {
 const QString Base = QStringLiteral("orvo/device");
 const QString Topic = QStringLiteral("orvo/device/clock/ntp");
 
-// Collects the log lines written while it lives.
-struct LogCatcher
-{
-    LogCatcher() { s_lines.clear(); m_previous = qInstallMessageHandler(handler); }
-    ~LogCatcher() { qInstallMessageHandler(m_previous); }
-    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text) { s_lines.append({type, text}); }
-    static QVector<QPair<QtMsgType, QString>> s_lines;
-    QtMessageHandler m_previous;
-};
-QVector<QPair<QtMsgType, QString>> LogCatcher::s_lines;
-
 } // namespace
 
 class Tst_Clock : public QObject
@@ -216,19 +205,6 @@ private slots:
         }
     }
 
-    void hangingStatusReadStillSignalsTheWrite()
-    {
-        manager::MqttClient client;
-        manager::Clock clock(client, Base);
-        qputenv("PATH", fakeDir("hang"));
-        QSignalSpy changed(&clock, &manager::Clock::timezoneChanged);
-        QTest::ignoreMessage(QtWarningMsg, "WARN: timedatectl status did not finish within 1000 ms");
-        QTest::ignoreMessage(QtWarningMsg, "WARN: timedatectl set-timezone UTC did not finish within 1000 ms");
-        clock.setTimezone(QStringLiteral("UTC"));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(calls().size(), 3); // the listing, then two pids
-    }
-
     void missingCommand()
     {
         QTemporaryDir empty;
@@ -328,17 +304,12 @@ private slots:
         feed(client, Topic + "/status", R"({"enabled":true,"synced":true})");
         feed(client, Topic + "/config", R"({"enabled":true,"server":"ntp.orvo.example"})");
         QSignalSpy synced(&clock, &manager::Clock::ntpSyncedChanged);
-        {
-            LogCatcher log;
-            feed(client, Topic + "/status", payload);
-            feed(client, Topic + "/config", payload);
-            QCOMPARE(log.s_lines.size(), 2);
-            for (const auto& line : qAsConst(log.s_lines)) {
-                QCOMPARE(line.first, QtCriticalMsg);
-                QVERIFY(line.second.startsWith("Failed to parse JSON message: " + QString::fromLatin1(payload.left(20))));
-                QVERIFY2(line.second.size() < 1000, "a rejected payload is quoted only in part");
-            }
-        }
+        // Quoted only in part: a megabyte of garbage must not become a megabyte of log.
+        const QRegularExpression line("^Failed to parse JSON message: " + QRegularExpression::escape(payload.left(20)) + ".{0,300}$");
+        QTest::ignoreMessage(QtCriticalMsg, line);
+        QTest::ignoreMessage(QtCriticalMsg, line);
+        feed(client, Topic + "/status", payload);
+        feed(client, Topic + "/config", payload);
         QVERIFY(clock.ntpEnabled());
         QVERIFY(clock.ntpSynced());
         QCOMPARE(clock.ntpServer(), QStringLiteral("ntp.orvo.example"));
@@ -360,14 +331,11 @@ private slots:
         QCOMPARE(server.count() + enabled.count(), 0);
 
         // Sync clears the flag and says so even when it was already clear.
-        QVERIFY(!clock.ntpSynced());
-        clock.ntpSync();
-        clock.ntpSync();
-        QCOMPARE(synced.count(), 2);
         feed(client, Topic + "/status", R"({"enabled":true,"synced":true})");
-        QVERIFY(clock.ntpSynced());
+        clock.ntpSync();
         clock.ntpSync();
         QVERIFY(!clock.ntpSynced());
+        QCOMPARE(synced.count(), 3);
     }
 
     void requestsOnTheWire()
