@@ -1,6 +1,7 @@
 #include "connection.h"
 #include "ethernet.h"
 #include "ipv4.h"
+#include "logcapture.h"
 #include "mqttclient.h"
 #include "mqttpeer.h"
 #include "network.h"
@@ -15,40 +16,6 @@ namespace {
 
 const QString Base = QStringLiteral("orvo/network");
 const QString Eth = QStringLiteral("orvo/network/ethernet");
-
-// Collects every log line while alive, with its level.
-class LogCapture
-{
-public:
-    LogCapture() { s_current = this; s_previous = qInstallMessageHandler(handler); }
-    ~LogCapture() { qInstallMessageHandler(s_previous); s_current = nullptr; }
-    QStringList lines(QtMsgType type) const
-    {
-        QStringList result;
-        for (const auto& line : m_lines)
-            if (line.first == type)
-                result << line.second;
-        return result;
-    }
-    QStringList all() const
-    {
-        QStringList result;
-        for (const auto& line : m_lines)
-            result << line.second;
-        return result;
-    }
-
-private:
-    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text)
-    {
-        s_current->m_lines.append({type, text});
-    }
-    static LogCapture* s_current;
-    static QtMessageHandler s_previous;
-    QList<QPair<QtMsgType, QString>> m_lines;
-};
-LogCapture* LogCapture::s_current = nullptr;
-QtMessageHandler LogCapture::s_previous = nullptr;
 
 QVariantMap fields(const IPv4& ip)
 {
@@ -95,7 +62,6 @@ private:
 private slots:
     void ipv4Record();
     void connectionFromMap();
-    void subscriptions();
     void networkStatus();
     void ethernetState();
     void ethernetConfig();
@@ -104,7 +70,6 @@ private slots:
     void topicsKeptApart();
     void badInputKeepsState_data();
     void badInputKeepsState();
-    void monitorTimer();
     void save_data();
     void save();
     void resetAndRefreshOnTheWire();
@@ -163,18 +128,6 @@ void Tst_Network::connectionFromMap()
     connection.fromMap({{"interface", "wlan0"}, {"stateStr", "Deactivated"}, {"typeStr", "Wi-Fi"}});
     QCOMPARE(ipv4Spy.count(), 1);
     QCOMPARE(connection.ipv4()->address(), QString());
-}
-
-void Tst_Network::subscriptions()
-{
-    manager::MqttClient client;
-    manager::Network network(client, Base);
-    QStringList topics;
-    for (const auto& subscription : client.subscriptions())
-        topics << subscription.first;
-    QCOMPARE(topics, (QStringList{"orvo/network/ethernet/state", "orvo/network/ethernet/config",
-                                  "orvo/network/info", "orvo/network/status"}));
-    QVERIFY(!network.isConnected());
 }
 
 void Tst_Network::networkStatus()
@@ -405,26 +358,11 @@ void Tst_Network::badInputKeepsState()
     LogCapture log;
     send(client, topic, payload);
     QCOMPARE(snapshot(network), before);
-    const QStringList problems = log.lines(QtCriticalMsg) + log.lines(QtWarningMsg);
+    const QStringList problems = log.problems();
     QCOMPARE(problems.size(), 1);
     QVERIFY2(problems.first().startsWith(line), qPrintable(problems.first()));
     for (const QString& text : log.all())
         QVERIFY(text.size() < 1000);
-}
-
-void Tst_Network::monitorTimer()
-{
-    manager::MqttClient client;
-    manager::Network network(client, Base);
-    LogCapture log;
-    network.monitor(5000);
-    QVERIFY(network.monitorTimer().isActive());
-    QVERIFY(!network.monitorTimer().isSingleShot());
-    QCOMPARE(network.monitorTimer().interval(), 5000);
-    network.monitor(0);
-    QVERIFY(!network.monitorTimer().isActive());
-    QCOMPARE(log.all(), (QStringList{"[Network] Monitor started : 5000 msec(s)", "[Network] Refreshing data",
-                                     "[Network] Monitor stopped"}));
 }
 
 void Tst_Network::save_data()
@@ -493,6 +431,11 @@ void Tst_Network::resetAndRefreshOnTheWire()
     client.setPort(broker.port());
     client.setRetryMillis(200);
     manager::Network network(client, Base);
+    QStringList subscribed;
+    for (const auto& subscription : client.subscriptions())
+        subscribed << subscription.first;
+    QCOMPARE(subscribed, (QStringList{Eth + "/state", Eth + "/config", Base + "/info", Base + "/status"}));
+    QVERIFY(!network.isConnected());
     client.connect();
 
     // Each connection asks for the Ethernet state and configuration, in that order.
@@ -500,8 +443,12 @@ void Tst_Network::resetAndRefreshOnTheWire()
     QCOMPARE(peer.takeAll(), (QList<QPair<QString, QByteArray>>{{Eth + "/state/get", "{}"},
                                                                  {Eth + "/config/get", "{}"}}));
 
-    // The network object asks for nothing: a refresh and a manual reset publish only the reset.
-    network.refresh();
+    // The network object asks for nothing: monitoring and a manual reset publish only the reset.
+    network.monitor(5000);
+    QVERIFY(network.monitorTimer().isActive());
+    QCOMPARE(network.monitorTimer().interval(), 5000);
+    network.monitor(0);
+    QVERIFY(!network.monitorTimer().isActive());
     network.ethernet()->reset();
     QVERIFY(QTest::qWaitFor([&] { return peer.count(Eth + "/config/get") == 1; }, 5000));
     QCOMPARE(peer.takeAll().size(), 2);
