@@ -14,14 +14,6 @@ using manager::MqttEngine;
 
 namespace {
 
-QList<MqttEngine::ClientState> states(const QSignalSpy& spy)
-{
-    QList<MqttEngine::ClientState> result;
-    for (const QList<QVariant>& args : spy)
-        result << args.at(0).value<MqttEngine::ClientState>();
-    return result;
-}
-
 void aim(MqttEngine& engine, quint16 port)
 {
     engine.setHostname(QStringLiteral("127.0.0.1"));
@@ -44,12 +36,8 @@ private slots:
     void initTestCase() { QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false")); }
     void connectCarriesTheSettings_data();
     void connectCarriesTheSettings();
-    void brokerAnswers_data();
-    void brokerAnswers();
-    void refusedAttemptFailsAtOnce();
     void lostSessionCodes_data();
     void lostSessionCodes();
-    void requestsNeedAConnection();
     void replyQueuedInsideACallbackLeavesAtOnce();
     void payloadsArriveIntact_data();
     void payloadsArriveIntact();
@@ -130,69 +118,6 @@ void Tst_MqttEngine::connectCarriesTheSettings()
     QCOMPARE(connect.mid(12, 13), QByteArray("\x00\x0bvalidator-7", 13));
 }
 
-void Tst_MqttEngine::brokerAnswers_data()
-{
-    QTest::addColumn<QByteArray>("answer");
-    QTest::addColumn<MqttEngine::ClientError>("error");
-
-    QTest::newRow("accepted") << FakeBroker::connack(0) << MqttEngine::NoError;
-    QTest::newRow("1") << FakeBroker::connack(1) << MqttEngine::InvalidProtocolVersion;
-    QTest::newRow("2") << FakeBroker::connack(2) << MqttEngine::IdRejected;
-    QTest::newRow("3") << FakeBroker::connack(3) << MqttEngine::ServerUnavailable;
-    QTest::newRow("4") << FakeBroker::connack(4) << MqttEngine::BadUsernameOrPassword;
-    QTest::newRow("5") << FakeBroker::connack(5) << MqttEngine::NotAuthorized;
-    QTest::newRow("undefined code 6") << FakeBroker::connack(6) << MqttEngine::ProtocolViolation;
-    QTest::newRow("reserved packet type") << QByteArray::fromHex("00000000") << MqttEngine::ProtocolViolation;
-    QTest::newRow("length never ends") << QByteArray::fromHex("20ffffffffff") << MqttEngine::ProtocolViolation;
-    QTest::newRow("text") << QByteArray("HTTP/1.1 400 Bad Request\r\n").append(200, ' ')
-                          << MqttEngine::ProtocolViolation;
-}
-
-void Tst_MqttEngine::brokerAnswers()
-{
-    QFETCH(QByteArray, answer);
-    QFETCH(MqttEngine::ClientError, error);
-    FakeBroker fake(answer);
-    MqttEngine engine;
-    aim(engine, fake.port());
-    QSignalSpy stateSpy(&engine, &MqttEngine::stateChanged);
-    QSignalSpy connected(&engine, &MqttEngine::connected);
-    QSignalSpy disconnected(&engine, &MqttEngine::disconnected);
-    engine.connectToHost();
-
-    if (error == MqttEngine::NoError) {
-        QVERIFY(waitState(engine, MqttEngine::Connected));
-        QCOMPARE(states(stateSpy), (QList<MqttEngine::ClientState> { MqttEngine::Connecting, MqttEngine::Connected }));
-        QCOMPARE(connected.count(), 1);
-        return;
-    }
-    QVERIFY(QTest::qWaitFor([&] { return stateSpy.count() == 2; }, 5000));
-    QCOMPARE(states(stateSpy), (QList<MqttEngine::ClientState> { MqttEngine::Connecting, MqttEngine::Disconnected }));
-    QCOMPARE(engine.error(), error);
-    QCOMPARE(connected.count(), 0);
-    QCOMPARE(disconnected.count(), 0); // there never was a connection to lose
-    // The socket is gone on our side too.
-    QVERIFY(QTest::qWaitFor([&] { return fake.openConnections() == 0; }, 5000));
-}
-
-void Tst_MqttEngine::refusedAttemptFailsAtOnce()
-{
-    MqttEngine engine;
-    aim(engine, TestBroker::freePort());
-    QSignalSpy stateSpy(&engine, &MqttEngine::stateChanged);
-    QSignalSpy errors(&engine, &MqttEngine::errorChanged);
-    engine.connectToHost();
-    // Still inside connectToHost: the owner sees an attempt that failed, and schedules the next.
-    QCOMPARE(states(stateSpy), (QList<MqttEngine::ClientState> { MqttEngine::Connecting, MqttEngine::Disconnected }));
-    QCOMPARE(engine.error(), MqttEngine::TransportInvalid);
-    QCOMPARE(errors.count(), 1);
-
-    // Each new attempt starts clean, so every failure is reported again.
-    engine.connectToHost();
-    QCOMPARE(stateSpy.count(), 4);
-    QCOMPARE(errors.count(), 3); // NoError, TransportInvalid
-}
-
 void Tst_MqttEngine::lostSessionCodes_data()
 {
     QTest::addColumn<int>("rc");
@@ -210,23 +135,6 @@ void Tst_MqttEngine::lostSessionCodes()
     QFETCH(int, rc);
     QFETCH(MqttEngine::ClientError, error);
     QCOMPARE(MqttEngine::errorForLostSession(rc), error);
-}
-
-void Tst_MqttEngine::requestsNeedAConnection()
-{
-    FakeBroker silent { QByteArray() };
-    MqttEngine engine;
-    QCOMPARE(engine.publish(QStringLiteral("a"), "x", 0, false), -1);
-    QVERIFY(!engine.subscribe(QStringLiteral("a"), 0));
-    aim(engine, silent.port());
-    engine.connectToHost();
-    QCOMPARE(engine.state(), MqttEngine::Connecting);
-    QCOMPARE(engine.publish(QStringLiteral("a"), "x", 0, false), -1);
-    QVERIFY(!engine.subscribe(QStringLiteral("a"), 0));
-    // An attempt in progress is abandoned by a disconnect.
-    engine.disconnectFromHost();
-    QCOMPARE(engine.state(), MqttEngine::Disconnected);
-    QCOMPARE(engine.error(), MqttEngine::NoError);
 }
 
 void Tst_MqttEngine::replyQueuedInsideACallbackLeavesAtOnce()
