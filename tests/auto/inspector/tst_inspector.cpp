@@ -313,7 +313,8 @@ void Tst_Inspector::powerRequestsAreDelayed()
     const QByteArray payload = wire.peer->waitFor(topic, 5000);
     QVERIFY(!payload.isNull());
     QCOMPARE(payload, QByteArray(""));
-    QVERIFY2(clock.elapsed() >= 400, qPrintable(QString::number(clock.elapsed())));
+    // Coarse timers may fire up to 5 % early.
+    QVERIFY2(clock.elapsed() >= 380, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(wire.peer->count(Base + (reboot ? "/power/shutdown/request/1" : "/power/reboot/request/1")), 0);
 }
 
