@@ -175,7 +175,7 @@ QString CommandInterpreter::execute(const QString& line)
     }
     if (command == QLatin1String("show"))
         return show();
-    return error(QStringLiteral("unknown command '%1' (type help)").arg(words.first()));
+    return error(QStringLiteral("unknown command '%1' (type help)").arg(words.first().left(40)));
 }
 
 QString CommandInterpreter::tap(const QStringList& args)

@@ -75,7 +75,7 @@ bool NetworkService::validConfig(const QJsonObject& request, QString* why)
         const QString text = request.value(QLatin1String(key)).toString();
         const bool required = qstrcmp(key, "address") == 0 || qstrcmp(key, "netmask") == 0;
         if ((required || !text.isEmpty()) && !isIpv4(text)) {
-            *why = QStringLiteral("\"%1\" is not an IPv4 address: '%2'").arg(QLatin1String(key), text);
+            *why = QStringLiteral("\"%1\" is not an IPv4 address: '%2'").arg(QLatin1String(key), text.left(40));
             return false;
         }
     }

@@ -94,7 +94,7 @@ void Simulator::onReceived(const QByteArray& payload, const QByteArray& topicByt
     const QString topic = QString::fromUtf8(topicBytes);
     if (topic == m_options.control) {
         const QString line = QString::fromUtf8(payload.left(4096)).trimmed();
-        qInfo().noquote().nospace() << "[Sim] command from " << topic << ": " << line;
+        qInfo().noquote().nospace() << "[Sim] command from " << topic << ": " << line.left(200);
         const QString result = m_interpreter->execute(line);
         m_client.publish(result.toUtf8(), m_options.control + QStringLiteral("/reply"));
         return;
