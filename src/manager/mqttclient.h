@@ -69,6 +69,7 @@ private slots:
     void onError(manager::MqttEngine::ClientError error);
 
 private:
+    // The tests read the timers' settings instead of waiting for them to run out.
     friend class ::Tst_MqttClient;
     void subscribeEntry(const QPair<QString, int>& entry);
 
