@@ -791,7 +791,7 @@ void GUIManager::subscribeToTopics()
 void GUIManager::processMqttMessage(const QByteArray& data, const QByteArray& topic)
 {
     const QByteArray base = baseTopic().toUtf8();
-    if (base.isEmpty() || !topic.contains(base))
+    if (!topic.contains(base))
         return;
     qInfo().noquote().nospace() << "[GUIManager] Message received : " << QString::fromUtf8(topic);
     qDebug().noquote().nospace() << "[GUIManager] Data : " << QString::fromUtf8(data.left(4096));
