@@ -32,6 +32,7 @@ class Tst_E2e : public QObject
 
 private slots:
     void initTestCase();
+    void cleanup();
     void cleanupTestCase();
 
     void announcesItselfOnConnection();
@@ -51,6 +52,7 @@ private:
     QProcess m_app;
     QByteArray m_log;
     int m_logPos = 0;
+    bool m_failed = false;
 };
 
 bool Tst_E2e::waitForLog(const QString& text, int ms)
@@ -96,8 +98,17 @@ void Tst_E2e::initTestCase()
 
     connect(&m_app, &QProcess::readyReadStandardError, this, [this] { m_log += m_app.readAllStandardError(); });
     m_app.setWorkingDirectory(m_dir.path());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("QT_QUICK_BACKEND", "software");
+    m_app.setProcessEnvironment(environment);
     m_app.start(program, { "-f", "gui.conf", "-e", "-v", "3" });
     QVERIFY(m_app.waitForStarted(10000));
+}
+
+void Tst_E2e::cleanup()
+{
+    m_failed = m_failed || QTest::currentTestFailed();
 }
 
 void Tst_E2e::cleanupTestCase()
@@ -106,7 +117,7 @@ void Tst_E2e::cleanupTestCase()
         m_app.kill();
         m_app.waitForFinished(10000);
     }
-    if (QTest::currentTestFailed() || qEnvironmentVariableIsSet("VOVADUDOZ_TEST_LOG"))
+    if (m_failed || qEnvironmentVariableIsSet("VOVADUDOZ_TEST_LOG"))
         qInfo().noquote() << m_log;
 }
 
