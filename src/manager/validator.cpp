@@ -244,15 +244,19 @@ void Validator::onConfigReceived(const QJsonObject& config, const QString& /*top
     m_config.setObuUrl(url);
 
     const QJsonObject validator = objectAt(config, "validator");
-    const int passbackSecs = validator.value(QLatin1String("passbackTime")).toString().toInt(nullptr, 10);
+    const int passbackSecs =
+        validator.value(QLatin1String("passbackTime")).toString().toInt(nullptr, 10);
     m_config.setPassbackSecs(passbackSecs);
-    const bool passbackQr = validator.value(QLatin1String("qr_passback")).toString() == QLatin1String("true");
+    const bool passbackQr =
+        validator.value(QLatin1String("qr_passback")).toString() == QLatin1String("true");
     m_config.setPassbackQrEnabled(passbackQr);
 
     // The URL is logged without its password: these lines end up in syslog.
     qWarning().noquote().nospace() << "[Validator] " << "Config received : ";
-    qWarning().noquote().nospace() << "[Validator] " << "OBU URL         : " << url.toDisplayString();
-    qWarning().noquote().nospace() << "[Validator] " << "Passback Time   : " << passbackSecs << " sec(s)";
+    qWarning().noquote().nospace() << "[Validator] " << "OBU URL         : "
+                                   << url.toDisplayString();
+    qWarning().noquote().nospace() << "[Validator] " << "Passback Time   : " << passbackSecs
+                                   << " sec(s)";
     qWarning().noquote().nospace() << "[Validator] " << "Passback QR En  : "
                                    << (passbackQr ? "true" : "false");
 
@@ -317,8 +321,10 @@ void Validator::saveConfig()
         {QStringLiteral("passbackTime"), m_config.passbackSecs()},
         {QStringLiteral("qr_passback"), m_config.passbackQrEnabled()},
     };
-    const QJsonObject config{{QStringLiteral("blm"), blm}, {QStringLiteral("validator"), validator}};
-    m_client.publish(QJsonDocument(config).toJson(QJsonDocument::Indented), m_baseTopic + configSuffix + QStringLiteral("/set"));
+    const QJsonObject config{{QStringLiteral("blm"), blm},
+                             {QStringLiteral("validator"), validator}};
+    m_client.publish(QJsonDocument(config).toJson(QJsonDocument::Indented),
+                     m_baseTopic + configSuffix + QStringLiteral("/set"));
 }
 
 void Validator::refreshConfig()

@@ -37,8 +37,8 @@ void SAM::fromJson(const QJsonObject& sam)
     assign(this, m_batch, string("batch"), &SAM::batchChanged);
     assign(this, m_mode, string("mode"), &SAM::modeChanged);
     assign(this, m_name, string("name"), &SAM::nameChanged);
-    assign(this, m_production, QDate::fromString(string("production"), QStringLiteral("yyyy-MM-dd")),
-           &SAM::productionChanged);
+    const QDate production = QDate::fromString(string("production"), QStringLiteral("yyyy-MM-dd"));
+    assign(this, m_production, production, &SAM::productionChanged);
     assign(this, m_uid, string("uid"), &SAM::uidChanged);
     assign(this, m_vendor, string("vendor"), &SAM::vendorChanged);
     assign(this, m_version, string("version"), &SAM::versionChanged);

@@ -82,7 +82,8 @@ Transaction::Type Transaction::type() const
 
 int Transaction::denyReasonId() const
 {
-    return m_transaction.value(QLatin1String("denyReason")).toObject().value(QLatin1String("id")).toInt();
+    const QJsonObject reason = m_transaction.value(QLatin1String("denyReason")).toObject();
+    return reason.value(QLatin1String("id")).toInt();
 }
 
 QString Transaction::denyReason() const
