@@ -46,11 +46,14 @@ int main(int argc, char** argv)
                                            QStringLiteral("Stop when the demo has finished."));
     const QCommandLineOption pause(QStringLiteral("demo-pause-ms"), QStringLiteral("Pause between demo steps."),
                                    QStringLiteral("msec"), QString::number(options.demoPauseMillis));
+    const QCommandLineOption demoWait(QStringLiteral("demo-wait-ms"),
+                                      QStringLiteral("Longest wait for the program to come online before the demo."),
+                                      QStringLiteral("msec"), QString::number(options.demoWaitMillis));
     const QCommandLineOption noPrompt(QStringLiteral("no-prompt"), QStringLiteral("Do not show the prompt."));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Also show debug lines (every message sent)."));
     parser.addOptions({ host, port, blm, board, network, device, inspector, ui, control, step, demo, exitAfterDemo,
-                        pause, noPrompt, verbose });
+                        pause, demoWait, noPrompt, verbose });
     parser.process(app);
 
     bool ok = true;
@@ -68,6 +71,7 @@ int main(int argc, char** argv)
     options.port = unsigned(number(port, 65535));
     options.stepMillis = number(step, 600000);
     options.demoPauseMillis = number(pause, 600000);
+    options.demoWaitMillis = number(demoWait, 600000);
     options.blm = parser.value(blm);
     options.board = parser.value(board);
     options.network = parser.value(network);

@@ -74,13 +74,19 @@ void Simulator::onConnected()
     qInfo().noquote().nospace() << "[Sim] connected to the broker, every service sends its state";
     // The client subscribes right after this signal; give the broker that moment before the
     // state goes out, so nothing the program asks in between is missed.
-    QTimer::singleShot(50, this, [this] {
-        publishAll();
-        if (m_options.demo && !m_demoStarted) {
-            m_demoStarted = true;
-            m_demo->start();
-        }
-    });
+    QTimer::singleShot(50, this, &Simulator::publishAll);
+    // The demo waits for the program to come online (it switches the readers on then), but
+    // not for ever: the simulator may be running on its own.
+    if (m_options.demo && !m_demoStarted)
+        QTimer::singleShot(m_options.demoWaitMillis, this, &Simulator::startDemo);
+}
+
+void Simulator::startDemo()
+{
+    if (m_demoStarted || m_quitting)
+        return;
+    m_demoStarted = true;
+    m_demo->start();
 }
 
 void Simulator::publishAll()
@@ -106,6 +112,8 @@ void Simulator::onReceived(const QByteArray& payload, const QByteArray& topicByt
         if (status.value(QStringLiteral("service")).toBool()) {
             qInfo().noquote().nospace() << "[Sim] the program is online, every service sends its state";
             publishAll();
+            if (m_options.demo)
+                QTimer::singleShot(100, this, &Simulator::startDemo);
         } else {
             qInfo().noquote().nospace() << "[Sim] the program is offline";
         }

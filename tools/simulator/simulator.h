@@ -37,6 +37,7 @@ public:
         int stepMillis = 400;
         int demoPauseMillis = 4000;
         int networkStatusMillis = 10000;
+        int demoWaitMillis = 10000;   // longest wait for the program before the demo starts
         bool demo = false;
         bool exitAfterDemo = false;
         bool prompt = true;
@@ -57,6 +58,7 @@ private slots:
     void onEndOfInput();
     void onDemoFinished();
     void publishAll();
+    void startDemo();
     void quit();
 
 private:

@@ -880,6 +880,10 @@ void Tst_Simulator::demoWalksEveryStepAndExits()
     QVERIFY(!m_peer->waitFor(QStringLiteral("orvo/blm/status"), 5000).isNull());
     m_peer->publish(QStringLiteral("orvo/rfid/enable"), R"({"autoread": true})");
     m_peer->publish(QStringLiteral("orvo/barcode/enable"), QByteArray());
+    // It waits for the program to come online before the first step.
+    QTest::qWait(300);
+    QVERIFY(!demo.logged(QStringLiteral("[Demo] step 1/")));
+    m_peer->publish(QStringLiteral("orvo/ui/status"), R"({"service": true, "technician": false})");
     demo.process.closeWriteChannel();   // no terminal: the demo still runs to its end
     // The event loop runs meanwhile, so the peer collects what the steps publish.
     QTRY_VERIFY_WITH_TIMEOUT(demo.process.state() == QProcess::NotRunning, 60000);
@@ -889,7 +893,7 @@ void Tst_Simulator::demoWalksEveryStepAndExits()
     QVERIFY(demo.logged(QStringLiteral("[Demo] finished")));
     // The steps reached the broker: results, the route loss and the ignition.
     QTRY_COMPARE(m_peer->count(QStringLiteral("orvo/board/event")), 2);
-    QVERIFY(m_peer->count(QStringLiteral("orvo/blm/rfid/scanned")) >= 4);
+    QCOMPARE(m_peer->count(QStringLiteral("orvo/blm/rfid/scanned")), 5);
     QCOMPARE(m_peer->count(QStringLiteral("orvo/blm/barcode/scanned")), 1);
     QCOMPARE(m_peer->count(QStringLiteral("orvo/blm/rfid/retry")), 1);
 }
