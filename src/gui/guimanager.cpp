@@ -139,17 +139,13 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
 
 GUIManager::~GUIManager()
 {
-    detachFromWindow();
-    // The window goes first, while every object its bindings read still exists.
+    // Leave the window's object tree (it must not delete us a second time), then let the
+    // window go first, while every object its bindings read still exists.
+    QObject::disconnect(m_windowGone);
+    setParent(nullptr);
     const QList<QObject*> roots = m_engine.rootObjects();
     for (QObject* root : roots)
         delete root;
-}
-
-void GUIManager::detachFromWindow()
-{
-    QObject::disconnect(m_windowGone);
-    setParent(nullptr);
 }
 
 void GUIManager::load()
@@ -161,9 +157,9 @@ void GUIManager::load()
     } else {
         // Parented so that QML sees a C++-owned object; `main` still owns it, so the window
         // must never delete it: leave the window before it deletes its children.
-        m_window = roots.first();
-        setParent(m_window);
-        m_windowGone = connect(m_window, &QObject::destroyed, this, [this] { setParent(nullptr); });
+        QObject* window = roots.first();
+        setParent(window);
+        m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
     }
     setLanguage(m_config.get(QStringLiteral("gui/locale")).toString());
     pushEvent(QStringLiteral("General"), QStringLiteral("Application started"));

@@ -14,7 +14,6 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QStringList>
 #include <QTimer>
@@ -172,7 +171,6 @@ private:
     QByteArray configPayload() const;
     void pushEvent(const QString& category, const QString& name);
     QString baseTopic() const;
-    void detachFromWindow();
 
     QString m_screen;
     QString m_deviceId;
@@ -196,6 +194,5 @@ private:
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
-    QPointer<QObject> m_window;
     QMetaObject::Connection m_windowGone;
 };
