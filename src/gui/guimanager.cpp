@@ -708,6 +708,11 @@ void GUIManager::setDeviceId(const QString& id)
     const QString trimmed = id.trimmed();
     if (trimmed == m_deviceId)
         return;
+    // An empty id would overwrite the serial-number file with nothing.
+    if (trimmed.isEmpty()) {
+        qWarning().noquote().nospace() << "[GUIManager] WARN: Ignoring an empty device id";
+        return;
+    }
     qWarning().noquote().nospace() << "[GUIManager] Device ID changed : " << trimmed;
     m_deviceId = trimmed;
     saveDeviceId();

@@ -217,9 +217,14 @@ void Tst_GUIManager::idleSelection()
         QCOMPARE(parse(m_peer->waitFor("orvo/rfid/enable", 0)), QJsonObject({ { "autoread", true } }));
 
     // Without a device id the first-run page wins over every status.
+    m_gui.reset();
     m_config->set("gui/deviceId", m_dir->filePath("missing"));
-    m_gui->saveDeviceIdRequest(QString());
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QCOMPARE(m_gui->deviceId(), QString());
+    setStatus(status);
     QCOMPARE(m_gui->screen(), QString("InitPage"));
+    m_gui->saveDeviceIdRequest("SN-0009");
+    QCOMPARE(m_gui->screen(), screen);
 }
 
 void Tst_GUIManager::statusBeforeReason()
@@ -531,6 +536,8 @@ void Tst_GUIManager::deviceId()
     m_gui->saveDeviceIdRequest("SN-0001");
     QCOMPARE(changed.count(), 0);
 
+    m_gui->saveDeviceIdRequest("  ");
+    QCOMPARE(changed.count(), 0);
     m_gui->saveDeviceIdRequest("SN-0002");
     QCOMPARE(changed.count(), 1);
     QFile file(m_config->get("gui/deviceId").toString());
