@@ -227,7 +227,7 @@ QString CommandInterpreter::maintenance(const QStringList& args)
     if (rest.isEmpty()) {
         rest = QStringList { QStringLiteral("obc"), QLatin1String(defaultObc), QStringLiteral("eth"),
                              QStringLiteral("manual"), QStringLiteral("10.20.30.40"), QStringLiteral("255.255.255.0"),
-                             QStringLiteral("10.20.30.1"), QStringLiteral("10.20.30.1"), QStringLiteral("9.9.9.9") };
+                             QStringLiteral("10.20.30.1"), QStringLiteral("10.20.30.1"), QStringLiteral("10.20.30.2") };
     }
     while (!rest.isEmpty()) {
         const QString part = rest.takeFirst().toLower();

@@ -14,7 +14,7 @@ QJsonObject dhcpLease()
              { QStringLiteral("netmask"), QStringLiteral("255.255.255.0") },
              { QStringLiteral("gateway"), QStringLiteral("192.168.31.1") },
              { QStringLiteral("dns0"), QStringLiteral("192.168.31.1") },
-             { QStringLiteral("dns1"), QStringLiteral("9.9.9.9") } };
+             { QStringLiteral("dns1"), QStringLiteral("192.168.31.2") } };
 }
 
 bool isIpv4(const QString& text)

@@ -315,7 +315,7 @@ void ValidationService::publishStatus()
     const QJsonObject sam { { QStringLiteral("slot"), 0 },
                             { QStringLiteral("enabled"), true },
                             { QStringLiteral("unlocked"), true },
-                            { QStringLiteral("atr"), QStringLiteral("3B DF 18 FF 81 F1 FE 43 00 3F 07 83 4D 49 46 41 52 45") },
+                            { QStringLiteral("atr"), QStringLiteral("3B 8F 80 01 80 4F 0C A0 00 00 03 06 03 00 03 00 00 00 00 68") },
                             { QStringLiteral("batch"), QStringLiteral("B2019-27") },
                             { QStringLiteral("mode"), QStringLiteral("secure") },
                             { QStringLiteral("name"), QStringLiteral("Transit SAM") },

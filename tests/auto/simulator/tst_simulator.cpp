@@ -531,6 +531,7 @@ void Tst_Simulator::softwareCheckAndInstall()
     QVERIFY(before != QLatin1String("1.5.0"));
 
     // The next check finds the following version.
+    m_peer->takeAll();
     m_peer->publish(QStringLiteral("orvo/device/software/check"), QByteArray());
     QCOMPARE(object(m_peer->waitFor(QStringLiteral("orvo/device/update/software/status"), 3000))
                  .value(QStringLiteral("pending")).toString(),
