@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QSettings>
+#include <QTemporaryFile>
 
 #include <algorithm>
 
@@ -134,7 +135,15 @@ void Config::print() const
 QVariantMap Config::readFile()
 {
     QVariantMap changes;
-    QSettings settings(m_fileName, QSettings::IniFormat);
+    // The settings library caches files by name and trusts size and modification time;
+    // two edits of equal length within one clock tick of the file system would read as
+    // unchanged. Reading a private copy under a fresh name always parses what is on disk.
+    QTemporaryFile copy(QDir::tempPath() + QStringLiteral("/vovadudoz-settings-XXXXXX.conf"));
+    QFile source(m_fileName);
+    bool copied = false;
+    if (copy.open() && source.open(QIODevice::ReadOnly))
+        copied = copy.write(source.readAll()) >= 0 && copy.flush();
+    QSettings settings(copied ? copy.fileName() : m_fileName, QSettings::IniFormat);
     if (settings.status() != QSettings::NoError) {
         // A garbled file still yields whatever lines could be parsed; say so once.
         if (!m_reportedReadError) {
@@ -188,7 +197,11 @@ void Config::save()
 
 void Config::watch()
 {
-    if (QFileInfo::exists(m_fileName) && !m_watcher.files().contains(m_fileName))
+    // After a replace the watcher may still list the path while watching the old, unlinked
+    // file; dropping and adding it again always watches the file that has the name now.
+    if (m_watcher.files().contains(m_fileName))
+        m_watcher.removePath(m_fileName);
+    if (QFileInfo::exists(m_fileName))
         m_watcher.addPath(m_fileName);
     // Editors save by writing a new file and renaming it over the old one, which ends the
     // watch on the file; watching the folder too lets us pick the new file up again.
@@ -211,7 +224,9 @@ void Config::onFileChanged(const QString& path)
 void Config::onDirectoryChanged(const QString& path)
 {
     Q_UNUSED(path)
-    // Only a settings file that came back (or was replaced) concerns us.
-    if (QFileInfo::exists(m_fileName) && !m_watcher.files().contains(m_fileName))
+    // A file renamed over ours shows up here, perhaps before (or instead of) a file
+    // notification. Re-reading reports only real differences, so other files changing in
+    // the same folder cost a read and nothing else.
+    if (QFileInfo::exists(m_fileName))
         onFileChanged(m_fileName);
 }
