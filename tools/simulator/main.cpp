@@ -49,11 +49,14 @@ int main(int argc, char** argv)
     const QCommandLineOption demoWait(QStringLiteral("demo-wait-ms"),
                                       QStringLiteral("Longest wait for the program to come online before the demo."),
                                       QStringLiteral("msec"), QString::number(options.demoWaitMillis));
+    const QCommandLineOption networkStatus(QStringLiteral("network-status-ms"),
+                                           QStringLiteral("Interval of the network service's own status messages."),
+                                           QStringLiteral("msec"), QString::number(options.networkStatusMillis));
     const QCommandLineOption noPrompt(QStringLiteral("no-prompt"), QStringLiteral("Do not show the prompt."));
     const QCommandLineOption verbose(QStringLiteral("verbose"),
                                      QStringLiteral("Also show debug lines (every message sent)."));
     parser.addOptions({ host, port, blm, board, network, device, inspector, ui, control, step, demo, exitAfterDemo,
-                        pause, demoWait, noPrompt, verbose });
+                        pause, demoWait, networkStatus, noPrompt, verbose });
     parser.process(app);
 
     bool ok = true;
@@ -72,6 +75,7 @@ int main(int argc, char** argv)
     options.stepMillis = number(step, 600000);
     options.demoPauseMillis = number(pause, 600000);
     options.demoWaitMillis = number(demoWait, 600000);
+    options.networkStatusMillis = qMax(100, number(networkStatus, 3600000));
     options.blm = parser.value(blm);
     options.board = parser.value(board);
     options.network = parser.value(network);

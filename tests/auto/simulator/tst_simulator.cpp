@@ -56,8 +56,10 @@ public:
     void start(quint16 port, const QStringList& extra = {})
     {
         process.start(QStringLiteral(VOVADUDOZ_SIM),
+                      // The network service's own status messages would interleave with answers.
                       QStringList { QStringLiteral("-P"), QString::number(port), QStringLiteral("--step-ms"),
-                                    QStringLiteral("10"), QStringLiteral("--no-prompt") }
+                                    QStringLiteral("10"), QStringLiteral("--network-status-ms"),
+                                    QStringLiteral("3600000"), QStringLiteral("--no-prompt") }
                           + extra);
     }
     bool logged(const QString& text) const { return QString::fromUtf8(log).contains(text); }
@@ -108,6 +110,7 @@ private slots:
     void signalAndEndOfInputStop();
     void demoWalksEveryStepAndExits();
     void programOnlineTriggersState();
+    void networkStatusRepeatsUnasked();
 
 private:
     QString command(const QString& line);
@@ -911,6 +914,19 @@ void Tst_Simulator::programOnlineTriggersState()
     m_peer->publish(QStringLiteral("orvo/ui/status"), R"({"service": false})");
     m_peer->publish(QStringLiteral("orvo/ui/status"), "{{{");
     QVERIFY(m_peer->waitFor(QStringLiteral("orvo/blm/status"), 500).isNull());
+}
+
+void Tst_Simulator::networkStatusRepeatsUnasked()
+{
+    // The network proxy never asks for the status: the service must repeat it by itself.
+    delete m_sim;
+    m_sim = nullptr;
+    SimProcess sim;
+    sim.start(m_broker.port(), { QStringLiteral("--network-status-ms"), QStringLiteral("100") });
+    QVERIFY(!m_peer->waitFor(QStringLiteral("orvo/inspector/audio"), 10000).isNull());
+    m_peer->takeAll();
+    QTRY_VERIFY(m_peer->count(QStringLiteral("orvo/network/status")) >= 3);
+    QCOMPARE(m_peer->count(QStringLiteral("orvo/blm/status")), 0);
 }
 
 QTEST_GUILESS_MAIN(Tst_Simulator)
