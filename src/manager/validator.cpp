@@ -1,6 +1,7 @@
 #include "validator.h"
 
 #include "mqttclient.h"
+#include "payloadreader.h"
 
 #include <QDebug>
 #include <QHash>
@@ -159,8 +160,23 @@ void Validator::onInfoReceived(const QJsonObject& info, const QString& /*topic*/
     setVersion(objectAt(info, "service").value(QLatin1String("version")).toString());
 }
 
-void Validator::onStatusReceived(const QJsonObject& status, const QString& /*topic*/)
+void Validator::onStatusReceived(const QJsonObject& status, const QString& topic)
 {
+    // A gate that cannot be read would decide the passenger screen on a guess ("true" as text
+    // would read as a service that is down): keep the last good status and say which keys.
+    {
+        const PayloadReader reader(status);
+        reader.boolean(QStringLiteral("service"), false);
+        const PayloadReader state = reader.object(QStringLiteral("state"));
+        for (const char* key : { "init", "hasRfid", "hasNtp", "hasRoute", "hasQr", "hasObu" })
+            state.boolean(QLatin1String(key), false);
+        if (reader.hasWrongKeys()) {
+            qWarning().noquote().nospace() << "[Validator] " << "WARN: Ignoring status with wrongly typed values on "
+                                           << topic << " : " << reader.wrongKeys().join(QStringLiteral(", "));
+            return;
+        }
+    }
+
     // The reader model goes first: the "#0003"/"#0004" decision below reads its fresh state.
     const QJsonObject device = objectAt(status, "device");
     m_rfid.fromJson(objectAt(device, "rfid"));

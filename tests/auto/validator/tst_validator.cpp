@@ -72,6 +72,8 @@ private slots:
     void readersVersionVehicleRoute();
     void configMessage_data();
     void configMessage();
+    void wronglyTypedGatesKeepLastStatus_data();
+    void wronglyTypedGatesKeepLastStatus();
     void cardTypes_data();
     void cardTypes();
     void cardsRetryScansAndMaintenance();
@@ -141,13 +143,35 @@ void Tst_Validator::statusRules_data()
                                       << "#0007" << "NTP not synchronized";
     QTest::newRow("route before degraded") << status(R"("hasRfid": true)") << "out-of-service"
                                            << "#0006" << "No route";
-    // ...and missing keys or wrong types reading as false.
+    // ...and missing keys reading as false.
     QTest::newRow("empty payload") << QByteArray() << "offline" << "#0002" << down;
     QTest::newRow("no state") << QByteArray(R"({"service": true})") << "offline" << "#0004" << noRfid;
-    QTest::newRow("service as text") << QByteArray(R"({"service": "true"})") << "offline" << "#0002"
-                                     << down;
-    QTest::newRow("flag as text") << status(R"("hasRfid": "true", "hasRoute": true, "hasQr": true)")
-                                  << "offline" << "#0004" << noRfid;
+}
+
+void Tst_Validator::wronglyTypedGatesKeepLastStatus_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::newRow("service as text") << QByteArray(R"({"service": "true"})");
+    QTest::newRow("flag as text") << status(R"("hasRfid": "true", "hasRoute": true, "hasQr": true)");
+    QTest::newRow("flag as number") << status(allGood + R"(, "hasObu": 0)");
+    QTest::newRow("state as array") << QByteArray(R"({"service": true, "state": [true]})");
+}
+
+void Tst_Validator::wronglyTypedGatesKeepLastStatus()
+{
+    QFETCH(QByteArray, payload);
+    Proxy p;
+    p.send(base + "/status", status(allGood));
+    QCOMPARE(p.v.status(), QStringLiteral("online"));
+    logLines.clear();
+    const int reasons = p.reasonSpy.count();
+
+    p.send(base + "/status", payload);
+    QCOMPARE(p.v.status(), QStringLiteral("online"));
+    QCOMPARE(p.v.reasonCode(), QString());
+    QCOMPARE(p.reasonSpy.count(), reasons);
+    QCOMPARE(lines(QtWarningMsg).size(), 1);
+    QVERIFY(lines(QtWarningMsg).first().startsWith("[Validator] WARN: Ignoring status with wrongly typed values on "));
 }
 
 void Tst_Validator::statusRules()
