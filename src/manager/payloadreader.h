@@ -13,7 +13,7 @@ namespace manager {
 // empty, a missing number 0, a missing boolean false. A key that is present with the wrong JSON
 // type is not read as a default: the caller's current value comes back instead, so a garbled
 // field never overwrites good state, and the key is noted so the handler can say so once.
-// Used by the board, network and inspector proxies.
+// Used by the service proxies.
 class PayloadReader
 {
 public:
