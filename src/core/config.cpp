@@ -114,6 +114,11 @@ Config& Config::fromJson(const QJsonObject& json)
     return *this;
 }
 
+void Config::setHiddenKeys(const QStringList& keys)
+{
+    m_hiddenKeys = keys;
+}
+
 void Config::print() const
 {
     const QString dashes(60, QLatin1Char('-'));
@@ -126,8 +131,11 @@ void Config::print() const
     qInfo().noquote().nospace() << "[Config]  SETTINGS (" << m_fileName << ")";
     qInfo().noquote().nospace() << "[Config] " << dashes;
     for (const QString& key : allKeys) {
-        qInfo().noquote().nospace()
-            << QStringLiteral("[Config]  %1 : %2").arg(key, -width).arg(get(key).toString());
+        QString value = get(key).toString();
+        // An empty secret stays visible: "not set" is what a technician needs to know.
+        if (m_hiddenKeys.contains(key) && !value.isEmpty())
+            value = QStringLiteral("********");
+        qInfo().noquote().nospace() << QStringLiteral("[Config]  %1 : %2").arg(key, -width).arg(value);
     }
     qInfo().noquote().nospace() << "[Config] " << dashes;
 }

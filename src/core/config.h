@@ -26,6 +26,9 @@ public:
     QJsonObject toJson() const;
     Config& fromJson(const QJsonObject& json);
 
+    // Keys whose values print() masks (passwords, PINs): the log goes to syslog, which more
+    // people can read than the settings file.
+    void setHiddenKeys(const QStringList& keys);
     void print() const;
     void load();
     void save();
@@ -47,6 +50,7 @@ private:
     QVariantMap m_defaults;
     QMultiMap<QString, QVariant> m_overrides;
     QFileSystemWatcher m_watcher;
+    QStringList m_hiddenKeys;
     bool m_reportedReadError = false;
     bool m_reportedWriteError = false;
 };

@@ -172,6 +172,8 @@ void GUIManager::initConfig()
 {
     connect(&m_config, &Config::configChanged, this, &GUIManager::onConfigChanged);
     connect(&m_config, &Config::configFileChanged, this, &GUIManager::onConfigFileChanged);
+    // The settings print goes to syslog at every start and edit; the secrets stay in the file.
+    m_config.setHiddenKeys({ QStringLiteral("mqtt/password"), QStringLiteral("gui/settingsPin") });
     m_config.print();
 }
 

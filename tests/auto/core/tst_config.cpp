@@ -270,6 +270,30 @@ private slots:
         QVERIFY(g_messages.contains(QStringLiteral("[Config]  mqtt/host            : forced")));
     }
 
+    void printMasksSecrets()
+    {
+        Config config(m_file, Defaults);
+        config.setHiddenKeys({ "mqtt/password", "gui/settingsPin" });
+        config.set("gui/settingsPin", "482913");
+        config.addOverrides({ { "mqtt/password", "s3cret" } });
+        auto previous = qInstallMessageHandler(captureMessages);
+        config.print();
+        qInstallMessageHandler(previous);
+
+        const QString all = g_messages.join('\n');
+        QVERIFY(!all.contains("482913"));
+        QVERIFY(!all.contains("s3cret"));
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/settingsPin      : ********")));
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  mqtt/password        : ********")));
+        // An unset secret prints as empty, so the log still tells that it is missing.
+        config.set("gui/settingsPin", QString());
+        g_messages.clear();
+        previous = qInstallMessageHandler(captureMessages);
+        config.print();
+        qInstallMessageHandler(previous);
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/settingsPin      : ")));
+    }
+
 private:
     QTemporaryDir m_dir;
     QString m_file;
