@@ -30,6 +30,8 @@ const QString ValidSound = QStringLiteral("/opt/orvo/vovadudozad/Valid.wav");
 const QString InvalidSound = QStringLiteral("/opt/orvo/vovadudozad/Invalid.wav");
 const QString TranslationFile = QStringLiteral(":/qml/translations/VovadudozAD_el_GR.qm");
 const QString PinKey = QStringLiteral("gui/settingsPin");
+// Secrets stay in the settings file: never printed to the log, never published on "/config".
+const QStringList SecretKeys { QStringLiteral("mqtt/password"), PinKey };
 
 // A serial-number file is one short line; reading stops here whatever the file holds.
 constexpr qint64 MaxDeviceIdBytes = 64 * 1024;
@@ -173,7 +175,7 @@ void GUIManager::initConfig()
     connect(&m_config, &Config::configChanged, this, &GUIManager::onConfigChanged);
     connect(&m_config, &Config::configFileChanged, this, &GUIManager::onConfigFileChanged);
     // The settings print goes to syslog at every start and edit; the secrets stay in the file.
-    m_config.setHiddenKeys({ QStringLiteral("mqtt/password"), QStringLiteral("gui/settingsPin") });
+    m_config.setHiddenKeys(SecretKeys);
     m_config.print();
 }
 
@@ -871,11 +873,15 @@ QByteArray GUIManager::statusPayload() const
 
 QByteArray GUIManager::configPayload() const
 {
-    // The maintenance PIN never travels over the broker; "/config/set" may still set it.
+    // The maintenance PIN and the broker password never travel over the broker;
+    // "/config/set" may still set them.
     QJsonObject config = m_config.toJson();
-    QJsonObject gui = config.value(QStringLiteral("gui")).toObject();
-    gui.remove(PinKey.section(QLatin1Char('/'), 1));
-    config.insert(QStringLiteral("gui"), gui);
+    for (const QString& key : SecretKeys) {
+        const QString group = key.section(QLatin1Char('/'), 0, 0);
+        QJsonObject members = config.value(group).toObject();
+        members.remove(key.section(QLatin1Char('/'), 1));
+        config.insert(group, members);
+    }
     return toPayload(config);
 }
 

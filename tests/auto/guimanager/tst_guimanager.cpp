@@ -607,6 +607,8 @@ void Tst_GUIManager::configChanges_data()
     QTest::newRow("broker") << "mqtt/username" << QVariant("someone") << QByteArray()
                             << "MQTT configuration changed. Applying.";
     QTest::newRow("PIN") << "gui/settingsPin" << QVariant("1357") << QByteArray() << "";
+    QTest::newRow("password") << "mqtt/password" << QVariant("s3cret") << QByteArray()
+                              << "MQTT configuration changed. Applying.";
 }
 
 void Tst_GUIManager::configChanges()
@@ -626,13 +628,16 @@ void Tst_GUIManager::configChanges()
     if (!logLine.isEmpty())
         QVERIFY2(!g_lines.filter("[GUIManager] " + logLine + "\n").isEmpty(), qPrintable(g_lines.join("")));
 
-    // Every change republishes the configuration, never with the PIN.
-    const QJsonObject published = parse(m_peer->waitFor(m_base + "/config", 5000));
+    // Every change republishes the configuration, never with the PIN or the broker password.
+    const QByteArray text = m_peer->waitFor(m_base + "/config", 5000);
+    const QJsonObject published = parse(text);
     const QString group = key.section('/', 0, 0);
     const QString name = key.section('/', 1);
-    if (key == "gui/settingsPin") {
-        QVERIFY(!published.value("gui").toObject().contains("settingsPin"));
+    if (key == "gui/settingsPin" || key == "mqtt/password") {
+        QVERIFY(!published.value(group).toObject().contains(name));
+        QVERIFY(!text.contains(value.toByteArray()));
         QVERIFY(published.value("gui").toObject().contains("locale"));
+        QVERIFY(published.value("mqtt").toObject().contains("host"));
     } else {
         QCOMPARE(published.value(group).toObject().value(name).toVariant(), value);
     }
@@ -675,6 +680,9 @@ void Tst_GUIManager::ownTopics()
     QJsonObject gui = expected.value("gui").toObject();
     gui.remove("settingsPin");
     expected.insert("gui", gui);
+    QJsonObject mqtt = expected.value("mqtt").toObject();
+    mqtt.remove("password");
+    expected.insert("mqtt", mqtt);
     const QByteArray config = m_peer->waitFor(m_base + "/config", 5000);
     QCOMPARE(parse(config), expected);
     QVERIFY(!config.contains("2468"));
