@@ -9,6 +9,12 @@ BoardService::BoardService(manager::MqttClient& client, const QString& base, QOb
                              "usbHub" })
         m_power.insert(QString::fromLatin1(key), true);
     m_uptime.start();
+    answerGet(QStringLiteral("/info/get"), QStringLiteral("info sent"), [this] { publishInfo(); });
+    answerGet(QStringLiteral("/status/get"), QStringLiteral("status sent"), [this] { publishStatus(); });
+    answerGet(QStringLiteral("/config/get"), QStringLiteral("config sent"), [this] { publishConfig(); });
+    answerGet(QStringLiteral("/display/get"), QStringLiteral("display sent"), [this] { publishDisplay(); });
+    answerGet(QStringLiteral("/power/get"), QStringLiteral("power sent"), [this] { publishPower(); });
+    answerGet(QStringLiteral("/audio/get"), QStringLiteral("audio sent"), [this] { publishAudio(); });
 }
 
 QStringList BoardService::requestTopics() const
@@ -62,45 +68,15 @@ QString BoardService::describeLedPattern(const QJsonObject& pattern)
         .arg(parts.join(QStringLiteral(", ")));
 }
 
-bool BoardService::handleMessage(const QByteArray& payload, const QString& t)
+void BoardService::handleRequest(const QString& t, const QByteArray& payload, const QJsonObject& request)
 {
-    if (!t.startsWith(base() + QLatin1Char('/')))
-        return false;
     const QString suffix = t.mid(base().size());
-    if (!requestTopics().contains(t))
-        return false;
-
-    QJsonObject request;
-    QString error;
-    if (!parseObject(payload, &request, &error)) {
-        logRefused(t, payload, error);
-        return true;
-    }
-
-    if (suffix == QLatin1String("/info/get")) {
-        logRequest(t, payload, QStringLiteral("info sent"));
-        publishInfo();
-    } else if (suffix == QLatin1String("/status/get")) {
-        logRequest(t, payload, QStringLiteral("status sent"));
-        publishStatus();
-    } else if (suffix == QLatin1String("/config/get")) {
-        logRequest(t, payload, QStringLiteral("config sent"));
-        publishConfig();
-    } else if (suffix == QLatin1String("/display/get")) {
-        logRequest(t, payload, QStringLiteral("display sent"));
-        publishDisplay();
-    } else if (suffix == QLatin1String("/power/get")) {
-        logRequest(t, payload, QStringLiteral("power sent"));
-        publishPower();
-    } else if (suffix == QLatin1String("/audio/get")) {
-        logRequest(t, payload, QStringLiteral("audio sent"));
-        publishAudio();
-    } else if (suffix == QLatin1String("/config/set")) {
+    if (suffix == QLatin1String("/config/set")) {
         const QJsonValue delay = request.value(QStringLiteral("device")).toObject().value(QStringLiteral("delayShutdownFor"));
         if (!delay.isDouble() || delay.toDouble() < 0 || delay.toDouble() > 86400) {
             logRefused(t, payload, QStringLiteral("\"device\".\"delayShutdownFor\" must be 0 to 86400 seconds"));
             publishConfig();
-            return true;
+            return;
         }
         m_delayShutdownFor = delay.toInt();
         logRequest(t, payload, QStringLiteral("shutdown delay now %1 s").arg(m_delayShutdownFor));
@@ -157,7 +133,6 @@ bool BoardService::handleMessage(const QByteArray& payload, const QString& t)
                                    .arg(request.value(QStringLiteral("offMsec")).toInt())
                                    .arg(request.value(QStringLiteral("repeat")).toInt()));
     }
-    return true;
 }
 
 void BoardService::publishStatus()

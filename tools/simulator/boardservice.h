@@ -16,7 +16,6 @@ public:
 
     QStringList requestTopics() const override;
     void publishAll() override;
-    bool handleMessage(const QByteArray& payload, const QString& topic) override;
 
     bool ignition() const { return m_ignition; }
     // Turns the ignition input: an "IgnitionChanged" event, then the new status.
@@ -28,6 +27,7 @@ public:
     static QString describeLedPattern(const QJsonObject& pattern);
 
 private:
+    void handleRequest(const QString& topic, const QByteArray& payload, const QJsonObject& request) override;
     void publishStatus();
     void publishInfo();
     void publishConfig();

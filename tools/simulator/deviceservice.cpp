@@ -32,6 +32,10 @@ DeviceService::DeviceService(manager::MqttClient& client, const QString& base, Q
     }
     connect(m_stepTimer, &QTimer::timeout, this, &DeviceService::onStep);
     connect(m_ntpTimer, &QTimer::timeout, this, &DeviceService::onNtpSynced);
+    answerGet(QStringLiteral("/update/software/status/get"), QStringLiteral("software status sent"),
+              [this] { publishSoftwareStatus(); });
+    answerGet(QStringLiteral("/clock/ntp/status/get"), QStringLiteral("NTP status sent"), [this] { publishNtpStatus(); });
+    answerGet(QStringLiteral("/clock/ntp/config/get"), QStringLiteral("NTP config sent"), [this] { publishNtpConfig(); });
 }
 
 void DeviceService::setStepMillis(int msec)
@@ -59,28 +63,17 @@ void DeviceService::publishAll()
     publishNtpStatus();
 }
 
-bool DeviceService::handleMessage(const QByteArray& payload, const QString& t)
+void DeviceService::handleRequest(const QString& t, const QByteArray& payload, const QJsonObject& request)
 {
-    if (!requestTopics().contains(t))
-        return false;
     const QString suffix = t.mid(base().size());
-    QJsonObject request;
-    QString error;
-    if (!parseObject(payload, &request, &error)) {
-        logRefused(t, payload, error);
-        return true;
-    }
     if (suffix == QLatin1String("/status/get")) {
         logRequest(t, payload, QStringLiteral("device status sent (current %1, pending %2)")
                                    .arg(m_current, m_pending.isEmpty() ? QStringLiteral("none") : m_pending));
         publishDeviceStatus();
-    } else if (suffix == QLatin1String("/update/software/status/get")) {
-        logRequest(t, payload, QStringLiteral("software status sent"));
-        publishSoftwareStatus();
     } else if (suffix == QLatin1String("/software/check")) {
         if (m_job == Install) {
             logRefused(t, payload, QStringLiteral("an installation is running"));
-            return true;
+            return;
         }
         logRequest(t, payload, QStringLiteral("checking for updates"));
         startSteps(Check);
@@ -88,27 +81,21 @@ bool DeviceService::handleMessage(const QByteArray& payload, const QString& t)
         if (m_pending.isEmpty()) {
             logRefused(t, payload, QStringLiteral("no pending version"));
             publishDeviceStatus();
-            return true;
+            return;
         }
         if (m_job == Install) {
             logRefused(t, payload, QStringLiteral("already installing %1").arg(m_pending));
-            return true;
+            return;
         }
         logRequest(t, payload, QStringLiteral("installing %1").arg(m_pending));
         startSteps(Install);
-    } else if (suffix == QLatin1String("/clock/ntp/status/get")) {
-        logRequest(t, payload, QStringLiteral("NTP status sent"));
-        publishNtpStatus();
-    } else if (suffix == QLatin1String("/clock/ntp/config/get")) {
-        logRequest(t, payload, QStringLiteral("NTP config sent"));
-        publishNtpConfig();
     } else if (suffix == QLatin1String("/clock/ntp/config/set")) {
         const QJsonValue enabled = request.value(QStringLiteral("enabled"));
         const QJsonValue server = request.value(QStringLiteral("server"));
         if (!enabled.isBool() || !server.isString()) {
             logRefused(t, payload, QStringLiteral("expects a boolean \"enabled\" and a string \"server\""));
             publishNtpConfig();
-            return true;
+            return;
         }
         m_ntpEnabled = enabled.toBool();
         m_ntpServer = server.toString().trimmed();
@@ -129,14 +116,13 @@ bool DeviceService::handleMessage(const QByteArray& payload, const QString& t)
             logRefused(t, payload, QStringLiteral("NTP is disabled or has no server"));
             m_ntpSynced = false;
             publishNtpStatus();
-            return true;
+            return;
         }
         logRequest(t, payload, QStringLiteral("synchronising with %1").arg(m_ntpServer));
         m_ntpSynced = false;
         publishNtpStatus();
         m_ntpTimer->start();
     }
-    return true;
 }
 
 void DeviceService::startSteps(int kind)

@@ -16,7 +16,6 @@ public:
 
     QStringList requestTopics() const override;
     void publishAll() override;
-    bool handleMessage(const QByteArray& payload, const QString& topic) override;
 
     void setStepMillis(int msec);
     QString current() const { return m_current; }
@@ -27,6 +26,7 @@ private slots:
     void onNtpSynced();
 
 private:
+    void handleRequest(const QString& topic, const QByteArray& payload, const QJsonObject& request) override;
     void publishNtpStatus();
     void publishNtpConfig();
     void publishDeviceStatus();

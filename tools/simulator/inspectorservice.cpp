@@ -6,6 +6,12 @@ InspectorService::InspectorService(manager::MqttClient& client, const QString& b
     : SimService(client, base, QStringLiteral("[Inspector] "), parent)
 {
     m_uptime.start();
+    answerGet(QStringLiteral("/info/get"), QStringLiteral("info sent"), [this] { publishInfo(); });
+    answerGet(QStringLiteral("/status/get"), QStringLiteral("status sent"), [this] { publishStatus(); });
+    answerGet(QStringLiteral("/audio/get"), QStringLiteral("audio sent"), [this] { publishAudio(); });
+    for (const QString& which : { QStringLiteral("cpu"), QStringLiteral("memory"), QStringLiteral("disk") })
+        answerGet(QStringLiteral("/stats/%1/get").arg(which), QStringLiteral("%1 statistics sent").arg(which),
+                  [this, which] { publishStats(which); });
 }
 
 QStringList InspectorService::requestTopics() const
@@ -25,27 +31,10 @@ void InspectorService::publishAll()
     publishAudio();
 }
 
-bool InspectorService::handleMessage(const QByteArray& payload, const QString& t)
+void InspectorService::handleRequest(const QString& t, const QByteArray& payload, const QJsonObject& request)
 {
-    if (!requestTopics().contains(t))
-        return false;
     const QString suffix = t.mid(base().size());
-    QJsonObject request;
-    QString error;
-    if (!parseObject(payload, &request, &error)) {
-        logRefused(t, payload, error);
-        return true;
-    }
-    if (suffix == QLatin1String("/info/get")) {
-        logRequest(t, payload, QStringLiteral("info sent"));
-        publishInfo();
-    } else if (suffix == QLatin1String("/status/get")) {
-        logRequest(t, payload, QStringLiteral("status sent"));
-        publishStatus();
-    } else if (suffix == QLatin1String("/audio/get")) {
-        logRequest(t, payload, QStringLiteral("audio sent"));
-        publishAudio();
-    } else if (suffix == QLatin1String("/audio/set")) {
+    if (suffix == QLatin1String("/audio/set")) {
         const QJsonValue volume = request.value(QStringLiteral("internal")).toObject().value(QStringLiteral("volume"));
         if (!volume.isDouble()) {
             logRefused(t, payload, QStringLiteral("expects \"internal\".\"volume\" as a number"));
@@ -59,22 +48,17 @@ bool InspectorService::handleMessage(const QByteArray& payload, const QString& t
         const QString device = request.value(QStringLiteral("device")).toString();
         if (file.isEmpty()) {
             logRefused(t, payload, QStringLiteral("expects a \"filepath\""));
-            return true;
+            return;
         }
         m_lastPlayed = file;
         logRequest(t, payload, QStringLiteral("playing %1 on '%2' at %3%")
                                    .arg(file, device.isEmpty() ? QStringLiteral("internal") : device)
                                    .arg(m_volume));
-    } else if (suffix.startsWith(QLatin1String("/stats/"))) {
-        const QString which = suffix.section(QLatin1Char('/'), 2, 2);
-        logRequest(t, payload, QStringLiteral("%1 statistics sent").arg(which));
-        publishStats(which);
     } else if (suffix == QLatin1String("/power/reboot/request/1")) {
         logRequest(t, payload, QStringLiteral("REBOOT requested (a desk does not reboot)"));
     } else if (suffix == QLatin1String("/power/shutdown/request/1")) {
         logRequest(t, payload, QStringLiteral("POWER-OFF requested (a desk does not power off)"));
     }
-    return true;
 }
 
 void InspectorService::publishInfo()

@@ -15,12 +15,12 @@ public:
 
     QStringList requestTopics() const override;
     void publishAll() override;
-    bool handleMessage(const QByteArray& payload, const QString& topic) override;
 
     int volume() const { return m_volume; }
     QString lastPlayed() const { return m_lastPlayed; }
 
 private:
+    void handleRequest(const QString& topic, const QByteArray& payload, const QJsonObject& request) override;
     void publishInfo();
     void publishStatus();
     void publishAudio();

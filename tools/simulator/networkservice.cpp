@@ -33,6 +33,10 @@ NetworkService::NetworkService(manager::MqttClient& client, const QString& base,
         m_config.insert(QLatin1String(key), QString());
     m_statusTimer->setInterval(10000);
     connect(m_statusTimer, &QTimer::timeout, this, &NetworkService::publishStatus);
+    answerGet(QStringLiteral("/info/get"), QStringLiteral("info sent"), [this] { publishInfo(); });
+    answerGet(QStringLiteral("/status/get"), QStringLiteral("status sent"), [this] { publishStatus(); });
+    answerGet(QStringLiteral("/ethernet/state/get"), QStringLiteral("Ethernet state sent"), [this] { publishState(); });
+    answerGet(QStringLiteral("/ethernet/config/get"), QStringLiteral("Ethernet config sent"), [this] { publishConfig(); });
     m_statusTimer->start();
 }
 
@@ -82,40 +86,20 @@ bool NetworkService::validConfig(const QJsonObject& request, QString* why)
     return true;
 }
 
-bool NetworkService::handleMessage(const QByteArray& payload, const QString& t)
+void NetworkService::handleRequest(const QString& t, const QByteArray& payload, const QJsonObject& request)
 {
-    if (!requestTopics().contains(t))
-        return false;
-    const QString suffix = t.mid(base().size());
-    QJsonObject request;
-    QString error;
-    if (!parseObject(payload, &request, &error)) {
-        logRefused(t, payload, error);
-        return true;
-    }
-    if (suffix == QLatin1String("/info/get")) {
-        logRequest(t, payload, QStringLiteral("info sent"));
-        publishInfo();
-    } else if (suffix == QLatin1String("/status/get")) {
-        logRequest(t, payload, QStringLiteral("status sent"));
-        publishStatus();
-    } else if (suffix == QLatin1String("/ethernet/state/get")) {
-        logRequest(t, payload, QStringLiteral("Ethernet state sent"));
-        publishState();
-    } else if (suffix == QLatin1String("/ethernet/config/get")) {
-        logRequest(t, payload, QStringLiteral("Ethernet config sent"));
-        publishConfig();
-    } else if (suffix == QLatin1String("/ethernet/config/set")) {
+    if (t == topic(QStringLiteral("/ethernet/config/set"))) {
         const QString iface = request.value(QStringLiteral("interface")).toString();
         if (!iface.isEmpty() && iface != m_interface) {
             logRefused(t, payload, QStringLiteral("no interface '%1'").arg(iface));
-            return true;
+            return;
         }
+        QString error;
         if (!validConfig(request, &error)) {
             // The stored configuration is sent back so that the screen drops the rejected edit.
             logRefused(t, payload, error);
             publishConfig();
-            return true;
+            return;
         }
         m_method = request.value(QStringLiteral("method")).toString() == QLatin1String("manual")
             ? QStringLiteral("manual")
@@ -133,7 +117,6 @@ bool NetworkService::handleMessage(const QByteArray& payload, const QString& t)
         publishState();
         publishStatus();
     }
-    return true;
 }
 
 QJsonObject NetworkService::liveIpv4() const

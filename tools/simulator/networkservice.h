@@ -16,7 +16,6 @@ public:
 
     QStringList requestTopics() const override;
     void publishAll() override;
-    bool handleMessage(const QByteArray& payload, const QString& topic) override;
 
     // Interval of the unsolicited status publication.
     void setStatusInterval(int msec);
@@ -26,6 +25,7 @@ public:
     static bool validConfig(const QJsonObject& request, QString* why);
 
 private:
+    void handleRequest(const QString& topic, const QByteArray& payload, const QJsonObject& request) override;
     QJsonObject liveIpv4() const;
     void publishStatus();
     void publishInfo();

@@ -6,12 +6,39 @@
 #include <QJsonDocument>
 #include <QJsonParseError>
 
+#include <utility>
+
 SimService::SimService(manager::MqttClient& client, const QString& base, const QString& tag, QObject* parent)
     : QObject(parent)
     , m_client(client)
     , m_base(base)
     , m_tag(tag)
 {
+}
+
+bool SimService::handleMessage(const QByteArray& payload, const QString& t)
+{
+    if (!requestTopics().contains(t))
+        return false;
+    QJsonObject request;
+    QString error;
+    if (!parseObject(payload, &request, &error)) {
+        logRefused(t, payload, error);
+        return true;
+    }
+    const auto get = m_gets.constFind(t);
+    if (get != m_gets.constEnd()) {
+        logRequest(t, payload, get->what);
+        get->publish();
+        return true;
+    }
+    handleRequest(t, payload, request);
+    return true;
+}
+
+void SimService::answerGet(const QString& suffix, const QString& what, std::function<void()> publish)
+{
+    m_gets.insert(topic(suffix), { what, std::move(publish) });
 }
 
 bool SimService::parseObject(const QByteArray& payload, QJsonObject* object, QString* error)

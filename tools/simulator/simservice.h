@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QJsonObject>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 namespace manager {
 class MqttClient;
@@ -25,8 +28,10 @@ public:
     virtual QStringList requestTopics() const = 0;
     // Publishes every state topic, as the service does when it starts.
     virtual void publishAll() = 0;
-    // Handles one message; returns false when the topic is not one of this service's.
-    virtual bool handleMessage(const QByteArray& payload, const QString& topic) = 0;
+    // Handles one message; returns false when the topic is not one of this service's. A payload
+    // that is not a JSON object is refused, a request registered with answerGet() is answered,
+    // and every other request goes to handleRequest().
+    bool handleMessage(const QByteArray& payload, const QString& topic);
 
     // Parses a request payload. An empty payload reads as an empty object; anything that is
     // not a JSON object is refused with a reason.
@@ -35,6 +40,11 @@ public:
     static QString shortPayload(const QByteArray& payload);
 
 protected:
+    // A request that only asks for a state topic again: one log line saying what, then the state.
+    void answerGet(const QString& suffix, const QString& what, std::function<void()> publish);
+    // Every request of requestTopics() that is not a registered get, its payload parsed.
+    virtual void handleRequest(const QString& topic, const QByteArray& payload, const QJsonObject& request) = 0;
+
     QString topic(const QString& suffix) const { return m_base + suffix; }
     void publish(const QString& suffix, const QJsonObject& object);
     void publishAbsolute(const QString& topic, const QJsonObject& object);
@@ -46,6 +56,13 @@ protected:
     manager::MqttClient& m_client;
 
 private:
+    struct Get
+    {
+        QString what;
+        std::function<void()> publish;
+    };
+
     QString m_base;
     QString m_tag;
+    QHash<QString, Get> m_gets;   // by full request topic
 };

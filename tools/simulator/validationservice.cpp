@@ -45,6 +45,9 @@ ValidationService::ValidationService(manager::MqttClient& client, const QString&
     m_removeTimer->setSingleShot(true);
     m_removeTimer->setInterval(600);
     connect(m_removeTimer, &QTimer::timeout, this, &ValidationService::cardRemoved);
+    answerGet(QStringLiteral("/info/get"), QStringLiteral("info sent"), [this] { publishInfo(); });
+    answerGet(QStringLiteral("/status/get"), QStringLiteral("status sent"), [this] { publishStatus(); });
+    answerGet(QStringLiteral("/config/get"), QStringLiteral("config sent"), [this] { publishConfig(); });
 }
 
 QStringList ValidationService::flagNames()
@@ -114,26 +117,10 @@ void ValidationService::setRfidUpdating(bool updating)
         publishInfo();
 }
 
-bool ValidationService::handleMessage(const QByteArray& payload, const QString& t)
+void ValidationService::handleRequest(const QString& t, const QByteArray& payload, const QJsonObject& request)
 {
-    if (!requestTopics().contains(t))
-        return false;
-    QJsonObject request;
-    QString error;
-    if (!parseObject(payload, &request, &error)) {
-        logRefused(t, payload, error);
-        return true;
-    }
-    if (t == topic(QStringLiteral("/info/get"))) {
-        logRequest(t, payload, QStringLiteral("info sent"));
-        publishInfo();
-    } else if (t == topic(QStringLiteral("/status/get"))) {
-        logRequest(t, payload, QStringLiteral("status sent"));
-        publishStatus();
-    } else if (t == topic(QStringLiteral("/config/get"))) {
-        logRequest(t, payload, QStringLiteral("config sent"));
-        publishConfig();
-    } else if (t == topic(QStringLiteral("/config/set"))) {
+    if (t == topic(QStringLiteral("/config/set"))) {
+        QString error;
         if (!applyConfig(request, &error))
             logRefused(t, payload, error);
         else
@@ -159,7 +146,6 @@ bool ValidationService::handleMessage(const QByteArray& payload, const QString& 
                                                 : QStringLiteral("barcode reader disabled"));
         publishStatus();
     }
-    return true;
 }
 
 bool ValidationService::applyConfig(const QJsonObject& request, QString* why)

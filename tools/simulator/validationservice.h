@@ -19,7 +19,6 @@ public:
 
     QStringList requestTopics() const override;
     void publishAll() override;
-    bool handleMessage(const QByteArray& payload, const QString& topic) override;
 
     // The flags of the status message's "state" object.
     static QStringList flagNames();
@@ -52,6 +51,7 @@ public:
     void setRemoveDelay(int msec);
 
 private:
+    void handleRequest(const QString& topic, const QByteArray& payload, const QJsonObject& request) override;
     void publishStatus();
     void publishInfo();
     void publishConfig();
