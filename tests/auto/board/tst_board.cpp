@@ -1,8 +1,7 @@
+#include "brokerfixture.h"
 #include "board.h"
 #include "logcapture.h"
 #include "mqttclient.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -385,19 +384,11 @@ void Tst_Board::badInputKeepsState()
 
 void Tst_Board::requestsOnTheWire()
 {
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe(Base + "/#");
-    QVERIFY(peer.sync(5000));
-
-    manager::MqttClient client;
-    client.setHostname(broker.host());
-    client.setPort(broker.port());
-    manager::Board board(client, Base);
-    client.connect();
-    QVERIFY(QTest::qWaitFor([&] { return client.isConnected(); }, 5000));
+    BrokerFixture wire;
+    QVERIFY(wire.start({Base + "/#"}));
+    MqttPeer& peer = *wire.peer;
+    manager::Board board(wire.client, Base);
+    QVERIFY(wire.connectClient());
     QVERIFY(!peer.waitFor(Base + "/audio/get", 5000).isNull());
     peer.takeAll();
     const QVariantMap before = snapshot(board);
@@ -458,16 +449,10 @@ void Tst_Board::requestsOnTheWire()
 
 void Tst_Board::refreshOnConnection()
 {
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe(Base + "/#");
-    QVERIFY(peer.sync(5000));
-
-    manager::MqttClient client;
-    client.setHostname(broker.host());
-    client.setPort(broker.port());
+    BrokerFixture wire;
+    QVERIFY(wire.start({Base + "/#"}));
+    MqttPeer& peer = *wire.peer;
+    manager::MqttClient& client = wire.client;
     client.setRetryMillis(200);
     manager::Board board(client, Base);
     client.connect();

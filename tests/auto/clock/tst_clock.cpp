@@ -1,7 +1,6 @@
+#include "brokerfixture.h"
 #include "clock.h"
 #include "mqttclient.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -340,18 +339,11 @@ private slots:
 
     void requestsOnTheWire()
     {
-        TestBroker broker;
-        QVERIFY(broker.start());
-        MqttPeer peer(broker);
-        QVERIFY(peer.waitConnected(5000));
-        peer.subscribe(Base + "/#");
-        QVERIFY(peer.sync(5000));
-
-        manager::MqttClient client;
-        client.setHostname(broker.host());
-        client.setPort(broker.port());
-        manager::Clock clock(client, Base);
-        client.connect();
+        BrokerFixture wire;
+        QVERIFY(wire.start({Base + "/#"}));
+        MqttPeer& peer = *wire.peer;
+        manager::Clock clock(wire.client, Base);
+        wire.client.connect();
         // Every connection asks for status, then configuration, with empty payloads.
         QCOMPARE(peer.waitFor(Topic + "/config/get", 5000), QByteArray(""));
         QCOMPARE(peer.takeAll(), (QList<QPair<QString, QByteArray>>{{Topic + "/status/get", ""}}));

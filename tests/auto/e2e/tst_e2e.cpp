@@ -1,5 +1,4 @@
-#include "mqttpeer.h"
-#include "testbroker.h"
+#include "brokerfixture.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -47,8 +46,7 @@ private:
     bool waitForLog(const QString& text, int ms);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<TestBroker> m_broker;
-    std::unique_ptr<MqttPeer> m_peer;
+    std::unique_ptr<BrokerFixture> m_wire;   // a private broker and a peer hearing every topic
     QProcess m_app;
     QByteArray m_log;
     int m_logPos = 0;
@@ -73,12 +71,8 @@ bool Tst_E2e::waitForLog(const QString& text, int ms)
 void Tst_E2e::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_broker.reset(new TestBroker);
-    QVERIFY(m_broker->start());
-    m_peer.reset(new MqttPeer(*m_broker));
-    QVERIFY(m_peer->waitConnected(5000));
-    m_peer->subscribe("#");
-    QVERIFY(m_peer->sync(5000));
+    m_wire.reset(new BrokerFixture);
+    QVERIFY(m_wire->start({"#"}));
 
     // The program keeps its event log next to itself: run a copy inside the temporary folder.
     const QString program = m_dir.filePath("VovadudozAD");
@@ -89,8 +83,8 @@ void Tst_E2e::initTestCase()
     serial.close();
     {
         QSettings settings(m_dir.filePath("gui.conf"), QSettings::IniFormat);
-        settings.setValue("mqtt/host", m_broker->host());
-        settings.setValue("mqtt/port", m_broker->port());
+        settings.setValue("mqtt/host", m_wire->broker.host());
+        settings.setValue("mqtt/port", m_wire->broker.port());
         settings.setValue("log/syslog", false);
         settings.setValue("gui/deviceId", serial.fileName());
         settings.setValue("gui/settingsPin", "97531");
@@ -123,10 +117,10 @@ void Tst_E2e::cleanupTestCase()
 
 void Tst_E2e::announcesItselfOnConnection()
 {
-    QCOMPARE(parse(m_peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
-    QCOMPARE(parse(m_peer->waitFor("orvo/ui/status", 5000)),
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 5000)),
              QJsonObject({ { "technician", false }, { "service", true } }));
-    const QJsonObject config = parse(m_peer->waitFor("orvo/ui/config", 5000));
+    const QJsonObject config = parse(m_wire->peer->waitFor("orvo/ui/config", 5000));
     QCOMPARE(config.value("mqtt").toObject().value("base").toString(), QString("orvo/ui"));
     QVERIFY(!config.value("gui").toObject().contains("settingsPin"));
     QVERIFY(waitForLog("[GUIManager] Setting screen : Busy (timeout=10000 msec)", 5000));
@@ -135,9 +129,9 @@ void Tst_E2e::announcesItselfOnConnection()
 void Tst_E2e::onlineStatusShowsScanScreens()
 {
     const QJsonObject state { { "hasRfid", true }, { "hasRoute", true }, { "hasQr", true }, { "hasObu", true } };
-    m_peer->publish("orvo/blm/status", json({ { "service", true }, { "state", state } }));
-    QCOMPARE(parse(m_peer->waitFor("orvo/rfid/enable", 10000)), QJsonObject({ { "autoread", true } }));
-    QVERIFY(!m_peer->waitFor("orvo/barcode/enable", 5000).isNull());
+    m_wire->peer->publish("orvo/blm/status", json({ { "service", true }, { "state", state } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/rfid/enable", 10000)), QJsonObject({ { "autoread", true } }));
+    QVERIFY(!m_wire->peer->waitFor("orvo/barcode/enable", 5000).isNull());
     QVERIFY(waitForLog("[GUIManager] Setting screen : ScanScreens", 5000));
 }
 
@@ -145,29 +139,29 @@ void Tst_E2e::validCardPlaysSoundAndShowsValid()
 {
     const QJsonObject transaction { { "result", true }, { "type", 2 }, { "fareProductName", "Single" },
                                     { "card", QJsonObject { { "balanceBefore", 1000 }, { "balanceAfter", 850 } } } };
-    m_peer->publish("orvo/blm/rfid/scanned", json({ { "transaction", transaction } }));
-    QCOMPARE(parse(m_peer->waitFor("orvo/inspector/audio/play", 10000)),
+    m_wire->peer->publish("orvo/blm/rfid/scanned", json({ { "transaction", transaction } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/inspector/audio/play", 10000)),
              QJsonObject({ { "device", "internal" }, { "filepath", "/opt/orvo/vovadudozad/Valid.wav" } }));
     QVERIFY(waitForLog("[GUIManager] Setting screen : Valid (timeout=3000 msec)", 5000));
 }
 
 void Tst_E2e::answersOwnTopics()
 {
-    m_peer->publish("orvo/ui/info/get", QByteArray());
-    QCOMPARE(parse(m_peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
-    m_peer->publish("orvo/ui/status/get", "{}");
-    QCOMPARE(parse(m_peer->waitFor("orvo/ui/status", 10000)),
+    m_wire->peer->publish("orvo/ui/info/get", QByteArray());
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    m_wire->peer->publish("orvo/ui/status/get", "{}");
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 10000)),
              QJsonObject({ { "technician", false }, { "service", true } }));
-    m_peer->publish("orvo/ui/config/get", QByteArray());
-    const QByteArray config = m_peer->waitFor("orvo/ui/config", 10000);
+    m_wire->peer->publish("orvo/ui/config/get", QByteArray());
+    const QByteArray config = m_wire->peer->waitFor("orvo/ui/config", 10000);
     QCOMPARE(parse(config).value("gui").toObject().value("deviceId").toString(), m_dir.filePath("serialnumber"));
     QVERIFY(!config.contains("97531"));
 }
 
 void Tst_E2e::configSetChangesFileAndRepublishes()
 {
-    m_peer->publish("orvo/ui/config/set", json({ { "gui", QJsonObject { { "displayOffMin", 7 } } } }));
-    const QJsonObject config = parse(m_peer->waitFor("orvo/ui/config", 10000));
+    m_wire->peer->publish("orvo/ui/config/set", json({ { "gui", QJsonObject { { "displayOffMin", 7 } } } }));
+    const QJsonObject config = parse(m_wire->peer->waitFor("orvo/ui/config", 10000));
     QCOMPARE(config.value("gui").toObject().value("displayOffMin").toInt(), 7);
     QSettings settings(m_dir.filePath("gui.conf"), QSettings::IniFormat);
     QCOMPARE(settings.value("gui/displayOffMin").toInt(), 7);
@@ -176,25 +170,25 @@ void Tst_E2e::configSetChangesFileAndRepublishes()
 
 void Tst_E2e::brokerLossAndReconnection()
 {
-    m_broker->kill();
+    m_wire->broker.kill();
     QVERIFY(waitForLog("[GUIManager] WARN: Disconnected from MQTT broker", 15000));
     QVERIFY(waitForLog("[GUIManager] Setting message : Disconnected", 5000));
     QVERIFY(m_log.lastIndexOf("Setting screen : OutOfOrder") > m_log.lastIndexOf("Setting screen : Valid"));
 
-    m_peer->takeAll();
-    QVERIFY(m_broker->start());
-    QVERIFY(m_peer->waitConnected(10000));
-    QCOMPARE(parse(m_peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
-    QVERIFY(!m_peer->waitFor("orvo/ui/config", 5000).isNull());
+    m_wire->peer->takeAll();
+    QVERIFY(m_wire->broker.start());
+    QVERIFY(m_wire->peer->waitConnected(10000));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QVERIFY(!m_wire->peer->waitFor("orvo/ui/config", 5000).isNull());
     QCOMPARE(m_app.state(), QProcess::Running);
 }
 
 void Tst_E2e::lastWillWhenKilled()
 {
-    m_peer->takeAll();
+    m_wire->peer->takeAll();
     m_app.kill();
     QVERIFY(m_app.waitForFinished(10000));
-    QCOMPARE(parse(m_peer->waitFor("orvo/ui/status", 15000)), QJsonObject({ { "service", false } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 15000)), QJsonObject({ { "service", false } }));
 }
 
 QTEST_GUILESS_MAIN(Tst_E2e)

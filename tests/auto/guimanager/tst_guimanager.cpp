@@ -1,11 +1,10 @@
+#include "brokerfixture.h"
 #include "config.h"
 #include "ethernet.h"
 #include "event.h"
 #include "guimanager.h"
 #include "ipv4.h"
 #include "logger.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 #include "validatorconfig.h"
 
 #include <QJsonDocument>
@@ -117,8 +116,7 @@ private:
     bool barrier();
     void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(m_gui.get(), slot)); }
 
-    std::unique_ptr<TestBroker> m_broker;
-    std::unique_ptr<MqttPeer> m_peer;
+    std::unique_ptr<BrokerFixture> m_wire;   // a private broker and a peer hearing every topic
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Config> m_config;
     std::unique_ptr<GUIManager> m_gui;
@@ -134,18 +132,14 @@ void Tst_GUIManager::feed(const QString& topic, const QByteArray& payload)
 bool Tst_GUIManager::barrier()
 {
     feed(m_base + "/info/get", QByteArray());
-    return !m_peer->waitFor(m_base + "/info", 5000).isNull();
+    return !m_wire->peer->waitFor(m_base + "/info", 5000).isNull();
 }
 
 void Tst_GUIManager::initTestCase()
 {
     manager::Logger::instance()->setSinks([](int, const char*) {}, captureLine);
-    m_broker.reset(new TestBroker);
-    QVERIFY(m_broker->start());
-    m_peer.reset(new MqttPeer(*m_broker));
-    QVERIFY(m_peer->waitConnected(5000));
-    m_peer->subscribe("#");
-    QVERIFY(m_peer->sync(5000));
+    m_wire.reset(new BrokerFixture);
+    QVERIFY(m_wire->start({"#"}));
 }
 
 void Tst_GUIManager::init()
@@ -160,7 +154,7 @@ void Tst_GUIManager::init()
 
     m_config.reset(new Config(m_dir->filePath("gui.conf"), GUIManager::Defaults));
     m_config->set("mqtt/host", "127.0.0.1");
-    m_config->set("mqtt/port", int(m_broker->port()));
+    m_config->set("mqtt/port", int(m_wire->broker.port()));
     m_config->set("mqtt/base", m_base);
     m_config->set("log/syslog", false);
     m_config->set("gui/deviceId", serial.fileName());
@@ -168,8 +162,8 @@ void Tst_GUIManager::init()
     g_lines.clear();
     m_gui.reset(new GUIManager(*m_config, m_dir->path()));
     QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 5000);
-    QVERIFY(!m_peer->waitFor(m_base + "/config", 5000).isNull());
-    m_peer->takeAll();
+    QVERIFY(!m_wire->peer->waitFor(m_base + "/config", 5000).isNull());
+    m_wire->peer->takeAll();
 }
 
 void Tst_GUIManager::cleanup()
@@ -211,10 +205,10 @@ void Tst_GUIManager::idleSelection()
     QVERIFY(!m_gui->screenTimer().isActive());
 
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count("orvo/rfid/enable"), readersEnabled ? 1 : 0);
-    QCOMPARE(m_peer->count("orvo/barcode/enable"), readersEnabled ? 1 : 0);
+    QCOMPARE(m_wire->peer->count("orvo/rfid/enable"), readersEnabled ? 1 : 0);
+    QCOMPARE(m_wire->peer->count("orvo/barcode/enable"), readersEnabled ? 1 : 0);
     if (readersEnabled)
-        QCOMPARE(parse(m_peer->waitFor("orvo/rfid/enable", 0)), QJsonObject({ { "autoread", true } }));
+        QCOMPARE(parse(m_wire->peer->waitFor("orvo/rfid/enable", 0)), QJsonObject({ { "autoread", true } }));
 
     // Without a device id the first-run page wins over every status.
     m_gui.reset();
@@ -283,7 +277,7 @@ void Tst_GUIManager::validationResults()
     const QVariantMap shown = m_gui->engine().rootContext()->contextProperty("transaction").toMap();
     QCOMPARE(shown.value("valid").toBool(), valid);
     QCOMPARE(shown.value("denyReasonId").toInt(), denyReason);
-    QCOMPARE(parse(m_peer->waitFor("orvo/inspector/audio/play", 5000)),
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/inspector/audio/play", 5000)),
              QJsonObject({ { "device", "internal" }, { "filepath", sound } }));
 
     // A second result within the 3 s shows itself and starts the 3 s again.
@@ -302,7 +296,7 @@ void Tst_GUIManager::cardRetry()
     feed("orvo/blm/rfid/retry", QByteArray());
     QCOMPARE(m_gui->screen(), QString("Retry"));
     QCOMPARE(m_gui->screenTimer().interval(), 3000);
-    QCOMPARE(parse(m_peer->waitFor("orvo/inspector/audio/play", 5000)).value("filepath").toString(),
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/inspector/audio/play", 5000)).value("filepath").toString(),
              QString("/opt/orvo/vovadudozad/Invalid.wav"));
     timeout("onScreenTimeout");
     QCOMPARE(m_gui->screen(), QString("ScanScreens"));
@@ -324,7 +318,7 @@ void Tst_GUIManager::sessionSuppressesPassengerScreens()
     // The result is still there for whoever looks.
     QCOMPARE(m_gui->engine().rootContext()->contextProperty("transaction").toMap().value("valid").toBool(), true);
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count("orvo/inspector/audio/play"), 0);
+    QCOMPARE(m_wire->peer->count("orvo/inspector/audio/play"), 0);
 }
 
 void Tst_GUIManager::outOfOrderSuppressed_data()
@@ -407,7 +401,7 @@ void Tst_GUIManager::timedScreens()
     if (action == "rebootRequest" || action == "shutdownRequest" || action == "inspector") {
         const QString topic = action == "rebootRequest" ? "orvo/inspector/power/reboot/request/1"
                                                         : "orvo/inspector/power/shutdown/request/1";
-        QVERIFY(!m_peer->waitFor(topic, 5000).isNull());
+        QVERIFY(!m_wire->peer->waitFor(topic, 5000).isNull());
     }
 }
 
@@ -440,7 +434,7 @@ void Tst_GUIManager::sessionLifecycle()
 {
     setStatus("online");
     m_gui->settingsLoginRequest("2468");
-    QCOMPARE(parse(m_peer->waitFor(m_base + "/status", 5000)),
+    QCOMPARE(parse(m_wire->peer->waitFor(m_base + "/status", 5000)),
              QJsonObject({ { "technician", true }, { "service", true } }));
     QCOMPARE(eventNames(*m_gui).last(), QString("Maintenance login"));
     QVERIFY(m_gui->eventLog().events().last()->description().startsWith("User ID : 1\nFirst name : Maintenance"));
@@ -451,7 +445,7 @@ void Tst_GUIManager::sessionLifecycle()
     QVERIFY(!m_gui->session().sessionActive());
     QCOMPARE(m_gui->screen(), QString("ScanScreens"));
     QCOMPARE(eventNames(*m_gui).last(), QString("Maintenance logout"));
-    QCOMPARE(parse(m_peer->waitFor(m_base + "/status", 5000)),
+    QCOMPARE(parse(m_wire->peer->waitFor(m_base + "/status", 5000)),
              QJsonObject({ { "technician", false }, { "service", true } }));
 }
 
@@ -495,12 +489,12 @@ void Tst_GUIManager::displayPower()
     setStatus("out-of-service");
     QVERIFY(m_gui->displayOffTimer().isActive());
     timeout("onDisplayOffTimeout");
-    QCOMPARE(parse(m_peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", false } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", false } }));
     feed("orvo/board/power", json({ { "display", false } }));
 
     // Any other screen switches it on again.
     setStatus("online");
-    QCOMPARE(parse(m_peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", true } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", true } }));
 
     // 0 minutes: screens no longer touch the display.
     m_config->set("gui/displayOffMin", 0);
@@ -508,22 +502,22 @@ void Tst_GUIManager::displayPower()
     QVERIFY(!m_gui->displayOffTimer().isActive());
     setStatus("online");
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count("orvo/board/power/set"), 0);
+    QCOMPARE(m_wire->peer->count("orvo/board/power/set"), 0);
 }
 
 void Tst_GUIManager::boardShutdownDelay()
 {
     // The board is told to wait a minute longer than the controller's own shutdown.
     feed("orvo/board/config", json({ { "device", QJsonObject { { "delayShutdownFor", 10 } } } }));
-    QCOMPARE(parse(m_peer->waitFor("orvo/board/config/set", 5000)),
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/board/config/set", 5000)),
              QJsonObject({ { "device", QJsonObject { { "delayShutdownFor", 120 } } } }));
     feed("orvo/board/config", json({ { "device", QJsonObject { { "delayShutdownFor", 120 } } } }));
     m_gui->setShutdownDelaySec(30);
-    QCOMPARE(parse(m_peer->waitFor("orvo/board/config/set", 5000)),
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/board/config/set", 5000)),
              QJsonObject({ { "device", QJsonObject { { "delayShutdownFor", 90 } } } }));
     feed("orvo/board/config", json({ { "device", QJsonObject { { "delayShutdownFor", 90 } } } }));
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count("orvo/board/config/set"), 0);
+    QCOMPARE(m_wire->peer->count("orvo/board/config/set"), 0);
 }
 
 void Tst_GUIManager::deviceId()
@@ -629,7 +623,7 @@ void Tst_GUIManager::configChanges()
         QVERIFY2(!g_lines.filter("[GUIManager] " + logLine + "\n").isEmpty(), qPrintable(g_lines.join("")));
 
     // Every change republishes the configuration, never with the PIN or the broker password.
-    const QByteArray text = m_peer->waitFor(m_base + "/config", 5000);
+    const QByteArray text = m_wire->peer->waitFor(m_base + "/config", 5000);
     const QJsonObject published = parse(text);
     const QString group = key.section('/', 0, 0);
     const QString name = key.section('/', 1);
@@ -642,7 +636,7 @@ void Tst_GUIManager::configChanges()
         QCOMPARE(published.value(group).toObject().value(name).toVariant(), value);
     }
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count(m_base + "/config"), 0);
+    QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
 }
 
 void Tst_GUIManager::configChangeRunsOneReaction()
@@ -657,9 +651,9 @@ void Tst_GUIManager::configChangeRunsOneReaction()
     QCOMPARE(m_gui->language(), QString("en_IE"));
     QCOMPARE(m_gui->mqttClient().hostname(), QString("127.0.0.1"));
     QVERIFY(g_lines.filter("MQTT configuration changed").isEmpty());
-    QVERIFY(!m_peer->waitFor(m_base + "/config", 5000).isNull());
+    QVERIFY(!m_wire->peer->waitFor(m_base + "/config", 5000).isNull());
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count(m_base + "/config"), 0);
+    QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
 
     // The settings file follows.
     QSettings file(m_config->filename(), QSettings::IniFormat);
@@ -669,13 +663,13 @@ void Tst_GUIManager::configChangeRunsOneReaction()
 void Tst_GUIManager::ownTopics()
 {
     // Through the broker, as a remote party asks.
-    m_peer->publish(m_base + "/info/get", QByteArray());
-    QCOMPARE(parse(m_peer->waitFor(m_base + "/info", 5000)),
+    m_wire->peer->publish(m_base + "/info/get", QByteArray());
+    QCOMPARE(parse(m_wire->peer->waitFor(m_base + "/info", 5000)),
              QJsonObject({ { "version", QCoreApplication::applicationVersion() } }));
-    m_peer->publish(m_base + "/status/get", "anything");
-    QCOMPARE(parse(m_peer->waitFor(m_base + "/status", 5000)),
+    m_wire->peer->publish(m_base + "/status/get", "anything");
+    QCOMPARE(parse(m_wire->peer->waitFor(m_base + "/status", 5000)),
              QJsonObject({ { "technician", false }, { "service", true } }));
-    m_peer->publish(m_base + "/config/get", QByteArray());
+    m_wire->peer->publish(m_base + "/config/get", QByteArray());
     QJsonObject expected = m_config->toJson();
     QJsonObject gui = expected.value("gui").toObject();
     gui.remove("settingsPin");
@@ -683,14 +677,14 @@ void Tst_GUIManager::ownTopics()
     QJsonObject mqtt = expected.value("mqtt").toObject();
     mqtt.remove("password");
     expected.insert("mqtt", mqtt);
-    const QByteArray config = m_peer->waitFor(m_base + "/config", 5000);
+    const QByteArray config = m_wire->peer->waitFor(m_base + "/config", 5000);
     QCOMPARE(parse(config), expected);
     QVERIFY(!config.contains("2468"));
 
     // Another service's topic is not ours even with a matching suffix.
     feed("orvo/board/info/get", QByteArray());
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count(m_base + "/info"), 0);
+    QCOMPARE(m_wire->peer->count(m_base + "/info"), 0);
 }
 
 void Tst_GUIManager::configSetRejectsBadInput_data()
@@ -722,7 +716,7 @@ void Tst_GUIManager::configSetRejectsBadInput()
     QCOMPARE(changed.count(), 0);
     QCOMPARE(m_config->toJson(), before);
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count(m_base + "/config"), 0);
+    QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
 
     // Good members next to bad ones still apply.
     feed(m_base + "/config/set", "{\"gui\": {\"displayOffMin\": \"9\", \"showCursor\": [1]}}");
@@ -734,12 +728,12 @@ void Tst_GUIManager::brokerSetupRerunKeepsOneReaction()
 {
     m_config->set("mqtt/username", "someone");
     m_config->set("mqtt/password", "secret");
-    m_peer->takeAll();
+    m_wire->peer->takeAll();
     g_lines.clear();
-    m_peer->publish(m_base + "/info/get", QByteArray());
-    QVERIFY(!m_peer->waitFor(m_base + "/info", 5000).isNull());
+    m_wire->peer->publish(m_base + "/info/get", QByteArray());
+    QVERIFY(!m_wire->peer->waitFor(m_base + "/info", 5000).isNull());
     QVERIFY(barrier());
-    QCOMPARE(m_peer->count(m_base + "/info"), 0);
+    QCOMPARE(m_wire->peer->count(m_base + "/info"), 0);
 
     emit m_gui->mqttClient().disconnected();
     QCOMPARE(g_lines.filter("WARN: Disconnected from MQTT broker").size(), 1);
@@ -765,11 +759,11 @@ void Tst_GUIManager::maintenanceBarcode()
              QStringList({ "OBC : mqtt://obc.local:1884", "Method : manual", "Address : 10.0.0.5",
                            "Netmask : 255.255.255.0", "Gateway : 10.0.0.1", "DNS #0 : 10.0.0.2", "DNS #1 : 10.0.0.3" }));
     QCOMPARE(m_gui->validator().config()->obuUrl(), QUrl("mqtt://obc.local:1884"));
-    const QJsonObject sent = parse(m_peer->waitFor("orvo/network/ethernet/config/set", 5000));
+    const QJsonObject sent = parse(m_wire->peer->waitFor("orvo/network/ethernet/config/set", 5000));
     QCOMPARE(sent.value("address").toString(), QString("10.0.0.5"));
     QCOMPARE(sent.value("netmask").toString(), QString("255.255.255.0"));
-    QVERIFY(!m_peer->waitFor("orvo/blm/config/set", 5000).isNull());
-    QVERIFY(!m_peer->waitFor("orvo/board/led/play/request/1", 5000).isNull());
+    QVERIFY(!m_wire->peer->waitFor("orvo/blm/config/set", 5000).isNull());
+    QVERIFY(!m_wire->peer->waitFor("orvo/board/led/play/request/1", 5000).isNull());
 
     // Automatic addressing clears the fields but still lists what was scanned.
     QJsonObject automatic = eth0;

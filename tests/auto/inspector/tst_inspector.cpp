@@ -1,8 +1,7 @@
+#include "brokerfixture.h"
 #include "inspector.h"
 #include "logcapture.h"
 #include "mqttclient.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -14,31 +13,6 @@
 namespace {
 
 const QString Base = QStringLiteral("orvo/inspector");
-
-struct Connected
-{
-    TestBroker broker;
-    std::unique_ptr<MqttPeer> peer;
-    manager::MqttClient client;
-
-    // Starts the broker, subscribes a peer to every inspector topic, and connects client.
-    bool start()
-    {
-        if (!broker.start())
-            return false;
-        peer.reset(new MqttPeer(broker));
-        if (!peer->waitConnected(5000))
-            return false;
-        peer->subscribe(Base + "/#");
-        if (!peer->sync(5000))
-            return false;
-        client.setHostname(broker.host());
-        client.setPort(broker.port());
-        client.setRetryMillis(200);
-        client.connect();
-        return QTest::qWaitFor([this] { return client.isConnected(); }, 5000);
-    }
-};
 
 } // namespace
 
@@ -293,8 +267,10 @@ void Tst_Inspector::powerRequestsAreDelayed_data()
 void Tst_Inspector::powerRequestsAreDelayed()
 {
     QFETCH(bool, reboot);
-    Connected wire;
-    QVERIFY(wire.start());
+    BrokerFixture wire;
+    QVERIFY(wire.start({Base + "/#"}));
+    wire.client.setRetryMillis(200);
+    QVERIFY(wire.connectClient());
     manager::Inspector inspector(wire.client, Base);
     QCOMPARE(inspector.powerRequestDelay(), 2000);
     inspector.setPowerRequestDelay(400);
@@ -320,8 +296,10 @@ void Tst_Inspector::powerRequestsAreDelayed()
 
 void Tst_Inspector::powerRequestOutlivesProxy()
 {
-    Connected wire;
-    QVERIFY(wire.start());
+    BrokerFixture wire;
+    QVERIFY(wire.start({Base + "/#"}));
+    wire.client.setRetryMillis(200);
+    QVERIFY(wire.connectClient());
     auto inspector = std::make_unique<manager::Inspector>(wire.client, Base);
     inspector->setPowerRequestDelay(100);
     inspector->systemShutdown();
@@ -331,8 +309,10 @@ void Tst_Inspector::powerRequestOutlivesProxy()
 
 void Tst_Inspector::requestsOnTheWire()
 {
-    Connected wire;
-    QVERIFY(wire.start());
+    BrokerFixture wire;
+    QVERIFY(wire.start({Base + "/#"}));
+    wire.client.setRetryMillis(200);
+    QVERIFY(wire.connectClient());
     manager::Inspector inspector(wire.client, Base);
     MqttPeer& peer = *wire.peer;
     QStringList subscribed;

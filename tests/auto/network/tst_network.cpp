@@ -1,11 +1,10 @@
+#include "brokerfixture.h"
 #include "connection.h"
 #include "ethernet.h"
 #include "ipv4.h"
 #include "logcapture.h"
 #include "mqttclient.h"
-#include "mqttpeer.h"
 #include "network.h"
-#include "testbroker.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -381,18 +380,12 @@ void Tst_Network::save()
     QFETCH(QString, method);
     QFETCH(bool, addresses);
 
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe(Eth + "/config/set");
-    QVERIFY(peer.sync(5000));
-    manager::MqttClient client;
-    client.setHostname(broker.host());
-    client.setPort(broker.port());
+    BrokerFixture wire;
+    QVERIFY(wire.start({Eth + "/config/set"}));
+    MqttPeer& peer = *wire.peer;
+    manager::MqttClient& client = wire.client;
     manager::Network network(client, Base);
-    client.connect();
-    QVERIFY(QTest::qWaitFor([&] { return client.isConnected(); }, 5000));
+    QVERIFY(wire.connectClient());
 
     manager::Ethernet* eth = network.ethernet();
     send(client, Eth + "/state", State);
@@ -420,15 +413,10 @@ void Tst_Network::save()
 
 void Tst_Network::resetAndRefreshOnTheWire()
 {
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe(Base + "/#");
-    QVERIFY(peer.sync(5000));
-    manager::MqttClient client;
-    client.setHostname(broker.host());
-    client.setPort(broker.port());
+    BrokerFixture wire;
+    QVERIFY(wire.start({Base + "/#"}));
+    MqttPeer& peer = *wire.peer;
+    manager::MqttClient& client = wire.client;
     client.setRetryMillis(200);
     manager::Network network(client, Base);
     QStringList subscribed;

@@ -2,8 +2,7 @@
 // it starts the broker, the program and the simulator with the right settings, walks the
 // demo, and whatever way it ends (demo over, "quit", Ctrl-C, termination) leaves no process
 // behind.
-#include "mqttpeer.h"
-#include "testbroker.h"
+#include "brokerfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -147,12 +146,9 @@ void Tst_RunScript::demoRunsAndLeavesNothingBehind()
 
 void Tst_RunScript::givenBrokerAndRememberedSerial()
 {
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe(QStringLiteral("orvo/#"));
-    QVERIFY(peer.sync(3000));
+    BrokerFixture wire;
+    QVERIFY(wire.start({ QStringLiteral("orvo/#") }, 3000));
+    MqttPeer& peer = *wire.peer;
 
     QTemporaryDir runDir;
     QFile serial(runDir.filePath(QStringLiteral("serialnumber")));
@@ -162,7 +158,7 @@ void Tst_RunScript::givenBrokerAndRememberedSerial()
 
     QProcess run;
     prepare(run, QStringLiteral("offscreen"));
-    run.setArguments({ QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(broker.port()),
+    run.setArguments({ QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(wire.broker.port()),
                        QStringLiteral("--exit-after-demo"), QStringLiteral("--demo-pause-ms"), QStringLiteral("20"),
                        QStringLiteral("--run-dir"), runDir.path() });
     run.start();
@@ -177,7 +173,7 @@ void Tst_RunScript::givenBrokerAndRememberedSerial()
     QTRY_VERIFY(peer.count(QStringLiteral("orvo/board/event")) == 2);
     QVERIFY(peer.count(QStringLiteral("orvo/blm/status")) > 0);
     QSettings settings(runDir.filePath(QStringLiteral("gui.conf")), QSettings::IniFormat);
-    QCOMPARE(settings.value(QStringLiteral("mqtt/port")).toInt(), int(broker.port()));
+    QCOMPARE(settings.value(QStringLiteral("mqtt/port")).toInt(), int(wire.broker.port()));
 
     // The serial number of an earlier run is kept, and the default PIN is shown.
     QVERIFY(output.contains(QStringLiteral("serial number K87654321")));
@@ -203,17 +199,14 @@ void Tst_RunScript::stopsEverything()
     QFETCH(int, signal);
     QFETCH(int, exitCode);
 
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe(QStringLiteral("orvo/#"));
-    QVERIFY(peer.sync(3000));
+    BrokerFixture wire;
+    QVERIFY(wire.start({ QStringLiteral("orvo/#") }, 3000));
+    MqttPeer& peer = *wire.peer;
     QTemporaryDir runDir;
 
     QProcess run;
     prepare(run, QStringLiteral("offscreen"));
-    run.setArguments({ QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(broker.port()),
+    run.setArguments({ QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(wire.broker.port()),
                        QStringLiteral("--run-dir"), runDir.path() });
     run.start();
     // Everything is up once the simulator has sent its state and the program is started.

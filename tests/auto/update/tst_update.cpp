@@ -1,6 +1,5 @@
+#include "brokerfixture.h"
 #include "mqttclient.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 #include "update.h"
 
 #include <QRegularExpression>
@@ -218,18 +217,11 @@ private slots:
 
     void requestsOnTheWire()
     {
-        TestBroker broker;
-        QVERIFY(broker.start());
-        MqttPeer peer(broker);
-        QVERIFY(peer.waitConnected(5000));
-        peer.subscribe(Base + "/#");
-        QVERIFY(peer.sync(5000));
-
-        manager::MqttClient client;
-        client.setHostname(broker.host());
-        client.setPort(broker.port());
-        manager::Update update(client, Base);
-        client.connect();
+        BrokerFixture wire;
+        QVERIFY(wire.start({Base + "/#"}));
+        MqttPeer& peer = *wire.peer;
+        manager::Update update(wire.client, Base);
+        wire.client.connect();
         // Every connection asks for the device status.
         QCOMPARE(peer.waitFor(Base + "/status/get", 5000), QByteArray(""));
 
@@ -248,7 +240,7 @@ private slots:
         QCOMPARE(peer.waitFor(Base + "/update/software/install", 5000), QByteArray(""));
 
         // A lost connection shows at once.
-        broker.kill();
+        wire.broker.kill();
         QTRY_COMPARE_WITH_TIMEOUT(update.status(), QStringLiteral("Disconnected"), 5000);
     }
 };

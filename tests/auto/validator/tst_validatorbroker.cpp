@@ -1,6 +1,5 @@
+#include "brokerfixture.h"
 #include "mqttclient.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 #include "validator.h"
 
 #include <QJsonDocument>
@@ -22,18 +21,10 @@ private slots:
 void Tst_ValidatorBroker::roundTrip()
 {
     const QString base = "orvo/blm";
-    TestBroker broker;
-    QVERIFY(broker.start());
-    MqttPeer peer(broker);
-    QVERIFY(peer.waitConnected(5000));
-    peer.subscribe("orvo/rfid/+");
-    peer.subscribe("orvo/barcode/+");
-    peer.subscribe(base + "/config/+");
-    QVERIFY(peer.sync(5000));
-
-    manager::MqttClient client;
-    client.setHostname(broker.host());
-    client.setPort(broker.port());
+    BrokerFixture wire;
+    QVERIFY(wire.start({"orvo/rfid/+", "orvo/barcode/+", base + "/config/+"}));
+    MqttPeer& peer = *wire.peer;
+    manager::MqttClient& client = wire.client;
     client.setRetryMillis(200);
     manager::Validator v(client, base);
     client.connect();
@@ -106,11 +97,11 @@ void Tst_ValidatorBroker::roundTrip()
     QCOMPARE(found.value(0), (QVariantList{"04A1", "EMV"}));
 
     // Broker gone: offline with "#0001", and so it stays after reconnecting until a status.
-    broker.kill();
+    wire.broker.kill();
     QVERIFY(QTest::qWaitFor([&] { return v.status() == "offline"; }, 5000));
     QCOMPARE(v.reasonCode() + " " + v.reason(), QString("#0001 MQTT Disconnected"));
     QCOMPARE(v.rfid()->state() + " " + v.config()->obuUrl().host(), QString("Searching 10.0.0.9"));
-    QVERIFY(broker.start());
+    QVERIFY(wire.broker.start());
     QVERIFY(QTest::qWaitFor([&] { return client.isConnected() && peer.isConnected(); }, 5000));
     QCOMPARE(v.status() + v.reasonCode(), QString("offline#0001"));
     QVERIFY(deliverStatus(3, true));
