@@ -1,3 +1,4 @@
+#include "badpayloads.h"
 #include "barcodemanager.h"
 #include "mqttclient.h"
 
@@ -143,11 +144,10 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<bool>("critical");
         QTest::newRow("empty") << Base + "/status" << QByteArray() << true;
-        QTest::newRow("unparsable") << Base + "/barcode" << QByteArray("{\"data\":\"VDZ") << true;
-        QTest::newRow("array") << Base + "/info" << QByteArray("[{}]") << true;
-        QTest::newRow("scalar") << Base + "/status" << QByteArray("true") << true;
-        QTest::newRow("deeply nested") << Base + "/barcode" << QByteArray(100000, '[') + QByteArray(100000, ']') << true;
-        QTest::newRow("1 MB of garbage") << Base + "/status" << QByteArray(1 << 20, '%') << true;
+        for (const char* suffix : {"/status", "/info", "/barcode"}) {
+            for (const BadPayload& bad : allBadPayloads())
+                QTest::addRow("%s %s", suffix, bad.name) << QString(Base + suffix) << bad.payload << true;
+        }
         QTest::newRow("unparsable on an unhandled topic below the base") << Base + "/enable" << QByteArray() << true;
         QTest::newRow("unparsable on another service's topic") << "orvo/board/status" << QByteArray("{") << false;
     }

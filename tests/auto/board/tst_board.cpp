@@ -1,5 +1,6 @@
-#include "brokerfixture.h"
+#include "badpayloads.h"
 #include "board.h"
+#include "brokerfixture.h"
 #include "logcapture.h"
 #include "mqttclient.h"
 
@@ -319,17 +320,9 @@ void Tst_Board::badInputKeepsState_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<int>("levelValue");
 
-    const QByteArray huge = "{\"device\": \"" + QByteArray(1 << 20, 'x');
-    const QByteArray nested = QByteArray(100000, '[') + QByteArray(100000, ']');
-    const QByteArray hugeArray = "[" + QByteArray("1,").repeated(1 << 19) + "1]";
     for (const char* suffix : {"/info", "/status", "/config", "/display", "/power", "/audio", "/event"}) {
-        const QString s = QString::fromLatin1(suffix);
-        QTest::addRow("%s unparsable", suffix) << s << QByteArray("{\"service\": tru") << int(QtCriticalMsg);
-        QTest::addRow("%s array", suffix) << s << QByteArray("[{\"service\": true}]") << int(QtCriticalMsg);
-        QTest::addRow("%s scalar", suffix) << s << QByteArray("42") << int(QtCriticalMsg);
-        QTest::addRow("%s huge unterminated", suffix) << s << huge << int(QtCriticalMsg);
-        QTest::addRow("%s huge array", suffix) << s << hugeArray << int(QtCriticalMsg);
-        QTest::addRow("%s deeply nested", suffix) << s << nested << int(QtCriticalMsg);
+        for (const BadPayload& bad : allBadPayloads())
+            QTest::addRow("%s %s", suffix, bad.name) << QString::fromLatin1(suffix) << bad.payload << int(QtCriticalMsg);
     }
     // Wrong types are dropped key by key with one warning.
     QTest::newRow("status gate wrong type") << "/status" << QByteArray(R"({"service": "yes"})") << int(QtWarningMsg);

@@ -1,3 +1,4 @@
+#include "badpayloads.h"
 #include "brokerfixture.h"
 #include "connection.h"
 #include "ethernet.h"
@@ -299,21 +300,13 @@ void Tst_Network::badInputKeepsState_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QString>("line");
 
-    const QByteArray huge = "{\"hostname\": \"" + QByteArray(1 << 20, 'h');
-    const QByteArray nested = QByteArray(100000, '[');
-    const QByteArray hugeArray = "[" + QByteArray("\"eth0\",").repeated(1 << 17) + "\"eth0\"]";
     const QString networkParse = "[Network] Failed to parse JSON message: ";
     const QString ethParse = "[Network][Ethernet] Failed to parse JSON message: ";
     for (const QString& topic : {Base + "/status", Base + "/info", Eth + "/state", Eth + "/config"}) {
         // Ethernet topics contain the network topic: only the Ethernet object speaks of them.
         const QString parse = topic.startsWith(Eth) ? ethParse : networkParse;
-        const QByteArray t = topic.toUtf8();
-        QTest::addRow("%s unparsable", t.constData()) << topic << QByteArray("{\"hostname\" \"x\"}") << parse;
-        QTest::addRow("%s array", t.constData()) << topic << QByteArray("[{\"hostname\": \"x\"}]") << parse;
-        QTest::addRow("%s null", t.constData()) << topic << QByteArray("null") << parse;
-        QTest::addRow("%s huge unterminated", t.constData()) << topic << huge << parse;
-        QTest::addRow("%s huge array", t.constData()) << topic << hugeArray << parse;
-        QTest::addRow("%s deeply nested", t.constData()) << topic << nested << parse;
+        for (const BadPayload& bad : allBadPayloads())
+            QTest::addRow("%s %s", qPrintable(topic), bad.name) << topic << bad.payload << parse;
     }
     const QString networkWrong = "[Network] WARN: Ignoring wrongly typed values on ";
     const QString ethWrong = "[Network][Ethernet] WARN: Ignoring wrongly typed values on ";

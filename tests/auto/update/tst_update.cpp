@@ -1,3 +1,4 @@
+#include "badpayloads.h"
 #include "brokerfixture.h"
 #include "mqttclient.h"
 #include "update.h"
@@ -188,12 +189,8 @@ private slots:
     void badPayloads_data()
     {
         QTest::addColumn<QByteArray>("payload");
-        QTest::newRow("unparsable") << QByteArray("{\"update\": ");
-        QTest::newRow("array") << QByteArray("[{\"current\": \"9\"}]");
-        QTest::newRow("scalar") << QByteArray("\"9.9\"");
-        QTest::newRow("null") << QByteArray("null");
-        QTest::newRow("deeply nested") << QByteArray(100000, '{');
-        QTest::newRow("1 MB of garbage") << QByteArray(1 << 20, '@');
+        for (const BadPayload& bad : allBadPayloads())
+            QTest::newRow(bad.name) << bad.payload;
     }
 
     void badPayloads()

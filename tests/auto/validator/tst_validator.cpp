@@ -1,3 +1,4 @@
+#include "badpayloads.h"
 #include "mqttclient.h"
 #include "validator.h"
 
@@ -349,23 +350,15 @@ void Tst_Validator::badInput_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<int>("criticals");
 
-    const QList<QPair<const char*, QByteArray>> unparsable = {
-        {"broken", R"({"service": true, "state": )"}, {"binary", QByteArray("\0\xff{}", 4)},
-        {"1 MB garbage", QByteArray(1 << 20, 'x')},
-        {"deep arrays", QByteArray(100000, '[') + QByteArray(100000, ']')},
-        {"deep objects", QByteArray("{\"a\":").repeated(5000) + "1" + QByteArray(5000, '}')}};
-    const QList<QPair<const char*, QByteArray>> notObjects = {
-        {"array", R"([{"service": true}])"}, {"number", "42"}, {"null", "null"},
-        {"1 MB array", "[" + QByteArray("0,").repeated(1 << 19) + "0]"}};
     const QStringList topics = {base + "/info", base + "/status", base + "/config", base + "/rfid/retry",
         base + "/rfid/scanned", base + "/barcode/scanned", base + "/barcode/maintenance/scanned",
         "orvo/rfid/card/found"};
     for (const QString& topic : topics) {
-        for (const auto& bad : unparsable)
-            QTest::addRow("%s %s", qPrintable(topic), bad.first) << topic << bad.second << 1;
-        for (const auto& bad : notObjects) {
+        for (const BadPayload& bad : unparsablePayloads())
+            QTest::addRow("%s %s", qPrintable(topic), bad.name) << topic << bad.payload << 1;
+        for (const BadPayload& bad : nonObjectPayloads()) {
             if (!topic.endsWith("/retry")) // any JSON is a retry
-                QTest::addRow("%s %s", qPrintable(topic), bad.first) << topic << bad.second << 1;
+                QTest::addRow("%s %s", qPrintable(topic), bad.name) << topic << bad.payload << 1;
         }
     }
     // Other services' topics arrive too and are not even parsed.
