@@ -23,7 +23,7 @@ struct BrokerFixture
     std::unique_ptr<MqttPeer> peer;   // made by start() once the broker runs
     manager::MqttClient client;
 
-    // Starts the broker and the peer, subscribes the peer to topics, waits until those
+    // Starts the broker and the peer, subscribes the peer to topics, waits up to ms until those
     // subscriptions are in force, and points client at the broker. False at the first step
     // that fails.
     bool start(const QStringList& topics, int ms = 5000);
