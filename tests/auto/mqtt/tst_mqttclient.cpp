@@ -363,7 +363,7 @@ void Tst_MqttClient::portTruncatedAndEncryptionOnlyWarns()
     QVERIFY(broker.start());
     LogCapture log;
     MqttClient client;
-    configure(client, QStringLiteral("localhost"), broker.port());
+    configure(client, broker.host(), broker.port());
     client.setPort(3u * 65536u + broker.port());
     client.setEncrypted(true);
     client.connect();
