@@ -232,8 +232,10 @@ void GUIManager::initMqtt()
     m_mqtt.setPort(m_config.get(QStringLiteral("mqtt/port")).toInt());
     m_mqtt.setUsername(m_config.get(QStringLiteral("mqtt/username")).toString());
     m_mqtt.setPassword(m_config.get(QStringLiteral("mqtt/password")).toString());
-    m_mqtt.connect();
+    // "Connecting" goes up first: a broker that refuses at once reports "Disconnected" from
+    // inside connect(), and that must stay the last word on the screen.
     setMessage(QStringLiteral("Connecting"));
+    m_mqtt.connect();
 }
 
 void GUIManager::wire()

@@ -290,10 +290,16 @@ void MqttEngine::setState(ClientState state)
     emit stateChanged(state);
     if (m_state != state)
         return; // a listener already moved on
-    if (state == Connected)
+    // `disconnected` announces an outage once: when a connection ends, or when the first
+    // attempt fails and the broker was never reached (the owner must know that it is offline
+    // either way). The retries that follow while the broker stays away announce nothing.
+    if (state == Connected) {
+        m_outageAnnounced = false;
         emit connected();
-    else if (state == Disconnected && previous == Connected)
+    } else if (state == Disconnected && (previous == Connected || !m_outageAnnounced)) {
+        m_outageAnnounced = true;
         emit disconnected();
+    }
 }
 
 void MqttEngine::setError(ClientError error)

@@ -128,6 +128,7 @@ private:
 
     ClientState m_state = Disconnected;
     ClientError m_error = NoError;
+    bool m_outageAnnounced = false;
 
     QString m_hostname;
     quint16 m_port = 1883;

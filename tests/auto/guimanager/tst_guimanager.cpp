@@ -106,6 +106,7 @@ private slots:
     void configSetRejectsBadInput();
     void brokerSetupRerunKeepsOneReaction();
     void maintenanceBarcode();
+    void brokerDownAtStart();
     void windowAndTeardown();
 
 private:
@@ -781,6 +782,19 @@ void Tst_GUIManager::maintenanceBarcode()
     feed(topic, json({}));
     QCOMPARE(applied.count(), 3); // the first of these still applies its validator part
     QCOMPARE(applied.at(2).at(0).toStringList(), QStringList { "OBC : mqtt://obc.local:1884" });
+}
+
+void Tst_GUIManager::brokerDownAtStart()
+{
+    // Nothing listens on the port: the first attempt fails inside connect(). The screen must
+    // say why, and the validator must read offline, not an empty reason.
+    m_gui.reset();
+    m_config->set("mqtt/port", int(TestBroker::freePort()));
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QCOMPARE(m_gui->validator().status(), QString("offline"));
+    QCOMPARE(m_gui->validator().reasonCode(), QString("#0001"));
+    QCOMPARE(m_gui->message(), QString("Disconnected"));
+    QVERIFY(!m_gui->mqttClient().isConnected());
 }
 
 void Tst_GUIManager::windowAndTeardown()

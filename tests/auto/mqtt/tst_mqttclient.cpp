@@ -97,6 +97,7 @@ private slots:
     void subscriptionListStableAcrossReconnections();
     void retryTimersUseTheRetryInterval();
     void hangingBrokerIsCutAndRetried();
+    void outageIsAnnouncedOnce();
     void portTruncatedAndEncryptionOnlyWarns();
     void credentials();
     void brokerRefusalsAreLoggedWithTheirTexts_data();
@@ -357,6 +358,31 @@ void Tst_MqttClient::hangingBrokerIsCutAndRetried()
     QCOMPARE(quint8(silent.received().at(0)), quint8(0x10));
 }
 
+void Tst_MqttClient::outageIsAnnouncedOnce()
+{
+    // A broker that is down when the program starts: the proxies must hear of it once (they
+    // show "offline"), not once per retry.
+    TestBroker broker;
+    MqttClient client;
+    configure(client, broker.host(), broker.port(), 100);
+    QSignalSpy connected(&client, &MqttClient::connected);
+    QSignalSpy disconnected(&client, &MqttClient::disconnected);
+    LogCapture log;
+    client.connect();
+    QCOMPARE(disconnected.count(), 1);
+    QVERIFY(QTest::qWaitFor([&] { return log.count(QStringLiteral("[MqttClient] Connecting to host")) >= 4; }, 5000));
+    QCOMPARE(disconnected.count(), 1);
+
+    // Reached at last, then lost: one more announcement.
+    QVERIFY(broker.start());
+    QVERIFY(connected.wait(5000));
+    broker.kill();
+    QVERIFY(QTest::qWaitFor([&] { return disconnected.count() == 2; }, 5000));
+    QVERIFY(QTest::qWaitFor([&] { return log.count(QStringLiteral("[MqttClient] Connecting to host")) >= 8; }, 5000));
+    QCOMPARE(disconnected.count(), 2);
+    QCOMPARE(connected.count(), 1);
+}
+
 void Tst_MqttClient::portTruncatedAndEncryptionOnlyWarns()
 {
     TestBroker broker;
@@ -452,9 +478,9 @@ void Tst_MqttClient::brokerRefusalsAreLoggedWithTheirTexts()
     QCOMPARE(errors.count(), 1);
     QCOMPARE(errors.at(0).at(0).toString(), QStringLiteral("Mqtt client error"));
     QCOMPARE(log.count(line.contains(QLatin1String("%1")) ? line.arg(fake.port()) : line), 1);
-    // A refused attempt was never a connection: nothing to announce, nothing lost.
+    // A refused first attempt never connected, but the owner must still learn it is offline.
     QCOMPARE(connected.count(), 0);
-    QCOMPARE(disconnected.count(), 0);
+    QCOMPARE(disconnected.count(), 1);
     // Our side closed the socket, so the next attempt starts afresh.
     QVERIFY(QTest::qWaitFor([&] { return fake.openConnections() == 0; }, 5000));
 }
