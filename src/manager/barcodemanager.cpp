@@ -40,14 +40,14 @@ void BarcodeManager::onMqttReceived(const QByteArray& payload, const QString& to
         return;
     }
     if (topic == m_topic + QStringLiteral("/info"))
-        onInfoReceived(json);
+        onInfoReceived(json, topic);
     else if (topic == m_topic + QStringLiteral("/status"))
         onStatusReceived(json);
     else if (topic == m_topic + QStringLiteral("/barcode"))
         onBarcodeReceived(json);
 }
 
-void BarcodeManager::onInfoReceived(const QJsonObject& json)
+void BarcodeManager::onInfoReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     const PayloadReader device = reader.object(QStringLiteral("device"));
@@ -57,9 +57,7 @@ void BarcodeManager::onInfoReceived(const QJsonObject& json)
     m_info.model = device.text(QStringLiteral("model"), m_info.model);
     m_info.type = service.text(QStringLiteral("type"), m_info.type);
     m_info.version = service.text(QStringLiteral("version"), m_info.version);
-    if (reader.hasWrongKeys())
-        qWarning().noquote().nospace() << "[BarcodeManager] WARN: Wrongly typed keys kept their last value : "
-                                       << reader.wrongKeys().join(QStringLiteral(", "));
+    reader.reportWrongKeys(QStringLiteral("[BarcodeManager] "), topic);
 }
 
 QString BarcodeManager::statusFor(const QJsonObject& json)

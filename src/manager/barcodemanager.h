@@ -44,7 +44,7 @@ signals:
     void barcodeScanned(const QString& data);
 
 private:
-    void onInfoReceived(const QJsonObject& json);
+    void onInfoReceived(const QJsonObject& json, const QString& topic);
     void onStatusReceived(const QJsonObject& json);
     void onBarcodeReceived(const QJsonObject& json);
     void setStatus(const QString& status);

@@ -280,12 +280,6 @@ void Board::onMqttReceived(const QByteArray& payload, const QString& topic)
     (this->*handler)(object, topic);
 }
 
-void Board::warnWrongKeys(const QString& topic, const QStringList& keys) const
-{
-    qWarning().noquote().nospace() << "[Board] " << "WARN: Ignoring wrongly typed values on " << topic
-                                   << " : " << keys.join(QStringLiteral(", "));
-}
-
 void Board::setStatus(const QString& status)
 {
     if (status == m_status)
@@ -302,7 +296,7 @@ void Board::handleStatus(const QJsonObject& payload, const QString& topic)
     // The gates decide what the rest means; if one cannot be read, nothing else can.
     const bool service = reader.boolean(QStringLiteral("service"), false);
     if (reader.hasWrongKeys()) {
-        warnWrongKeys(topic, reader.wrongKeys());
+        reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
         return;
     }
     if (!service) {
@@ -312,7 +306,7 @@ void Board::handleStatus(const QJsonObject& payload, const QString& topic)
     const PayloadReader device = reader.object(QStringLiteral("device"));
     const bool active = device.boolean(QStringLiteral("active"), false);
     if (reader.hasWrongKeys()) {
-        warnWrongKeys(topic, reader.wrongKeys());
+        reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
         return;
     }
     if (!active) {
@@ -366,8 +360,7 @@ void Board::handleStatus(const QJsonObject& payload, const QString& topic)
         emit rtcFailedChanged();
     }
 
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
 }
 
 void Board::handleInfo(const QJsonObject& payload, const QString& topic)
@@ -381,8 +374,7 @@ void Board::handleInfo(const QJsonObject& payload, const QString& topic)
     m_info.insert(QStringLiteral("hardwareId"), device.text(QStringLiteral("hardwareId"), current("hardwareId")));
     m_info.insert(QStringLiteral("hardware"), device.text(QStringLiteral("hardwareVersion"), current("hardware")));
     m_info.insert(QStringLiteral("version"), service.text(QStringLiteral("version"), current("version")));
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
     emit infoChanged();
 }
 
@@ -392,8 +384,7 @@ void Board::handleConfig(const QJsonObject& payload, const QString& topic)
     const PayloadReader reader(payload);
     const int delay = reader.object(QStringLiteral("device")).integer(QStringLiteral("delayShutdownFor"),
                                                                         m_delayShutdownFor);
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
     if (delay == m_delayShutdownFor)
         return;
     qInfo().noquote().nospace() << "[Board] " << "Board shutdown delay changed : " << delay << " sec(s)";
@@ -426,8 +417,7 @@ void Board::handleDisplay(const QJsonObject& payload, const QString& topic)
         m_displayObject.insert(modeKey, mode);
         emit displayBrightnessModeChanged();
     }
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
 }
 
 void Board::handlePower(const QJsonObject& payload, const QString& topic)
@@ -452,7 +442,7 @@ void Board::handlePower(const QJsonObject& payload, const QString& topic)
         emit peripheralPowerChanged(it.key(), value.toBool());
     }
     if (!wrong.isEmpty())
-        warnWrongKeys(topic, wrong);
+        PayloadReader::reportWrongKeys(QStringLiteral("[Board] "), topic, wrong);
     if (changed)
         emit peripheralsChanged();
 }
@@ -471,8 +461,7 @@ void Board::handleEvent(const QJsonObject& payload, const QString& topic)
         dataText = data.toVariant().toString();
     qInfo().noquote().nospace() << "[Board] " << "Event received : " << PayloadReader::brief(name) << " "
                                 << PayloadReader::brief(dataText);
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
     if (name != QLatin1String("IgnitionChanged"))
         return;
     // The service reports the input as 0 or 1; everything but a plain 0 means on.
@@ -486,8 +475,7 @@ void Board::handleAudio(const QJsonObject& payload, const QString& topic)
     const QString muteKey = QStringLiteral("mute");
     const bool current = m_audio.value(muteKey, false).toBool();
     const bool mute = reader.boolean(muteKey, current);
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
     if (mute == current)
         return;
     m_audio.insert(muteKey, mute);

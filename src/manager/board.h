@@ -107,7 +107,6 @@ private:
     void handlePower(const QJsonObject& payload, const QString& topic);
     void handleEvent(const QJsonObject& payload, const QString& topic);
     void handleAudio(const QJsonObject& payload, const QString& topic);
-    void warnWrongKeys(const QString& topic, const QStringList& keys) const;
 
     MqttClient& m_client;
     QString m_baseTopic;

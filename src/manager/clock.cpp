@@ -141,32 +141,25 @@ void Clock::onMqttReceived(const QByteArray& payload, const QString& topic)
         return;
     }
     if (topic.contains(QStringLiteral("/ntp/status")))
-        onStatusReceived(json);
+        onStatusReceived(json, topic);
     else if (topic.contains(QStringLiteral("/ntp/config")))
-        onConfigReceived(json);
+        onConfigReceived(json, topic);
 }
 
-void Clock::onStatusReceived(const QJsonObject& json)
+void Clock::onStatusReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     setNtpEnabledState(reader.boolean(QStringLiteral("enabled"), m_ntpEnabled));
     setNtpSyncedState(reader.boolean(QStringLiteral("synced"), m_ntpSynced));
-    warnWrongKeys(reader);
+    reader.reportWrongKeys(QString(), topic);
 }
 
-void Clock::onConfigReceived(const QJsonObject& json)
+void Clock::onConfigReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     setNtpEnabledState(reader.boolean(QStringLiteral("enabled"), m_ntpEnabled));
     setNtpServerState(reader.text(QStringLiteral("server"), m_ntpServer));
-    warnWrongKeys(reader);
-}
-
-void Clock::warnWrongKeys(const PayloadReader& reader)
-{
-    if (reader.hasWrongKeys())
-        qWarning().noquote().nospace() << "WARN: Wrongly typed keys kept their last value : "
-                                       << reader.wrongKeys().join(QStringLiteral(", "));
+    reader.reportWrongKeys(QString(), topic);
 }
 
 void Clock::setNtpEnabledState(bool enabled)

@@ -59,9 +59,8 @@ signals:
     void ntpSyncedChanged();
 
 private:
-    void onStatusReceived(const QJsonObject& json);
-    void onConfigReceived(const QJsonObject& json);
-    static void warnWrongKeys(const PayloadReader& reader);
+    void onStatusReceived(const QJsonObject& json, const QString& topic);
+    void onConfigReceived(const QJsonObject& json, const QString& topic);
     void publishConfig(bool enabled, const QString& server);
     void setNtpEnabledState(bool enabled);
     void setNtpSyncedState(bool synced);

@@ -18,11 +18,6 @@ const QString IgnoredInterface = QStringLiteral("usb0");
 const QStringList AddressKeys{QStringLiteral("address"), QStringLiteral("netmask"), QStringLiteral("gateway"),
                               QStringLiteral("dns0"), QStringLiteral("dns1")};
 
-void warnWrongKeys(const QString& topic, const QStringList& keys)
-{
-    qWarning().noquote().nospace() << "[Network][Ethernet] " << "WARN: Ignoring wrongly typed values on "
-                                   << topic << " : " << keys.join(QStringLiteral(", "));
-}
 // A map for a log line, bounded in length.
 QString describe(const QVariantMap& map)
 {
@@ -137,8 +132,7 @@ void Ethernet::handleState(const QJsonObject& payload, const QString& topic)
         m_ipv4.fromMap(ipv4);
         emit ipv4Changed();
     }
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Network][Ethernet] "), topic);
 }
 
 void Ethernet::handleConfig(const QJsonObject& payload, const QString& topic)
@@ -159,8 +153,7 @@ void Ethernet::handleConfig(const QJsonObject& payload, const QString& topic)
         m_config.fromMap(config);
         emit configChanged();
     }
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Network][Ethernet] "), topic);
 }
 
 } // namespace manager

@@ -46,14 +46,14 @@ void GPSManager::onMqttReceived(const QByteArray& payload, const QString& topic)
         return;
     }
     if (topic == m_topic + QStringLiteral("/info"))
-        onInfoReceived(json);
+        onInfoReceived(json, topic);
     else if (topic == m_topic + QStringLiteral("/status"))
-        onStatusReceived(json);
+        onStatusReceived(json, topic);
     else if (topic == m_topic + QStringLiteral("/data"))
         onTelemetryReceived(json);
 }
 
-void GPSManager::onInfoReceived(const QJsonObject& json)
+void GPSManager::onInfoReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     const PayloadReader device = reader.object(QStringLiteral("device"));
@@ -65,11 +65,11 @@ void GPSManager::onInfoReceived(const QJsonObject& json)
     m_info.assisted = device.boolean(QStringLiteral("assisted"), m_info.assisted);
     m_info.serviceType = service.text(QStringLiteral("type"), m_info.serviceType);
     m_info.serviceVersion = service.text(QStringLiteral("version"), m_info.serviceVersion);
-    warnWrongKeys(reader);
+    reader.reportWrongKeys(QStringLiteral("[GPSManager] "), topic);
     emit infoChanged(m_info);
 }
 
-void GPSManager::onStatusReceived(const QJsonObject& json)
+void GPSManager::onStatusReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     const QJsonValue service = json.value(QStringLiteral("service"));
@@ -88,7 +88,7 @@ void GPSManager::onStatusReceived(const QJsonObject& json)
         else
             m_status.error = device.text(QStringLiteral("error"), m_status.error);
         m_status.simulation = device.boolean(QStringLiteral("simulation"), m_status.simulation);
-        warnWrongKeys(reader);
+        reader.reportWrongKeys(QStringLiteral("[GPSManager] "), topic);
     } else {
         m_status.fix = 0;
         m_status.state = -1;
@@ -96,13 +96,6 @@ void GPSManager::onStatusReceived(const QJsonObject& json)
         m_status.simulation = false;
     }
     emit statusChanged(m_status);
-}
-
-void GPSManager::warnWrongKeys(const PayloadReader& reader)
-{
-    if (reader.hasWrongKeys())
-        qWarning().noquote().nospace() << "[GPSManager] WARN: Wrongly typed keys kept their last value : "
-                                       << reader.wrongKeys().join(QStringLiteral(", "));
 }
 
 double GPSManager::readNumber(const QJsonValue& value)

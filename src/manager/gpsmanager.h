@@ -71,11 +71,9 @@ signals:
     void telemetryChanged(const manager::GPSManager::Telemetry& telemetry);
 
 private:
-    void onInfoReceived(const QJsonObject& json);
-    void onStatusReceived(const QJsonObject& json);
+    void onInfoReceived(const QJsonObject& json, const QString& topic);
+    void onStatusReceived(const QJsonObject& json, const QString& topic);
     void onTelemetryReceived(const QJsonObject& json);
-
-    static void warnWrongKeys(const PayloadReader& reader);
 
     MqttClient& m_client;
     QString m_topic;

@@ -148,12 +148,6 @@ void Inspector::onMqttReceived(const QByteArray& payload, const QString& topic)
     (this->*handler)(object, topic);
 }
 
-void Inspector::warnWrongKeys(const QString& topic, const QStringList& keys) const
-{
-    qWarning().noquote().nospace() << "[Inspector] " << "WARN: Ignoring wrongly typed values on " << topic
-                                   << " : " << keys.join(QStringLiteral(", "));
-}
-
 void Inspector::setStatus(const QString& status)
 {
     if (status == m_status)
@@ -169,7 +163,7 @@ void Inspector::handleStatus(const QJsonObject& payload, const QString& topic)
     const PayloadReader reader(payload);
     const bool service = reader.boolean(QStringLiteral("service"), m_status == QLatin1String("online"));
     if (reader.hasWrongKeys()) {
-        warnWrongKeys(topic, reader.wrongKeys());
+        reader.reportWrongKeys(QStringLiteral("[Inspector] "), topic);
         return;
     }
     setStatus(service ? QStringLiteral("online") : QStringLiteral("offline"));
@@ -182,8 +176,7 @@ void Inspector::handleInfo(const QJsonObject& payload, const QString& topic)
     const QString versionKey = QStringLiteral("version");
     m_info.insert(versionKey, reader.object(QStringLiteral("service"))
                                       .text(versionKey, m_info.value(versionKey).toString()));
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Inspector] "), topic);
     emit infoChanged();
 }
 
@@ -191,8 +184,7 @@ void Inspector::handleAudio(const QJsonObject& payload, const QString& topic)
 {
     const PayloadReader reader(payload);
     const int volume = reader.object(Internal).integer(QStringLiteral("volume"), m_audioVolume);
-    if (reader.hasWrongKeys())
-        warnWrongKeys(topic, reader.wrongKeys());
+    reader.reportWrongKeys(QStringLiteral("[Inspector] "), topic);
     if (volume == m_audioVolume)
         return;
     m_audioVolume = volume;

@@ -71,7 +71,6 @@ private:
     void handleInfo(const QJsonObject& payload, const QString& topic);
     void handleStatus(const QJsonObject& payload, const QString& topic);
     void handleAudio(const QJsonObject& payload, const QString& topic);
-    void warnWrongKeys(const QString& topic, const QStringList& keys) const;
 
     MqttClient& m_client;
     QString m_baseTopic;

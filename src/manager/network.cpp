@@ -104,9 +104,7 @@ void Network::handleStatus(const QJsonObject& payload, const QString& topic)
                                                    .textMap(addressKeys, m_primaryConnection.ipv4()->toMap()));
         m_primaryConnection.fromMap(map);
     }
-    if (reader.hasWrongKeys())
-        qWarning().noquote().nospace() << "[Network] " << "WARN: Ignoring wrongly typed values on " << topic
-                                       << " : " << reader.wrongKeys().join(QStringLiteral(", "));
+    reader.reportWrongKeys(QStringLiteral("[Network] "), topic);
     emit primaryConnectionChanged();
 }
 

@@ -1,5 +1,7 @@
 #include "payloadreader.h"
 
+#include <QDebug>
+
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
@@ -132,6 +134,19 @@ QString PayloadReader::brief(const QString& text, int max)
         return text;
     return text.left(max) + QStringLiteral("... (") + QString::number(text.size())
             + QStringLiteral(" chars)");
+}
+
+void PayloadReader::reportWrongKeys(const QString& tag, const QString& topic) const
+{
+    reportWrongKeys(tag, topic, wrongKeys());
+}
+
+void PayloadReader::reportWrongKeys(const QString& tag, const QString& topic, const QStringList& keys)
+{
+    if (keys.isEmpty())
+        return;
+    qWarning().noquote().nospace() << tag << "WARN: Ignoring wrongly typed values on " << topic << " : "
+                                   << keys.join(QStringLiteral(", "));
 }
 
 } // namespace manager

@@ -46,6 +46,11 @@ public:
     QStringList wrongKeys() const { return *m_wrong; }
     bool hasWrongKeys() const { return !m_wrong->isEmpty(); }
 
+    // Says on one line which keys of the message had the wrong JSON type and so kept their last
+    // value; nothing when every key could be read. tag is the caller's prefix ("[Board] ").
+    void reportWrongKeys(const QString& tag, const QString& topic) const;
+    static void reportWrongKeys(const QString& tag, const QString& topic, const QStringList& keys);
+
     // Shortens service-supplied text for a log line.
     static QString brief(const QString& text, int max = 200);
 

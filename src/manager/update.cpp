@@ -85,14 +85,14 @@ void Update::onMqttReceived(const QByteArray& payload, const QString& topic)
         return;
     }
     if (topic == m_topic + DeviceStatusSuffix)
-        onDeviceStatusReceived(json);
+        onDeviceStatusReceived(json, topic);
     else if (topic == m_topic + UpdateStatusSuffix)
-        onUpdateStatusReceived(json);
+        onUpdateStatusReceived(json, topic);
     else if (topic == m_topic + ProgressSuffix || topic == m_topic + ProgressMisspeltSuffix)
-        onProgressReceived(json);
+        onProgressReceived(json, topic);
 }
 
-void Update::onDeviceStatusReceived(const QJsonObject& json)
+void Update::onDeviceStatusReceived(const QJsonObject& json, const QString& topic)
 {
     // "software" is the bare current version on older services, an object on newer ones.
     const PayloadReader reader(json);
@@ -104,40 +104,34 @@ void Update::onDeviceStatusReceived(const QJsonObject& json)
         const PayloadReader versions = update.object(QStringLiteral("software"));
         setCurrent(versions.text(QStringLiteral("current"), m_current));
         setPending(versions.text(QStringLiteral("pending"), m_pending));
-    } else if (!software.isUndefined()) {
-        qWarning().noquote().nospace() << "[Update] WARN: Wrongly typed keys kept their last value : update.software";
     }
-    warnWrongKeys(reader);
+    QStringList wrong = reader.wrongKeys();
+    if (!software.isUndefined() && !software.isString() && !software.isObject())
+        wrong << QStringLiteral("update.software");
+    PayloadReader::reportWrongKeys(QStringLiteral("[Update] "), topic, wrong);
     setStatusFromPending();
     setProgressMessage(QStringLiteral("Idle"));
     setProgressPercent(0);
 }
 
-void Update::onUpdateStatusReceived(const QJsonObject& json)
+void Update::onUpdateStatusReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     setCurrent(reader.text(QStringLiteral("current"), m_current));
     setPending(reader.text(QStringLiteral("pending"), m_pending));
-    warnWrongKeys(reader);
+    reader.reportWrongKeys(QStringLiteral("[Update] "), topic);
 }
 
-void Update::onProgressReceived(const QJsonObject& json)
+void Update::onProgressReceived(const QJsonObject& json, const QString& topic)
 {
     const PayloadReader reader(json);
     setProgressMessage(reader.text(QStringLiteral("message"), m_progressMessage));
     setProgressPercent(reader.integer(QStringLiteral("progress"), m_progressPercent));
     setPending(reader.text(QStringLiteral("version"), m_pending));
-    warnWrongKeys(reader);
+    reader.reportWrongKeys(QStringLiteral("[Update] "), topic);
     m_checkTimer.stop();
     // A download reports "done/total"; the installation steps report plain text.
     setStatus(m_progressMessage.contains(QLatin1Char('/')) ? QStringLiteral("Downloading") : QStringLiteral("Installing"));
-}
-
-void Update::warnWrongKeys(const PayloadReader& reader)
-{
-    if (reader.hasWrongKeys())
-        qWarning().noquote().nospace() << "[Update] WARN: Wrongly typed keys kept their last value : "
-                                       << reader.wrongKeys().join(QStringLiteral(", "));
 }
 
 void Update::setStatusFromPending()

@@ -52,10 +52,9 @@ signals:
     void installFinished();
 
 private:
-    void onDeviceStatusReceived(const QJsonObject& json);
-    void onUpdateStatusReceived(const QJsonObject& json);
-    void onProgressReceived(const QJsonObject& json);
-    static void warnWrongKeys(const PayloadReader& reader);
+    void onDeviceStatusReceived(const QJsonObject& json, const QString& topic);
+    void onUpdateStatusReceived(const QJsonObject& json, const QString& topic);
+    void onProgressReceived(const QJsonObject& json, const QString& topic);
     void setStatusFromPending();
     void setStatus(const QString& status);
     void setCurrent(const QString& current);

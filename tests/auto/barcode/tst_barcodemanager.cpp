@@ -102,7 +102,7 @@ private slots:
         QCOMPARE((QStringList{info.firmware, info.manufacturer, info.model, info.type, info.version}),
                  (QStringList{"", "", "QR-10", "", ""}));
 
-        QTest::ignoreMessage(QtWarningMsg, "[BarcodeManager] WARN: Wrongly typed keys kept their last value : device.model");
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("[BarcodeManager] WARN: Ignoring wrongly typed values on " + Base + "/info : device.model"));
         feed(client, "/info", R"({"device":{"model":11,"firmware":"3.2"}})");
         QCOMPARE(info.model, QStringLiteral("QR-10"));
         QCOMPARE(info.firmware, QStringLiteral("3.2"));

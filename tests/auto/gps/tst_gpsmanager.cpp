@@ -137,7 +137,7 @@ private slots:
         QCOMPARE((QStringList{info.firmware, info.model, info.imei, info.serviceType}), (QStringList{"", "G8", "", ""}));
         QVERIFY(!info.assisted);
 
-        QTest::ignoreMessage(QtWarningMsg, "[GPSManager] WARN: Wrongly typed keys kept their last value : service, device.model");
+        QTest::ignoreMessage(QtWarningMsg, qPrintable("[GPSManager] WARN: Ignoring wrongly typed values on " + Base + "/info : service, device.model"));
         feed(client, "/info", R"({"device":{"model":8,"firmware":"F2"},"service":"gnss"})");
         QCOMPARE(gps.info().model, QStringLiteral("G8"));
         QCOMPARE(gps.info().firmware, QStringLiteral("F2"));

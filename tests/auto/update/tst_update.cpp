@@ -148,7 +148,7 @@ private slots:
         manager::MqttClient client;
         manager::Update update(client, Base);
         if (QByteArray(QTest::currentDataTag()).startsWith("wrong"))
-            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[Update\\] WARN: Wrongly typed keys kept their last value : "));
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^\\[Update\\] WARN: Ignoring wrongly typed values on " + Base + "/"));
         if (steps.contains("install"))
             QTest::ignoreMessage(QtWarningMsg, "[Update] WARN: Cannot install. There are no pending versions");
         for (const QString& step : qAsConst(steps))
