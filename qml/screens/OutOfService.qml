@@ -1,0 +1,33 @@
+import QtQuick 2.15
+import "../controls"
+
+// The vehicle has no route assigned: nothing to validate against.
+Item {
+    id: root
+    objectName: "OutOfService"
+
+    Column {
+        width: parent.width
+
+        ImageBox {
+            objectName: "symbol"
+            width: parent.width
+            icon: "qrc:/qml/images/Icons/warning.svg"
+            iconSize: Qt.size(300, 300)
+            iconColor: "#fcdb03"
+        }
+        TextBox {
+            objectName: "label"
+            width: parent.width
+            height: 100
+            textSize: 20
+            leftMargin: 35
+            rightMargin: 35
+            text: manager.dynTr + qsTr("OUT OF SERVICE")
+        }
+        Item {
+            width: parent.width
+            height: 100
+        }
+    }
+}

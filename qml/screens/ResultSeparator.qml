@@ -1,0 +1,15 @@
+import QtQuick 2.15
+
+// The bar between a result and its figures.
+Item {
+    width: parent ? parent.width : 480
+    height: 10
+
+    Rectangle {
+        anchors.centerIn: parent
+        width: parent.width - 70
+        height: 4
+        radius: 4
+        color: "white"
+    }
+}
