@@ -106,6 +106,8 @@ ApplicationWindow {
         font.pixelSize: 12
         color: Material.color(Material.Grey, Material.Shade700)
         text: "v" + Qt.application.version
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 
     CustomPopup {

@@ -33,5 +33,7 @@ Item {
         font.pointSize: 22
         color: "white"
         text: manager.message
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 }

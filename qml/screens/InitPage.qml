@@ -84,6 +84,8 @@ Item {
                 enabled: root.serialValid
                 font.pointSize: 14
                 text: manager.dynTr + qsTr("SAVE")
+                Accessible.role: Accessible.Button
+                Accessible.name: text
                 onClicked: root.askConfirmation()
             }
         }

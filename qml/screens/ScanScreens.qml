@@ -63,7 +63,7 @@ Item {
         source: "qrc:/qml/images/" + (root.mode === 0 ? "NFC/" : "Barcode/")
                 + (root.frame > root.lastFrame ? 0 : root.frame) + ".png"
         Accessible.role: Accessible.Animation
-        Accessible.name: prompt.text.replace("\n", " ")
+        Accessible.name: prompt.text.replace(/\n/g, " ")
     }
 
     Text {
@@ -75,10 +75,13 @@ Item {
         width: 150
         height: 170
         horizontalAlignment: Text.AlignRight
+        wrapMode: Text.WordWrap
         font.family: "DejaVu Sans"
         font.pointSize: 14
         font.bold: true
         color: Material.foreground
         text: manager.dynTr + (root.mode === 0 ? qsTr("SCAN\nYOUR CARD") : qsTr("SCAN\nYOUR TICKET"))
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 }

@@ -32,7 +32,7 @@ Item {
         anchors.verticalCenterOffset: 10
         source: root.framesPath + Math.min(root.frame, root.lastFrame) + ".png"
         Accessible.role: Accessible.Animation
-        Accessible.name: root.prompt.replace("\n", " ")
+        Accessible.name: root.prompt.replace(/\n/g, " ")
     }
 
     Text {
@@ -43,12 +43,15 @@ Item {
         width: 150
         height: 120
         horizontalAlignment: Text.AlignRight
+        wrapMode: Text.WordWrap
         verticalAlignment: Text.AlignVCenter
         font.family: "DejaVu Sans"
         font.pointSize: 14
         font.bold: true
         color: Material.foreground
         text: root.prompt
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
     }
 
     CustomButton {

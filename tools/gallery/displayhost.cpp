@@ -39,10 +39,21 @@ void DisplayHost::setTransaction(const QJsonObject& transaction)
 
 QQuickItem* DisplayHost::screen(const QString& name) const
 {
-    if (!m_window)
+    return m_window ? findItem(m_window->contentItem(), name) : nullptr;
+}
+
+QQuickItem* findItem(QQuickItem* root, const QString& objectName)
+{
+    if (!root)
         return nullptr;
-    const QList<QQuickItem*> items = m_window->contentItem()->findChildren<QQuickItem*>(name);
-    return items.isEmpty() ? nullptr : items.first();
+    if (root->objectName() == objectName)
+        return root;
+    const QList<QQuickItem*> children = root->childItems();
+    for (QQuickItem* child : children) {
+        if (QQuickItem* found = findItem(child, objectName))
+            return found;
+    }
+    return nullptr;
 }
 
 QQuickItem* findVisibleItem(QQuickItem* root, const QString& objectName)

@@ -37,5 +37,8 @@ private:
     QQuickWindow* m_window = nullptr;
 };
 
+// Finds an item by objectName in the visual tree under root (depth first), or null.
+QQuickItem* findItem(QQuickItem* root, const QString& objectName);
+
 // Finds a visible item by objectName under root (depth first), or null.
 QQuickItem* findVisibleItem(QQuickItem* root, const QString& objectName);

@@ -52,7 +52,7 @@ GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QStrin
     const bool headerShown = window->property("headerVisible").toBool();
     // A screen that draws next to nothing over the background counts as blank.
     const double changed = changedShare(empty, shot.image, screenArea(shot.image, headerShown));
-    if (changed < 0.02)
+    if (changed < 0.0025)
         shot.problems << QStringLiteral("the screen is blank (%1% of its area drawn)").arg(changed * 100, 0, 'f', 2);
     shot.problems << textProblems(window->contentItem(), window->size());
     return shot;
