@@ -3,6 +3,7 @@ import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import "controls"
+import "style"
 
 // The passenger display. It decides nothing: it shows the screen the controller names, in the
 // controller's language, and forwards the header's hidden gesture.
@@ -12,10 +13,10 @@ ApplicationWindow {
     title: "Validator"
     x: 0
     y: -1
-    width: 480
-    height: 800
+    width: Style.screenWidth
+    height: Style.screenHeight
     visible: true
-    font.family: "DejaVu Sans"
+    font.family: Style.fontFamily
 
     property string currentScreen: "Busy"
     readonly property bool headerVisible: currentScreen !== "Settings" && currentScreen !== "ScreenSaver"
@@ -65,8 +66,10 @@ ApplicationWindow {
         id: header
         objectName: "header"
         width: parent.width
-        height: 120
+        height: Style.headerHeight
         visible: root.headerVisible
+        language: manager.language
+        onLanguageRequested: manager.language = language
         onMagicButtonPressed: manager.setMaintenanceScreen()
     }
 
@@ -114,6 +117,7 @@ ApplicationWindow {
         id: errorPopup
         objectName: "errorPopup"
         isDialog: false
+        dynTr: manager.dynTr
     }
 
     // Takes no input: it only decides whether the pointer is drawn.

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // The card or ticket was validated before: nothing was charged this time.
 Item {
@@ -20,9 +21,9 @@ Item {
         ImageBox {
             objectName: "symbol"
             width: parent.width
-            icon: "qrc:/qml/images/Icons/warning.svg"
+            icon: Style.icons + "warning.svg"
             iconSize: Qt.size(250, 250)
-            iconColor: "#fcdb03"
+            iconColor: Style.warning
         }
         TextBox {
             objectName: "label"

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import "../style"
 
 // Shown while the program starts, reboots or waits for the validation service.
 Item {
@@ -31,7 +32,7 @@ Item {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
         font.pointSize: 22
-        color: "white"
+        color: Style.foreground
         text: manager.message
         Accessible.role: Accessible.StaticText
         Accessible.name: text

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // The figures under a "Valid" or "AlreadyValid" result. Which figures depends on the product
 // type; a type without figures shows nothing. Texts are looked up in the hosting screen's
@@ -80,7 +81,7 @@ Item {
         }
     }
 
-    width: parent ? parent.width : 480
+    width: parent ? parent.width : Style.screenWidth
     height: 100
     visible: kind !== ""
 

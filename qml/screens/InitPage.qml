@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import "../controls"
+import "../style"
 
 // First start on a new unit: the technician types the serial number printed on the housing.
 // Nothing is saved until the number has the right form and the technician confirms it.
@@ -71,7 +72,7 @@ Item {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                color: "#e41e25"
+                color: Style.error
                 visible: !root.serialValid
                 text: manager.dynTr + qsTr("Must start with 'C' or 'K' followed by 8 digits")
             }
@@ -107,6 +108,7 @@ Item {
         id: confirmDialog
         objectName: "confirmDialog"
         isDialog: true
+        dynTr: manager.dynTr
         onButtonYesPressed: manager.saveDeviceIdRequest(serialField.text)
     }
 }

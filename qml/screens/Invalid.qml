@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // The card or ticket was refused; the reason comes translated with the result.
 Item {
@@ -12,9 +13,9 @@ Item {
         ImageBox {
             objectName: "symbol"
             width: parent.width
-            icon: "qrc:/qml/images/Icons/invalid.svg"
+            icon: Style.icons + "invalid.svg"
             iconSize: Qt.size(250, 250)
-            iconColor: "#db4a37"
+            iconColor: Style.error
         }
         TextBox {
             objectName: "label"

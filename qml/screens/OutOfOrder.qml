@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // Validation is impossible; the message carries the reason code for the technician.
 Item {
@@ -12,9 +13,9 @@ Item {
         ImageBox {
             objectName: "symbol"
             width: parent.width
-            icon: "qrc:/qml/images/Icons/warning.svg"
+            icon: Style.icons + "warning.svg"
             iconSize: Qt.size(300, 300)
-            iconColor: "#db4a37"
+            iconColor: Style.error
         }
         TextBox {
             objectName: "label"

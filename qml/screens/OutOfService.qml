@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // The vehicle has no route assigned: nothing to validate against.
 Item {
@@ -12,9 +13,9 @@ Item {
         ImageBox {
             objectName: "symbol"
             width: parent.width
-            icon: "qrc:/qml/images/Icons/warning.svg"
+            icon: Style.icons + "warning.svg"
             iconSize: Qt.size(300, 300)
-            iconColor: "#fcdb03"
+            iconColor: Style.warning
         }
         TextBox {
             objectName: "label"

@@ -1,8 +1,9 @@
 import QtQuick 2.15
+import "../style"
 
 // The bar between a result and its figures.
 Item {
-    width: parent ? parent.width : 480
+    width: parent ? parent.width : Style.screenWidth
     height: 10
 
     Rectangle {

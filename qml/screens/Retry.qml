@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // The reader lost the card before it finished: the passenger presents it again.
 Item {
@@ -12,9 +13,9 @@ Item {
         ImageBox {
             objectName: "symbol"
             width: parent.width
-            icon: "qrc:/qml/images/Icons/retry.svg"
+            icon: Style.icons + "retry.svg"
             iconSize: Qt.size(250, 250)
-            iconColor: "#fcdb03"
+            iconColor: Style.warning
         }
         TextBox {
             objectName: "label"

@@ -1,5 +1,5 @@
 import QtQuick 2.15
-import QtQuick.Controls.Material 2.15
+import "../style"
 
 // The usual idle screen: the card animation and the ticket animation take turns, either after
 // each pass (manager.animSwitchSec 0) or every animSwitchSec seconds.
@@ -76,10 +76,10 @@ Item {
         height: 170
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.WordWrap
-        font.family: "DejaVu Sans"
+        font.family: Style.fontFamily
         font.pointSize: 14
         font.bold: true
-        color: Material.foreground
+        color: Style.foreground
         text: manager.dynTr + (root.mode === 0 ? qsTr("SCAN\nYOUR CARD") : qsTr("SCAN\nYOUR TICKET"))
         Accessible.role: Accessible.StaticText
         Accessible.name: text

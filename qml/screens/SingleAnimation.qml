@@ -1,6 +1,6 @@
 import QtQuick 2.15
-import QtQuick.Controls.Material 2.15
 import "../controls"
+import "../style"
 
 // One looping animation with its prompt, and a button that offers the other way to validate.
 // ScanCard and ScanBarcode are the two halves of a mirror pair.
@@ -45,10 +45,10 @@ Item {
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.WordWrap
         verticalAlignment: Text.AlignVCenter
-        font.family: "DejaVu Sans"
+        font.family: Style.fontFamily
         font.pointSize: 14
         font.bold: true
-        color: Material.foreground
+        color: Style.foreground
         text: root.prompt
         Accessible.role: Accessible.StaticText
         Accessible.name: text
@@ -65,12 +65,12 @@ Item {
         iconSize: Qt.size(50, 50)
         iconColor: "white"
         text: root.buttonText
-        color: "#000621"
+        color: Style.scanButton
         textColor: "white"
-        horizontalAlignment: Text.AlignLeft
-        pointSize: 12
+        textHAlign: Text.AlignLeft
+        textPointSize: 12
         borderWidth: 10
-        borderColor: isPressed ? "#36C478" : Material.accent
+        borderColor: isPressed ? Style.scanButtonPressed : Style.accent
         onClicked: root.buttonClicked()
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import "../controls"
+import "../style"
 
 // The card or ticket was accepted: the product and its figures.
 Item {
@@ -20,9 +21,9 @@ Item {
         ImageBox {
             objectName: "symbol"
             width: parent.width
-            icon: "qrc:/qml/images/Icons/valid.svg"
+            icon: Style.icons + "valid.svg"
             iconSize: Qt.size(250, 250)
-            iconColor: "#41b987"
+            iconColor: Style.valid
         }
         TextBox {
             objectName: "label"
