@@ -116,7 +116,7 @@ private:
     // Every publication of the controller made before this call has reached the peer once it
     // returns true (one client, one ordered stream).
     bool barrier();
-    void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(m_gui.get(), slot)); }
+    void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(&m_gui->screens(), slot)); }
 
     std::unique_ptr<BrokerFixture> m_wire;   // a private broker and a peer hearing every topic
     std::unique_ptr<QTemporaryDir> m_dir;
