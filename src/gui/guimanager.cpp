@@ -79,6 +79,7 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_eventLog(config, eventLogDir.isEmpty() ? QCoreApplication::applicationDirPath() : eventLogDir)
     , m_identity(config)
     , m_screens(config, m_validator, m_board, m_inspector, m_session, m_identity)
+    , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
 {
     m_identity.load();
     initLog();

@@ -3,6 +3,7 @@
 #include "board.h"
 #include "clock.h"
 #include "deviceidentity.h"
+#include "diagnostics.h"
 #include "eventmanager.h"
 #include "inspector.h"
 #include "mqttclient.h"
@@ -51,6 +52,7 @@ class GUIManager : public QObject
     Q_PROPERTY(int shutdownDelaySec READ shutdownDelaySec WRITE setShutdownDelaySec NOTIFY shutdownDelaySecChanged)
     Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
     Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
+    Q_PROPERTY(Diagnostics* diagnostics READ diagnostics NOTIFY diagnosticsChanged)
     Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
     Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
@@ -89,6 +91,7 @@ public:
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
 
+    Diagnostics* diagnostics() { return &m_diagnostics; }
     manager::Update* update() { return &m_update; }
     manager::Clock* clock() { return &m_clock; }
 
@@ -134,6 +137,7 @@ signals:
     void displayOffMinChanged();
     void shutdownDelaySecChanged();
     void errorOccured(const QString& error);
+    void diagnosticsChanged();
     void updateChanged();
     void clockChanged();
     void barcodeConfigurationApplied(const QStringList& configList);
@@ -176,6 +180,7 @@ private:
     EventManager m_eventLog;
     DeviceIdentity m_identity;
     ScreenController m_screens;
+    Diagnostics m_diagnostics;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
