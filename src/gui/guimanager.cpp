@@ -123,6 +123,7 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_clock(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
     , m_session(config)
     , m_eventLog(config, eventLogDir.isEmpty() ? QCoreApplication::applicationDirPath() : eventLogDir)
+    , m_diagnostics(m_deviceId, m_board, m_network, m_validator, m_update)
 {
     m_screenTimer.setSingleShot(true);
     m_displayOffTimer.setSingleShot(true);

@@ -2,6 +2,7 @@
 
 #include "board.h"
 #include "clock.h"
+#include "diagnostics.h"
 #include "eventmanager.h"
 #include "inspector.h"
 #include "mqttclient.h"
@@ -46,6 +47,7 @@ class GUIManager : public QObject
     Q_PROPERTY(int shutdownDelaySec READ shutdownDelaySec WRITE setShutdownDelaySec NOTIFY shutdownDelaySecChanged)
     Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
     Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
+    Q_PROPERTY(Diagnostics* diagnostics READ diagnostics NOTIFY diagnosticsChanged)
     Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
     Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
@@ -84,6 +86,7 @@ public:
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
 
+    Diagnostics* diagnostics() { return &m_diagnostics; }
     manager::Update* update() { return &m_update; }
     manager::Clock* clock() { return &m_clock; }
 
@@ -126,6 +129,7 @@ signals:
     void displayOffMinChanged();
     void shutdownDelaySecChanged();
     void errorOccured(const QString& error);
+    void diagnosticsChanged();
     void updateChanged();
     void clockChanged();
     void barcodeConfigurationApplied(const QStringList& configList);
@@ -191,6 +195,7 @@ private:
     QTimer m_displayOffTimer;
     SessionManager m_session;
     EventManager m_eventLog;
+    Diagnostics m_diagnostics;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
