@@ -11,6 +11,12 @@ Item {
 
     readonly property bool serialValid: isValidSerial(serialField.text)
 
+    // The page has one job: whoever sees it can type at once.
+    onVisibleChanged: {
+        if (visible)
+            serialField.forceActiveFocus()
+    }
+
     // One capital C or K followed by eight digits.
     function isValidSerial(text) { return /^[CK][0-9]{8}$/.test(text) }
 
@@ -92,15 +98,23 @@ Item {
         }
     }
 
-    KeyboardPanel {
+    // The keyboard's own panel control, loaded by URL: without it the page still works with a
+    // hardware keyboard.
+    Item {
         id: keyboard
-        objectName: "keyboardPanel"
+        objectName: "keyboardArea"
         width: parent.width
         height: 250
         y: Qt.inputMethod.visible ? parent.height - height : parent.height
 
         Behavior on y {
             NumberAnimation { duration: 150; easing.type: Easing.InOutQuad }
+        }
+
+        Loader {
+            objectName: "keyboardPanel"
+            anchors.fill: parent
+            source: "../controls/KeyboardPanel.qml"
         }
     }
 

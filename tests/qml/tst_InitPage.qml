@@ -57,7 +57,7 @@ TestCase {
         var field = findChild(page, "serialField");
         field.forceActiveFocus();
         keyClick(Qt.Key_Return);
-        compare(findChild(page, "confirmDialog").opened, data.valid);
+        compare(findChild(page, "confirmDialog").visible, data.valid);
     }
 
     function test_savedAfterYesOnly_data() {

@@ -15,6 +15,7 @@ TestCase {
         compare(component.status, Component.Ready, component.errorString());
         window = component.createObject(null);
         verify(window);
+        waitForRendering(window.contentItem);
     }
 
     function cleanupTestCase() {
@@ -92,6 +93,8 @@ TestCase {
         manager.errorOccured("Second error");
         compare(popup.text, "Second error");
         popup.close();
+        // A modal popup takes every press until it has gone.
+        tryCompare(popup, "visible", false);
     }
 
     function test_windowLocaleFollowsLanguage() {

@@ -21,6 +21,7 @@ QStringList textProblems(QQuickItem* root, const QSize& window);
 // The share of pixels inside area that differ between two pictures of the same size.
 double changedShare(const QImage& a, const QImage& b, const QRect& area);
 
-// Runs this program again under xvfb-run (a private X server with OpenGL through Mesa) unless
-// it already runs under one; returns only when it already does or cannot re-run itself.
-void reexecUnderXvfb(char** argv);
+// Runs this program again under xvfb-run (a private X server) unless it already runs under
+// one; returns only when it already does or cannot re-run itself. With openGL, Qt Quick draws
+// through Mesa (graphical effects included); without, it draws in software.
+void reexecUnderXvfb(char** argv, bool openGL = true);

@@ -34,6 +34,7 @@ struct Node
     QAccessible::Role role;
     QString name;
     QString objectName;
+    QObject* object;
 };
 
 void collect(QAccessibleInterface* iface, QVector<Node>* nodes, int depth = 0)
@@ -41,7 +42,7 @@ void collect(QAccessibleInterface* iface, QVector<Node>* nodes, int depth = 0)
     if (!iface || depth > 64 || iface->state().invisible)
         return;
     nodes->append({ iface->role(), iface->text(QAccessible::Name),
-                    iface->object() ? iface->object()->objectName() : QString() });
+                    iface->object() ? iface->object()->objectName() : QString(), iface->object() });
     for (int i = 0; i < iface->childCount(); ++i)
         collect(iface->child(i), nodes, depth + 1);
 }
@@ -96,7 +97,6 @@ void Tst_Accessibility::initTestCase()
 {
     m_host.reset(new DisplayHost);
     QVERIFY(m_host->load());
-    QVERIFY(QTest::qWaitForWindowExposed(m_host->window()));
     // As when a screen reader starts after the program: the controls learn of it then.
     QAccessible::setActive(false);
     QAccessible::setActive(true);
@@ -138,14 +138,16 @@ void Tst_Accessibility::screens()
     QVector<Node> nodes;
     collect(QAccessible::queryAccessibleInterface(m_host->window()), &nodes);
     QStringList faults;
-    int named = 0;
+    int namedOnScreen = 0;
     for (const Node& node : qAsConst(nodes)) {
         if (isContainer(node.role))
             continue;
-        if (node.name.trimmed().isEmpty())
+        if (node.name.trimmed().isEmpty()) {
             faults << QStringLiteral("role %1 (%2) has no name").arg(node.role).arg(node.objectName);
-        else
-            ++named;
+        } else {
+            auto* item = qobject_cast<QQuickItem*>(node.object);
+            namedOnScreen += item && screen->isAncestorOf(item) ? 1 : 0;
+        }
     }
 
     QList<QQuickItem*> targets;
@@ -163,8 +165,8 @@ void Tst_Accessibility::screens()
             faults << QStringLiteral("text \"%1\" is not exposed").arg(text->property("text").toString());
     }
     QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
-    // The screen's own texts are there, not only the header's.
-    QVERIFY2(named >= 3, qPrintable(QString::number(named)));
+    // The screen's own content is there, not only the header's.
+    QVERIFY(namedOnScreen > 0);
 }
 
 void Tst_Accessibility::headerControls()
