@@ -189,6 +189,24 @@ void GUIManager::initMqtt()
     // "Connecting" goes up first: a broker that refuses at once reports "Disconnected" from
     // inside connect(), and that must stay the last word on the screen.
     setMessage(QStringLiteral("Connecting"));
+    connectBroker();
+}
+
+void GUIManager::connectBroker()
+{
+    // The client takes its settings when it connects. A live connection is closed first (the
+    // close completes asynchronously) and the new one follows at once, not after the retry
+    // interval; an attempt still in progress towards the old broker is abandoned.
+    QObject::disconnect(m_pendingReconnect);
+    if (m_mqtt.isConnected()) {
+        m_pendingReconnect = connect(&m_mqtt, &manager::MqttClient::disconnected, this, [this] {
+            QObject::disconnect(m_pendingReconnect);
+            m_mqtt.connect();
+        });
+        m_mqtt.disconnect();
+        return;
+    }
+    m_mqtt.disconnect();
     m_mqtt.connect();
 }
 
@@ -377,7 +395,13 @@ void GUIManager::onConfigFileChanged()
 
 void GUIManager::onConfigChanged(const QVariantMap& changes)
 {
-    qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(changes);
+    // The debug log may leave the vehicle; the secrets stay in the settings file.
+    QVariantMap shown = changes;
+    for (const QString& key : manager::OwnTopics::secretKeys()) {
+        if (shown.contains(key) && !shown.value(key).toString().isEmpty())
+            shown.insert(key, QStringLiteral("********"));
+    }
+    qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(shown);
 
     static const QRegularExpression logKey(QStringLiteral("log\\/.+"));
     static const QRegularExpression mqttKey(QStringLiteral("mqtt\\/.+"));
@@ -389,51 +413,63 @@ void GUIManager::onConfigChanged(const QVariantMap& changes)
         return false;
     };
     const auto value = [&changes](const char* key) { return changes.value(QLatin1String(key)); };
+    const auto has = [&changes](const char* key) { return changes.contains(QLatin1String(key)); };
 
-    // One reaction per notification: the first row that matches.
-    if (changes.contains(QStringLiteral("gui/deviceId"))) {
+    // One edit of the file may change several groups: every matching reaction runs, in this
+    // order, so that what the file and "/config" say is what the program does.
+    if (has("gui/deviceId")) {
         qInfo().noquote().nospace() << "[GUIManager] Device id changed. Re-loading";
         m_identity.load();
-    } else if (changes.contains(QStringLiteral("gui/showCursor"))) {
+    }
+    if (has("gui/showCursor")) {
         qInfo().noquote().nospace() << "[GUIManager] Cursor changed : "
                                     << (value("gui/showCursor").toBool() ? "visible" : "hidden");
         emit showCursorChanged();
-    } else if (changes.contains(QStringLiteral("gui/displayOffMin"))) {
+    }
+    if (has("gui/displayOffMin")) {
         qInfo().noquote().nospace() << "[GUIManager] Display OFF interval changed : "
                                     << value("gui/displayOffMin").toString() << " min(s)";
         emit displayOffMinChanged();
-    } else if (changes.contains(QStringLiteral("gui/shutdownDelaySec"))) {
+    }
+    if (has("gui/shutdownDelaySec")) {
         qInfo().noquote().nospace() << "[GUIManager] Shutdown delay changed : "
                                     << value("gui/shutdownDelaySec").toString() << " sec(s)";
         m_screens.updateBoardShutdownDelay();
         emit shutdownDelaySecChanged();
-    } else if (changes.contains(QStringLiteral("gui/locale"))) {
+    }
+    if (has("gui/locale"))
         setLanguage(value("gui/locale").toString());
-    } else if (changes.contains(QStringLiteral("gui/showErrorDesc"))) {
+    if (has("gui/showErrorDesc")) {
         qInfo().noquote().nospace() << "[GUIManager] Show Error description changed : "
                                     << (value("gui/showErrorDesc").toBool() ? "YES" : "NO");
         setMessage(validatorReason());
         emit showErrorDescChanged();
-    } else if (changes.contains(QStringLiteral("gui/screenSaverBg"))) {
+    }
+    if (has("gui/screenSaverBg")) {
         qInfo().noquote().nospace() << "[GUIManager] Screen-saver background changed : "
                                     << value("gui/screenSaverBg").toString();
         emit screenSaverBgChanged();
-    } else if (changes.contains(QStringLiteral("gui/screenSaverImg"))) {
+    }
+    if (has("gui/screenSaverImg")) {
         qInfo().noquote().nospace() << "[GUIManager] Screen-saver image changed : "
                                     << value("gui/screenSaverImg").toString();
         emit screenSaverImgChanged();
-    } else if (changes.contains(QStringLiteral("gui/animSwitchSec"))) {
+    }
+    if (has("gui/animSwitchSec")) {
         qInfo().noquote().nospace() << "[GUIManager] GIFs animation changed : " << value("gui/animSwitchSec").toString()
                                     << " msec(s)";
         emit animSwitchSecChanged();
-    } else if (anyKey(logKey)) {
+    }
+    if (anyKey(logKey)) {
         qInfo().noquote().nospace() << "[GUIManager] Log configuration changed. Applying.";
         initLog();
-    } else if (anyKey(mqttKey)) {
+    }
+    // Published before a broker change takes effect, while the old connection is still up.
+    m_ownTopics.publishConfig();
+    if (anyKey(mqttKey)) {
         qInfo().noquote().nospace() << "[GUIManager] MQTT configuration changed. Applying.";
         initMqtt();
     }
-    m_ownTopics.publishConfig();
 }
 
 // ---------------------------------------------------------------------------------------------

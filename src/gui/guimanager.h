@@ -160,6 +160,7 @@ private:
     void initLog();
     void initQml();
     void initMqtt();
+    void connectBroker();
     void wire();
     void pushEvent(const QString& category, const QString& name);
 
@@ -184,5 +185,7 @@ private:
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
+    // A reconnection waiting for the old connection to close.
+    QMetaObject::Connection m_pendingReconnect;
     QMetaObject::Connection m_windowGone;
 };
