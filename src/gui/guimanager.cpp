@@ -27,6 +27,12 @@ const QString ValidSound = QStringLiteral("/opt/orvo/vovadudozad/Valid.wav");
 const QString TranslationFile = QStringLiteral(":/qml/translations/VovadudozAD_el_GR.qm");
 const QString PinKey = QStringLiteral("gui/settingsPin");
 
+// The event log and the login lock-out live here: next to the executable unless told.
+QString stateDir(const QString& given)
+{
+    return given.isEmpty() ? QCoreApplication::applicationDirPath() : given;
+}
+
 QString toText(const QVariantMap& map)
 {
     return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Indented));
@@ -75,8 +81,8 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_network(m_mqtt, config.get(QStringLiteral("topics/network")).toString())
     , m_update(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
     , m_clock(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
-    , m_session(config)
-    , m_eventLog(config, eventLogDir.isEmpty() ? QCoreApplication::applicationDirPath() : eventLogDir)
+    , m_session(config, stateDir(eventLogDir))
+    , m_eventLog(config, stateDir(eventLogDir))
     , m_identity(config)
     , m_screens(config, m_validator, m_board, m_inspector, m_session, m_identity)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
@@ -224,6 +230,7 @@ void GUIManager::wire()
     connect(&m_session, &SessionManager::accessGranted, this, &GUIManager::settingsAccessGranted);
     connect(&m_session, &SessionManager::accessDenied, this, &GUIManager::settingsAccessDenied);
     connect(&m_session, &SessionManager::sessionActiveChanged, this, &GUIManager::onSessionActiveChanged);
+    connect(&m_session, &SessionManager::lockoutChanged, this, &GUIManager::lockoutChanged);
     connect(&m_screens, &ScreenController::screenChanged, this, &GUIManager::screenChanged);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
