@@ -231,6 +231,12 @@ void GUIManager::wire()
     connect(&m_session, &SessionManager::accessDenied, this, &GUIManager::settingsAccessDenied);
     connect(&m_session, &SessionManager::sessionActiveChanged, this, &GUIManager::onSessionActiveChanged);
     connect(&m_session, &SessionManager::lockoutChanged, this, &GUIManager::lockoutChanged);
+    // The board announces its status before the rest of the message is read: look once the
+    // whole message is in.
+    connect(&m_board, &manager::Board::statusChanged, this, &GUIManager::pruneWhenClockTrusted, Qt::QueuedConnection);
+    connect(&m_board, &manager::Board::rtcFailedChanged, this, &GUIManager::pruneWhenClockTrusted,
+            Qt::QueuedConnection);
+    connect(&m_clock, &manager::Clock::ntpSyncedChanged, this, &GUIManager::pruneWhenClockTrusted);
     connect(&m_screens, &ScreenController::screenChanged, this, &GUIManager::screenChanged);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
@@ -384,6 +390,21 @@ void GUIManager::exitRequest()
 {
     m_screens.showBusy(tr("Exiting"));
     QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
+}
+
+void GUIManager::pruneWhenClockTrusted()
+{
+    // Old entries go by the wall clock, which a failed real-time clock can set far ahead:
+    // wait until the board reports its clock good or NTP has synchronised, and prune once.
+    if (m_pruned)
+        return;
+    const bool rtcGood = m_board.status() == QLatin1String("online") && !m_board.rtcFailed();
+    if (!rtcGood && !m_clock.ntpSynced())
+        return;
+    qInfo().noquote().nospace() << "[GUIManager] Clock trusted (" << (rtcGood ? "real-time clock good" : "NTP synchronised")
+                                << "): removing old event-log entries";
+    m_pruned = true;
+    m_eventLog.pruneOld();
 }
 
 void GUIManager::pushEvent(const QString& category, const QString& name)

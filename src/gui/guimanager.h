@@ -159,6 +159,7 @@ private slots:
     void onMaintenanceBarcodeScanned(const QJsonObject& data);
     void onConfigChanged(const QVariantMap& changes);
     void onConfigFileChanged();
+    void pruneWhenClockTrusted();
     void onMqttConnected();
     void onMqttDisconnected();
     void onMqttError(const QString& error);
@@ -195,5 +196,6 @@ private:
     QList<QMetaObject::Connection> m_mqttConnections;
     // A reconnection waiting for the old connection to close.
     QMetaObject::Connection m_pendingReconnect;
+    bool m_pruned = false;
     QMetaObject::Connection m_windowGone;
 };

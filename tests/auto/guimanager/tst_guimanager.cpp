@@ -108,6 +108,7 @@ private slots:
     void configSetRejectsBadInput();
     void brokerSetupRerunKeepsOneReaction();
     void maintenanceBarcode();
+    void eventLogPrunedOnlyByTrustedClock();
     void brokerDownAtStart();
     void windowAndTeardown();
 
@@ -829,6 +830,63 @@ void Tst_GUIManager::maintenanceBarcode()
     feed(topic, json({}));
     QCOMPARE(applied.count(), 3); // the first of these still applies its validator part
     QCOMPARE(applied.at(2).at(0).toStringList(), QStringList { "OBC : mqtt://obc.local:1884" });
+}
+
+void Tst_GUIManager::eventLogPrunedOnlyByTrustedClock()
+{
+    // A boot with the clock far ahead (the board reports a failed real-time clock) must not
+    // erase the log, the audit trail of maintenance logins: entries 40 days "old" survive
+    // until the board reports its clock good or NTP has synchronised.
+    m_gui.reset();
+    {
+        QSettings file(m_dir->filePath("events.ini"), QSettings::NativeFormat);
+        file.clear();
+        file.beginWriteArray("events");
+        for (int i = 0; i < 3; ++i) {
+            file.setArrayIndex(i);
+            file.setValue("category", "General");
+            file.setValue("name", QString("Maintenance login %1").arg(i));
+            file.setValue("timestamp", QDateTime::currentDateTime().addDays(-40));
+        }
+        file.endArray();
+    }
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    const QByteArray rtcFailed = json({ { "service", true },
+                                        { "device", QJsonObject { { "active", true }, { "ignition", true },
+                                                                  { "hardwareStatus", QJsonObject { { "rtcFailed", true } } } } } });
+    feed("orvo/board/status", rtcFailed);
+    QVERIFY(barrier()); // also runs the queued look at the board
+    QCOMPARE(m_gui->eventLog().events().size(), 3);
+
+    // NTP not yet synchronised: still kept. Synchronised: pruned.
+    feed("orvo/device/clock/ntp/status", json({ { "enabled", true }, { "synced", false } }));
+    QVERIFY(barrier());
+    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    feed("orvo/device/clock/ntp/status", json({ { "enabled", true }, { "synced", true } }));
+    QVERIFY(m_gui->eventLog().events().isEmpty());
+
+    // The board reporting its clock good also counts.
+    m_gui.reset();
+    {
+        QSettings file(m_dir->filePath("events.ini"), QSettings::NativeFormat);
+        file.clear();
+        file.beginWriteArray("events");
+        file.setArrayIndex(0);
+        file.setValue("name", "old");
+        file.setValue("timestamp", QDateTime::currentDateTime().addDays(-40));
+        file.endArray();
+    }
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QCOMPARE(m_gui->eventLog().events().size(), 1);
+    feed("orvo/board/status", rtcFailed);
+    QVERIFY(barrier());
+    QCOMPARE(m_gui->eventLog().events().size(), 1);
+    const QByteArray rtcGood = json({ { "service", true },
+                                      { "device", QJsonObject { { "active", true }, { "ignition", true },
+                                                                { "hardwareStatus", QJsonObject { { "rtcFailed", false } } } } } });
+    feed("orvo/board/status", rtcGood);
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->eventLog().events().isEmpty(), 5000);
 }
 
 void Tst_GUIManager::brokerDownAtStart()
