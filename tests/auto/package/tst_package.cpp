@@ -72,6 +72,7 @@ private slots:
     void etcFilesAreConffiles();
     void unitVerifies();
     void partsAgreeOnUserAndStateFolder();
+    void sysusersMakesAnUnprivilegedUser();
     void brokerIdentities();
 
 private:
@@ -274,6 +275,26 @@ void Tst_Package::partsAgreeOnUserAndStateFolder()
 
     // The program logs in as the user the access list has a block for.
     QVERIFY(acl.contains(QStringLiteral("\nuser vovadudozad\n")));
+}
+
+void Tst_Package::sysusersMakesAnUnprivilegedUser()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("systemd-sysusers")).isEmpty())
+        QSKIP("systemd-sysusers missing");
+    // What postinst runs, against an empty root.
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir().mkpath(root.filePath(QStringLiteral("etc")));
+    const Run sysusers = run(QStringLiteral("systemd-sysusers"),
+                             {QStringLiteral("--root=") + root.path(), m_root + QStringLiteral("/usr/lib/sysusers.d/vovadudozad.conf")});
+    QVERIFY2(sysusers.code == 0, qPrintable(sysusers.out + sysusers.err));
+    const QStringList entry = fileText(root.filePath(QStringLiteral("etc/passwd"))).split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^vovadudozad:")));
+    QCOMPARE(entry.size(), 1);
+    const QStringList fields = entry.first().split(QLatin1Char(':'));
+    QCOMPARE(fields.size(), 7);
+    QVERIFY2(fields.at(2).toInt() > 0 && fields.at(2).toInt() < 1000, qPrintable(entry.first())); // a system user, not root
+    QCOMPARE(fields.at(5), QStringLiteral("/var/lib/vovadudozad"));
+    QVERIFY2(fields.at(6).endsWith(QStringLiteral("nologin")), qPrintable(entry.first()));
 }
 
 void Tst_Package::brokerIdentities()
