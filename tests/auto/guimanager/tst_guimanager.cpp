@@ -131,7 +131,7 @@ private:
 
 void Tst_GUIManager::feed(const QString& topic, const QByteArray& payload)
 {
-    emit m_gui->mqttClient().received(payload, topic.toUtf8());
+    m_gui->mqttClient().dispatch(payload, topic);
 }
 
 bool Tst_GUIManager::barrier()
