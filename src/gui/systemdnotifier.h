@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <climits>
+
 class QQmlApplicationEngine;
 class QQuickWindow;
 
