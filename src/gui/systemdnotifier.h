@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <climits>
-
 class QQmlApplicationEngine;
 class QQuickWindow;
 
