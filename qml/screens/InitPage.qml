@@ -34,7 +34,8 @@ Item {
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.bottom: keyboard.top
+        // The form stays above the keyboard and scrolls if it no longer fits.
+        anchors.bottom: keyboard.shown ? keyboard.top : parent.bottom
         contentHeight: Math.max(height, form.implicitHeight)
         boundsBehavior: Flickable.StopAtBounds
         clip: true
@@ -98,24 +99,14 @@ Item {
         }
     }
 
-    // The keyboard's own panel control, loaded by URL: without it the page still works with a
-    // hardware keyboard.
-    Item {
+    KeyboardPanel {
         id: keyboard
-        objectName: "keyboardArea"
-        width: parent.width
-        height: 250
-        y: Qt.inputMethod.visible ? parent.height - height : parent.height
-
-        Behavior on y {
-            NumberAnimation { duration: 150; easing.type: Easing.InOutQuad }
-        }
-
-        Loader {
-            objectName: "keyboardPanel"
-            anchors.fill: parent
-            source: "../controls/KeyboardPanel.qml"
-        }
+        objectName: "keyboardPanel"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        language: manager.language
+        onEnterPressed: root.askConfirmation()
     }
 
     CustomPopup {

@@ -42,6 +42,11 @@ void keyboardUp(DisplayHost& host)
     host.window()->requestActivate();
     field->forceActiveFocus(Qt::MouseFocusReason);
     QGuiApplication::inputMethod()->show();
+    // Without an input-method plug-in nothing would come up: show the panel's place anyway.
+    if (!QGuiApplication::inputMethod()->isVisible()) {
+        if (QQuickItem* keyboard = findVisibleItem(host.window()->contentItem(), QStringLiteral("keyboardPanel")))
+            keyboard->setProperty("shown", true);
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "displayhost.h"
 #include "gallery.h"
+#include "inputmethod.h"
 #include "screencheck.h"
 
 #include <QCommandLineParser>
@@ -15,6 +16,8 @@
 int main(int argc, char** argv)
 {
     reexecUnderXvfb(argv);
+    // The keyboard the program would use, chosen the same way before the application exists.
+    InputMethod::select();
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
 

@@ -1,5 +1,6 @@
 #include "displayhost.h"
 #include "gallery.h"
+#include "inputmethod.h"
 #include "screencheck.h"
 
 #include <QDir>
@@ -125,6 +126,7 @@ void Tst_Gallery::screens()
 int main(int argc, char** argv)
 {
     reexecUnderXvfb(argv);
+    InputMethod::select();
     QGuiApplication app(argc, argv);
     Tst_Gallery test;
     return QTest::qExec(&test, argc, argv);
