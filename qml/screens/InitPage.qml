@@ -105,7 +105,8 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        language: manager.language
+        // Serial numbers are Latin letters and digits, whatever the passengers' language.
+        language: "en_IE"
         onEnterPressed: root.askConfirmation()
     }
 

@@ -2,7 +2,9 @@
 
 #include "displayhost.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QJsonArray>
@@ -47,6 +49,11 @@ void keyboardUp(DisplayHost& host)
         if (QQuickItem* keyboard = findVisibleItem(host.window()->contentItem(), QStringLiteral("keyboardPanel")))
             keyboard->setProperty("shown", true);
     }
+    // The panel slides up in 150 ms.
+    QElapsedTimer slide;
+    slide.start();
+    while (slide.elapsed() < 500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
 } // namespace
