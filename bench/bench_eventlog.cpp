@@ -1,7 +1,7 @@
-// The event-log write that every push costs on the GUI thread: a full log (1000 entries held)
-// rewritten and synced to disk as one new entry arrives. Prints the median and the 99th
-// percentile of the time push() holds the calling thread, and whether the median fits in one
-// frame at 60 Hz (16 ms).
+// The event-log write on a full log (1001 entries held), rewritten and synced to disk as one new
+// entry arrives: the time of one rewrite (which the GUI thread paid on every push while it wrote
+// the file itself) and the time push() now holds the GUI thread, with the rewrite on the log's
+// writer thread. Median and 99th percentile over 200 pushes, against one frame at 60 Hz (16 ms).
 #include "config.h"
 #include "event.h"
 #include "eventmanager.h"
@@ -38,25 +38,26 @@ int main(int argc, char** argv)
     log.waitForWrites();
 
     constexpr int Runs = 200;
+    const auto median = [](std::vector<double> v) { std::sort(v.begin(), v.end()); return v[v.size() / 2]; };
+    const auto p99 = [](std::vector<double> v) { std::sort(v.begin(), v.end()); return v[size_t(v.size() * 0.99)]; };
+
+    // One full rewrite, writer idle: what each push cost the GUI thread when it wrote itself.
+    std::vector<double> rewrite;
+    // What a push holds the GUI thread now that the writer thread does the rewrite.
     std::vector<double> held;
-    held.reserve(Runs);
-    QElapsedTimer total;
-    total.start();
     for (int i = 0; i < Runs; ++i) {
         QElapsedTimer timer;
         timer.start();
         log.push(new Event(QStringLiteral("Board"), QStringLiteral("Ignition on"), QString(), start.addSecs(2000 + i)));
         held.push_back(timer.nsecsElapsed() / 1e6);
+        log.waitForWrites();
+        rewrite.push_back(timer.nsecsElapsed() / 1e6);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
-    log.waitForWrites();
-    const double wall = total.nsecsElapsed() / 1e6;
-    std::sort(held.begin(), held.end());
-    const double median = held[held.size() / 2];
-    const double p99 = held[size_t(held.size() * 0.99)];
-    std::printf("event log push with %d entries held: GUI thread median %.3f ms, p99 %.3f ms "
-                "(%d pushes, all writes done after %.0f ms)\n",
-                EventManager::MaxHeld, median, p99, Runs, wall);
-    std::printf("median within one frame (16 ms): %s\n", median <= 16.0 ? "yes" : "NO");
+    std::printf("full log (%d entries), one rewrite and sync: median %.3f ms, p99 %.3f ms\n", EventManager::MaxHeld,
+                median(rewrite), p99(rewrite));
+    std::printf("GUI thread held per push: median %.3f ms, p99 %.3f ms\n", median(held), p99(held));
+    std::printf("rewrite within one frame (16 ms): %s; push within one frame: %s\n",
+                median(rewrite) <= 16.0 ? "yes" : "NO", median(held) <= 16.0 ? "yes" : "NO");
     return 0;
 }
