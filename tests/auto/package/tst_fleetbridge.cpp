@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -78,6 +79,7 @@ private slots:
     void depotReadsInfoAndStatus();
     void depotChangesASetting();
     void depotSeesTheLinkLostAndBack();
+    void depotSeesTheProgramsLastWill();
 
 private:
     // Asks again every half second until an answer comes: the bridge may still be
@@ -185,6 +187,29 @@ void Tst_FleetBridge::depotSeesTheLinkLostAndBack()
     QCOMPARE(m_depot->waitFor("fleet/" + Vehicle + "/bridge", 15000), QByteArray("1"));
     const QJsonObject status = json(ask("status", 15000));
     QCOMPARE(status.value("service").toBool(), true);
+}
+
+void Tst_FleetBridge::depotSeesTheProgramsLastWill()
+{
+    // A program that dies leaves its last will on its status topic; the broker publishes it
+    // under the program's identity, and the bridge carries it to the depot. Played by a client
+    // with the program's identity and will, killed without a goodbye.
+    QProcess program;
+    program.start(QStringLiteral("mosquitto_sub"),
+                  {"-h", "127.0.0.1", "-p", QString::number(m_vehicle.broker->port()),
+                   "-u", "vovadudozad", "-P", m_vehicle.password("vovadudozad"), "-i", "dying-program",
+                   "--will-topic", "orvo/ui/status", "--will-payload", R"({"service": false})",
+                   "-t", "orvo/ui/status/get"});
+    QVERIFY(program.waitForStarted(5000));
+    QVERIFY2(QTest::qWaitFor([&] { return m_vehicle.log().contains("as dying-program"); }, 10000),
+             qPrintable(m_vehicle.log().right(2000) + program.readAll()));
+    m_depot->got.clear();
+    program.kill();
+    program.waitForFinished(5000);
+    QVERIFY(QTest::qWaitFor([&] {
+        const QByteArray status = m_depot->waitFor(Remote + "/status", 100);
+        return !status.isNull() && json(status).value("service") == QJsonValue(false);
+    }, 15000));
 }
 
 QTEST_MAIN(Tst_FleetBridge)
