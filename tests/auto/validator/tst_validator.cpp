@@ -1,4 +1,5 @@
 #include "badpayloads.h"
+#include "logcapture.h"
 #include "mqttclient.h"
 #include "validator.h"
 
@@ -7,6 +8,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+
 using manager::Validator;
 
 namespace {
@@ -14,15 +17,12 @@ namespace {
 const QString base = "orvo/blm";
 const QByteArray allGood = R"("hasRfid": true, "hasRoute": true, "hasQr": true, "hasObu": true)";
 
-QList<QPair<QtMsgType, QString>> logLines; // what the code under test logged
+// What the code under test logged, one capture per test function.
+std::unique_ptr<LogCapture> g_log;
 
 QStringList lines(QtMsgType type)
 {
-    QStringList result;
-    for (const auto& line : qAsConst(logLines))
-        if (line.first == type)
-            result << line.second;
-    return result;
+    return g_log->lines(type);
 }
 
 // A status message with service up, the given "state" members and more top-level members.
@@ -64,8 +64,12 @@ class Tst_Validator : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init() { logLines.clear(); }
+    void init()
+    {
+        g_log.reset();
+        g_log = std::make_unique<LogCapture>();
+    }
+    void cleanup() { g_log.reset(); }
     void subscriptions();
     void statusRules_data();
     void statusRules();
@@ -83,12 +87,6 @@ private slots:
     void samObjectsDoNotAccumulate();
 };
 
-void Tst_Validator::initTestCase()
-{
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        logLines.append({type, text});
-    });
-}
 
 void Tst_Validator::subscriptions()
 {
@@ -164,7 +162,7 @@ void Tst_Validator::wronglyTypedGatesKeepLastStatus()
     Proxy p;
     p.send(base + "/status", status(allGood));
     QCOMPARE(p.v.status(), QStringLiteral("online"));
-    logLines.clear();
+    g_log->clear();
     const int reasons = p.reasonSpy.count();
 
     p.send(base + "/status", payload);
@@ -187,7 +185,7 @@ void Tst_Validator::statusRules()
     QCOMPARE(p.v.reasonCode(), code);
     QCOMPARE(p.v.reason(), reason);
     QCOMPARE(p.reasonSpy.count(), code.isEmpty() ? 0 : 1);
-    QCOMPARE(logLines, (QList<QPair<QtMsgType, QString>>{
+    QCOMPARE(g_log->entries(), (QList<QPair<QtMsgType, QString>>{
                            {QtWarningMsg, "[Validator] Validator status is : " + status}}));
 }
 
@@ -383,10 +381,10 @@ void Tst_Validator::badInput()
         "device": {"rfid": {"state": 2, "sams": [{}]}, "barcode": {"enabled": true}})"));
     QCOMPARE(p.v.status() + p.v.vehicle() + p.v.config()->obuUrl().host(), QString("onlineVh"));
     const QStringList before = p.state();
-    logLines.clear();
+    g_log->clear();
     p.send(topic, payload);
     QCOMPARE(p.state(), before);
-    QCOMPARE(logLines.size(), criticals);
+    QCOMPARE(g_log->entries().size(), criticals);
     QCOMPARE(lines(QtCriticalMsg).size(), criticals);
     // One line with the reason, never the payload.
     if (criticals)
