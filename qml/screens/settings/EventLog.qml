@@ -1,0 +1,73 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Controls.impl 2.15
+import QtQuick.Controls.Material 2.15
+import QtQuick.Layouts 1.15
+
+// The recorded events, newest first, searchable by name and limited to a period. The filters
+// live in the event log; the page starts from the whole log so that its controls and the list
+// agree.
+Item {
+    id: root
+    objectName: "eventLogPage"
+
+    readonly property var periods: ["All history", "Last hour", "Last 2 hours", "Today", "Yesterday",
+                                    "Last week", "Last month"]
+
+    Component.onCompleted: {
+        eventLogManager.applyFilter("")
+        eventLogManager.applyFilterPeriod(periods[0])
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 10
+        spacing: 8
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            IconImage {
+                Layout.preferredWidth: 30
+                Layout.preferredHeight: 30
+                sourceSize: Qt.size(30, 30)
+                source: "qrc:/qml/images/Icons/search.svg"
+                color: root.Material.theme === Material.Dark ? Material.accent : "transparent"
+            }
+            TextField {
+                id: searchField
+                objectName: "eventSearchField"
+                Layout.fillWidth: true
+                placeholderText: manager.dynTr + qsTr("Search")
+                inputMethodHints: Qt.ImhNoPredictiveText
+                onTextChanged: eventLogManager.applyFilter(text)
+            }
+            Button {
+                objectName: "eventSearchClear"
+                Layout.preferredHeight: 56
+                text: "CLEAR"
+                onClicked: {
+                    searchField.clear()
+                    Qt.inputMethod.hide()
+                }
+            }
+        }
+
+        ComboBox {
+            objectName: "eventPeriodCombo"
+            Layout.fillWidth: true
+            model: root.periods
+            onActivated: {
+                eventLogManager.applyFilterPeriod(currentText)
+                Qt.inputMethod.hide()
+            }
+        }
+
+        EventList {
+            objectName: "eventList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            events: eventLogManager.data
+        }
+    }
+}

@@ -1,0 +1,103 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Controls.impl 2.15
+import QtQuick.Controls.Material 2.15
+
+// The maintenance frame's toolbar: back, the page title, and the options menu.
+ToolBar {
+    id: root
+
+    property string title: ""
+    property bool canGoBack: false
+
+    signal backRequested()
+    signal scanConfigRequested()
+    // command: "restart", "reboot" or "shutdown"
+    signal powerRequested(string command)
+    signal logoutRequested()
+
+    implicitHeight: 70
+    Material.background: Material.color(Material.Grey, Material.Shade900)
+
+    onVisibleChanged: optionsMenu.close()
+
+    ToolButton {
+        id: backButton
+        objectName: "settingsBack"
+        anchors.left: parent.left
+        anchors.verticalCenter: parent.verticalCenter
+        width: 70
+        height: parent.height
+        visible: root.canGoBack
+        icon.source: "qrc:/qml/images/Icons/chevron-left.svg"
+        icon.width: 60
+        icon.height: 60
+        icon.color: Material.foreground
+        display: AbstractButton.IconOnly
+        text: "Back"
+        Accessible.name: "Back"
+        onClicked: root.backRequested()
+    }
+
+    Label {
+        objectName: "settingsTitle"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.leftMargin: 76
+        anchors.rightMargin: 76
+        anchors.verticalCenter: parent.verticalCenter
+        text: root.title
+        font.pixelSize: 28
+        horizontalAlignment: Text.AlignHCenter
+        elide: Text.ElideRight
+    }
+
+    ToolButton {
+        id: menuButton
+        objectName: "settingsMenuButton"
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
+        width: 70
+        height: parent.height
+        icon.source: "qrc:/qml/images/Icons/menu.png"
+        icon.width: 36
+        icon.height: 36
+        icon.color: "transparent"
+        display: AbstractButton.IconOnly
+        text: "Menu"
+        Accessible.name: "Menu"
+        onClicked: optionsMenu.open()
+
+        Menu {
+            id: optionsMenu
+            objectName: "settingsOptionsMenu"
+            x: menuButton.width - width
+            y: menuButton.height
+            MenuItem {
+                objectName: "optionScanConfig"
+                text: "Scan Config QR"
+                onTriggered: root.scanConfigRequested()
+            }
+            MenuItem {
+                objectName: "optionRestart"
+                text: "Restart Application"
+                onTriggered: root.powerRequested("restart")
+            }
+            MenuItem {
+                objectName: "optionReboot"
+                text: "Reboot"
+                onTriggered: root.powerRequested("reboot")
+            }
+            MenuItem {
+                objectName: "optionShutdown"
+                text: "Shutdown"
+                onTriggered: root.powerRequested("shutdown")
+            }
+            MenuItem {
+                objectName: "optionLogout"
+                text: "Logout"
+                onTriggered: root.logoutRequested()
+            }
+        }
+    }
+}
