@@ -125,5 +125,6 @@ Flickable {
         id: errorPopup
         objectName: "ethernetErrorPopup"
         isDialog: false
+        dynTr: manager.dynTr
     }
 }

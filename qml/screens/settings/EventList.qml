@@ -45,6 +45,7 @@ ListView {
     }
 
     delegate: MessageRowItem {
+        id: row
         objectName: "eventRow_" + index
         width: root.width
         title: model.name
@@ -56,5 +57,14 @@ ListView {
         property bool pressedNow: false
         onPressed: pressedNow = true
         onReleased: pressedNow = false
+
+        // The log is the audit trail of maintenance logins: nothing on the screen it audits
+        // may offer to delete an entry, so the row's delete symbol stays hidden.
+        Component.onCompleted: {
+            for (let i = 0; i < row.children.length; ++i) {
+                if (row.children[i].objectName === "deleteButton")
+                    row.children[i].visible = false
+            }
+        }
     }
 }

@@ -1,8 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtQuick.Controls.impl 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
+import "../../style"
 
 // The recorded events, newest first, searchable by name and limited to a period. The filters
 // live in the event log; the page starts from the whole log so that its controls and the list
@@ -27,12 +27,12 @@ Item {
         RowLayout {
             Layout.fillWidth: true
             spacing: 8
-            IconImage {
+            Image {
                 Layout.preferredWidth: 30
                 Layout.preferredHeight: 30
                 sourceSize: Qt.size(30, 30)
-                source: "qrc:/qml/images/Icons/search.svg"
-                color: root.Material.theme === Material.Dark ? Material.accent : "transparent"
+                source: Style.symbol(Style.icons + "search.svg",
+                                     root.Material.theme === Material.Dark ? Style.accent : "transparent")
             }
             TextField {
                 id: searchField

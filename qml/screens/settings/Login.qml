@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import "../../controls"
+import "../../style"
 
 // The PIN page ("Login"). It only collects digits and shows the answer; the session manager
 // checks the PIN and decides about lock-outs.
@@ -66,6 +67,10 @@ Item {
         NumberPad {
             id: pad
             objectName: "pinPad"
+            style.dynTr: manager.dynTr
+            onCalcNumberPressed: root.calcNumberPressed(text)
+            onCustomLeftPressed: root.customLeftPressed(text)
+            onCustomRightPressed: root.customRightPressed(text)
         }
 
         Item { width: 1; height: 1 }
@@ -77,13 +82,13 @@ Item {
             height: 70
             radius: 4
             enabled: root.input.length > 0
-            color: enabled ? Material.accent : "#8f8f8f"
+            color: enabled ? Style.accent : "#8f8f8f"
             text: manager.dynTr + qsTr("LOGIN")
             textColor: root.dark ? "black" : "white"
-            fontFamily: "Arial"
-            pointSize: 24
-            bold: true
-            letterSpacing: 2.2
+            textFamily: "Arial"
+            textPointSize: 24
+            textBold: true
+            textLetterSpacing: 2.2
             Accessible.role: Accessible.Button
             Accessible.name: text
             onClicked: manager.settingsLoginRequest(root.input)

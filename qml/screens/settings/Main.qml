@@ -72,6 +72,7 @@ Page {
         objectName: "confirmPopup"
         property string command: ""
         isDialog: true
+        dynTr: manager.dynTr
         text: manager.dynTr + qsTr("Are you sure?")
         onButtonYesPressed: {
             if (command === "reboot")
@@ -87,6 +88,7 @@ Page {
         id: barcodePopup
         objectName: "barcodePopup"
         isDialog: false
+        dynTr: manager.dynTr
         onOpened: validatorManager.enableBarcode()
         onClosed: validatorManager.disableBarcode()
     }

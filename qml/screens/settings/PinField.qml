@@ -1,7 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
-import QtQuick.Controls.impl 2.15
+import "../../style"
 
 // The PIN page's text area: the "Pin" placeholder, the typed digits, or, while logins are
 // refused after wrong PINs, how long the technician has to wait.
@@ -20,7 +20,7 @@ Rectangle {
     border.width: 1
     border.color: dark ? "black" : "#e2e2e2"
 
-    IconImage {
+    Image {
         id: lockIcon
         anchors.left: parent.left
         anchors.leftMargin: 20
@@ -28,8 +28,7 @@ Rectangle {
         width: 35
         height: 35
         sourceSize: Qt.size(35, 35)
-        source: "qrc:/qml/images/Icons/lock.svg"
-        color: root.dark ? Material.accent : "transparent"
+        source: Style.symbol(Style.icons + "lock.svg", root.dark ? Style.accent : "transparent")
     }
 
     Label {

@@ -1,7 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtQuick.Controls.impl 2.15
 import QtQuick.Layouts 1.15
+import "../../style"
 
 // One entry of the maintenance menu: icon, title over hint, and an arrow.
 AbstractButton {
@@ -41,13 +41,12 @@ AbstractButton {
     contentItem: RowLayout {
         spacing: 20
 
-        IconImage {
+        Image {
             readonly property real side: titleText.height + hintText.height
             Layout.preferredWidth: side
             Layout.preferredHeight: side
             sourceSize: Qt.size(side, side)
-            source: root.iconSource
-            color: root.inkColor
+            source: Style.symbol(root.iconSource, root.inkColor)
         }
 
         ColumnLayout {
@@ -73,12 +72,11 @@ AbstractButton {
             }
         }
 
-        IconImage {
+        Image {
             Layout.preferredWidth: 24
             Layout.preferredHeight: 24
             sourceSize: Qt.size(24, 24)
-            source: "qrc:/qml/images/Icons/arrow-right.svg"
-            color: root.inkColor
+            source: Style.symbol(Style.icons + "arrow-right.svg", root.inkColor)
         }
     }
 }

@@ -1,7 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
-import QtQuick.Controls.impl 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 
 // The maintenance frame's toolbar: back, the page title, and the options menu.
 ToolBar {
@@ -29,11 +29,11 @@ ToolBar {
         width: 70
         height: parent.height
         visible: root.canGoBack
-        icon.source: "qrc:/qml/images/Icons/chevron-left.svg"
-        icon.width: 60
-        icon.height: 60
-        icon.color: Material.foreground
-        display: AbstractButton.IconOnly
+        contentItem: Image {
+            fillMode: Image.PreserveAspectFit
+            sourceSize: Qt.size(60, 60)
+            source: Style.symbol(Style.icons + "chevron-left.svg", Style.foreground)
+        }
         text: "Back"
         Accessible.name: "Back"
         onClicked: root.backRequested()
@@ -59,11 +59,11 @@ ToolBar {
         anchors.verticalCenter: parent.verticalCenter
         width: 70
         height: parent.height
-        icon.source: "qrc:/qml/images/Icons/menu.png"
-        icon.width: 36
-        icon.height: 36
-        icon.color: "transparent"
-        display: AbstractButton.IconOnly
+        contentItem: Image {
+            fillMode: Image.PreserveAspectFit
+            sourceSize: Qt.size(36, 36)
+            source: Style.icons + "menu.png"
+        }
         text: "Menu"
         Accessible.name: "Menu"
         onClicked: optionsMenu.open()

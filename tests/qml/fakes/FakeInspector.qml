@@ -1,0 +1,14 @@
+import QtQuick 2.15
+
+// Stands in for the system inspector proxy (`inspector`).
+CallLog {
+    property int audioVolume: 70
+
+    function reset() {
+        clear()
+        audioVolume = 70
+    }
+
+    function audioPlay(path) { record("audioPlay", [path]) }
+    function setAudioVolume(value) { record("setAudioVolume", [value]) }
+}
