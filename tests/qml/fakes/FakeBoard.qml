@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "parts"
 
 // Stands in for the board proxy (`board`). Requests are only recorded, like a proxy whose
 // service has not answered yet; a test plays the service by setting the properties.

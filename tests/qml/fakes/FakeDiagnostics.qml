@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "parts"
 
 // Stands in for the self-test (`manager.diagnostics`). The page writes the manual results
 // straight into the properties, as it does on the real object.

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "parts"
 
 // Stands in for the event log (`eventLogManager`): `data` is whatever the test puts there.
 CallLog {

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "parts"
 
 // Stands in for the system inspector proxy (`inspector`).
 CallLog {

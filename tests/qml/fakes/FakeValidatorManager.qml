@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "parts"
 
 // Stands in for the validation service proxy (`validatorManager`) and its reader models.
 CallLog {
