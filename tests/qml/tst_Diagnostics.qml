@@ -238,6 +238,7 @@ Item {
             ports.currentIndex = 1
             flow.currentIndex = 0
             mouseClick(findChild(popup.contentItem, "serialCancel"))
+            tryCompare(popup, "visible", false)
             compare(diagnostics.serialPort, "ttyUSB0")
             compare(diagnostics.serialFlowCtrl, 2)
 

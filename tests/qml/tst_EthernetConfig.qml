@@ -55,7 +55,7 @@ Item {
 
         function test_invalidTurnsRedWhenEditingEnds() {
             const field = createTemporaryObject(fieldComponent, top, { text: "10.0.0.300" })
-            const normal = field.color
+            const normal = String(field.color)
             field.editingFinished()
             verify(!Qt.colorEqual(field.color, normal))
             field.text = "10.0.0.30"

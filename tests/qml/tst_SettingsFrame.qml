@@ -24,6 +24,8 @@ Item {
             manager.reset()
             validatorManager.reset()
             frame = createTemporaryObject(frameComponent, top)
+            // The stack sizes its first page, and the rows take their places, on the next polish.
+            tryVerify(() => child("menu_eventLog").y > 0)
         }
 
         function child(name) {
@@ -72,7 +74,7 @@ Item {
             child("barcodePopup").open()
             frame.visible = false
             compare(stack.depth, 1)
-            verify(!child("barcodePopup").visible)
+            verify(!child("barcodePopup").opened)
             frame.visible = true
             compare(title(), "Settings")
         }

@@ -38,7 +38,7 @@ Flickable {
         ComboBox {
             id: modeCombo
             objectName: "brightnessModeCombo"
-            Layout.preferredWidth: content.width / 2
+            Layout.preferredWidth: (root.width - 40) / 2
             model: root.modes
             currentIndex: board.displayBrightnessMode === "auto" ? 0 : 1
             onCurrentTextChanged: board.setDisplayBrightnessMode(currentText)
@@ -99,7 +99,7 @@ Flickable {
         }
         SpinBox {
             objectName: "displayOffBox"
-            Layout.preferredWidth: content.width / 2
+            Layout.preferredWidth: (root.width - 40) / 2
             editable: true
             from: 0
             to: 86400

@@ -76,7 +76,7 @@ Flickable {
             columnSpacing: 12
             rowSpacing: 2
 
-            Label { text: "Mode"; Layout.preferredWidth: grid.width * 0.35 }
+            Label { text: "Mode"; Layout.preferredWidth: (root.width - 40) * 0.35 }
             ComboBox {
                 id: modeCombo
                 objectName: "ethernetModeCombo"
@@ -87,15 +87,15 @@ Flickable {
                 onActivated: root.ethernet.method = currentText
             }
 
-            Label { text: "IPV4 Address"; Layout.preferredWidth: grid.width * 0.35 }
+            Label { text: "IPV4 Address"; Layout.preferredWidth: (root.width - 40) * 0.35 }
             AddressField { id: addressField; objectName: "ipv4AddressField"; Layout.fillWidth: true; enabled: root.manual; text: root.config.address }
-            Label { text: "IPV4 Netmask"; Layout.preferredWidth: grid.width * 0.35 }
+            Label { text: "IPV4 Netmask"; Layout.preferredWidth: (root.width - 40) * 0.35 }
             AddressField { id: maskField; objectName: "ipv4NetmaskField"; Layout.fillWidth: true; enabled: root.manual; text: root.config.mask }
-            Label { text: "IPV4 Gateway"; Layout.preferredWidth: grid.width * 0.35 }
+            Label { text: "IPV4 Gateway"; Layout.preferredWidth: (root.width - 40) * 0.35 }
             AddressField { id: gatewayField; objectName: "ipv4GatewayField"; Layout.fillWidth: true; enabled: root.manual; text: root.config.gateway }
-            Label { text: "DNS #0"; Layout.preferredWidth: grid.width * 0.35 }
+            Label { text: "DNS #0"; Layout.preferredWidth: (root.width - 40) * 0.35 }
             AddressField { id: dns0Field; objectName: "dns0Field"; Layout.fillWidth: true; enabled: root.manual; text: root.config.dns0 }
-            Label { text: "DNS #1"; Layout.preferredWidth: grid.width * 0.35 }
+            Label { text: "DNS #1"; Layout.preferredWidth: (root.width - 40) * 0.35 }
             AddressField { id: dns1Field; objectName: "dns1Field"; Layout.fillWidth: true; enabled: root.manual; text: root.config.dns1 }
         }
 

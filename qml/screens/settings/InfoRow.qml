@@ -4,7 +4,7 @@ import QtQuick.Layouts 1.15
 
 // One "label: value" line of an information page. The value is right-aligned and may be
 // coloured by a status rule (see StatusLabel).
-RowLayout {
+Item {
     id: root
 
     property alias label: labelText.text
@@ -17,11 +17,13 @@ RowLayout {
     property alias valueItem: valueText
 
     Layout.fillWidth: true
-    spacing: 8
+    implicitHeight: Math.max(labelText.implicitHeight, valueText.implicitHeight) + 4
 
     Label {
         id: labelText
-        Layout.preferredWidth: root.width * root.labelShare
+        anchors.left: parent.left
+        anchors.verticalCenter: parent.verticalCenter
+        width: root.width * root.labelShare
         elide: Text.ElideRight
         font.pixelSize: 16
         opacity: 0.8
@@ -31,7 +33,10 @@ RowLayout {
         id: valueText
         objectName: root.objectName ? root.objectName + "Value" : ""
         title: root.ruleTitle
-        Layout.fillWidth: true
+        anchors.left: labelText.right
+        anchors.leftMargin: 8
+        anchors.right: parent.right
+        anchors.verticalCenter: parent.verticalCenter
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
         font.pixelSize: 16

@@ -42,7 +42,7 @@ Flickable {
             objectName: "ethernetConfigure"
             Layout.topMargin: 12
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: column.width * 0.8
+            Layout.preferredWidth: (root.width - 40) * 0.8
             Layout.preferredHeight: 60
             highlighted: true
             text: "Configure"

@@ -48,7 +48,7 @@ Flickable {
             columnSpacing: 12
             rowSpacing: 4
 
-            Label { text: "Locale"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "Locale"; Layout.preferredWidth: (root.width - 40) / 3 }
             ComboBox {
                 objectName: "localeCombo"
                 Layout.fillWidth: true
@@ -59,7 +59,7 @@ Flickable {
                 onActivated: manager.language = currentText
             }
 
-            Label { text: "Language"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "Language"; Layout.preferredWidth: (root.width - 40) / 3 }
             RowLayout {
                 Layout.fillWidth: true
                 Layout.preferredHeight: root.rowHeight
@@ -82,7 +82,7 @@ Flickable {
                 }
             }
 
-            Label { text: "Currency Format"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "Currency Format"; Layout.preferredWidth: (root.width - 40) / 3 }
             Label {
                 objectName: "currencyText"
                 Layout.fillWidth: true
@@ -93,7 +93,7 @@ Flickable {
                 text: Number(0.99).toLocaleCurrencyString(root.windowLocale)
             }
 
-            Label { text: "Time Format"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "Time Format"; Layout.preferredWidth: (root.width - 40) / 3 }
             Label {
                 objectName: "timeText"
                 Layout.fillWidth: true
@@ -104,7 +104,7 @@ Flickable {
                 text: root.now.toLocaleString(root.defaultLocale, "d MMM yy, hh:mm:ss t")
             }
 
-            Label { text: "Timezone"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "Timezone"; Layout.preferredWidth: (root.width - 40) / 3 }
             ComboBox {
                 objectName: "timezoneCombo"
                 Layout.fillWidth: true
@@ -115,7 +115,7 @@ Flickable {
                 onActivated: root.clock.timezone = currentText
             }
 
-            Label { text: "NTP server"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "NTP server"; Layout.preferredWidth: (root.width - 40) / 3 }
             TextField {
                 objectName: "ntpServerField"
                 Layout.fillWidth: true
@@ -125,7 +125,7 @@ Flickable {
                 onEditingFinished: root.clock.ntpServer = text
             }
 
-            Label { text: "NTP Active"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "NTP Active"; Layout.preferredWidth: (root.width - 40) / 3 }
             Switch {
                 objectName: "ntpActiveSwitch"
                 Layout.preferredHeight: root.rowHeight
@@ -133,7 +133,7 @@ Flickable {
                 onToggled: root.clock.ntpEnabled = checked
             }
 
-            Label { text: "NTP Synced"; Layout.preferredWidth: grid.width / 3 }
+            Label { text: "NTP Synced"; Layout.preferredWidth: (root.width - 40) / 3 }
             RowLayout {
                 Layout.preferredHeight: root.rowHeight
                 spacing: 10
@@ -155,7 +155,7 @@ Flickable {
         Button {
             objectName: "ntpSyncButton"
             Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: grid.width * 0.8
+            Layout.preferredWidth: (root.width - 40) * 0.8
             Layout.preferredHeight: 60
             highlighted: true
             text: "NTP SYNC"

@@ -22,7 +22,7 @@ Item {
         RowLayout {
             Layout.fillWidth: true
             spacing: 8
-            Label { text: "Progress"; Layout.preferredWidth: parent.width * 0.3; font.pixelSize: 16; opacity: 0.8 }
+            Label { text: "Progress"; Layout.preferredWidth: (root.width - 40) * 0.3; font.pixelSize: 16; opacity: 0.8 }
             ProgressBar {
                 objectName: "updateProgress"
                 Layout.fillWidth: true

@@ -44,7 +44,7 @@ Flickable {
 
             Label {
                 text: "OBC URL"
-                Layout.preferredWidth: grid.width * 0.3
+                Layout.preferredWidth: (root.width - 40) * 0.3
                 wrapMode: Text.WordWrap
             }
             TextField {
@@ -57,7 +57,7 @@ Flickable {
 
             Label {
                 text: "Passback Time (sec)"
-                Layout.preferredWidth: grid.width * 0.3
+                Layout.preferredWidth: (root.width - 40) * 0.3
                 wrapMode: Text.WordWrap
             }
             SpinBox {
@@ -74,7 +74,7 @@ Flickable {
             HintLabel {
                 objectName: "shutdownDelayLabel"
                 text: "Shutdown Delay (sec)"
-                Layout.preferredWidth: grid.width * 0.3
+                Layout.preferredWidth: (root.width - 40) * 0.3
                 wrapMode: Text.WordWrap
                 hint: "The delay, in seconds, after which the system\nwill start the shutdown sequence, providing that\nthe ignition has been turned off (max=900 sec)."
             }
@@ -91,7 +91,7 @@ Flickable {
 
             Label {
                 text: "QR Passback Enabled"
-                Layout.preferredWidth: grid.width * 0.3
+                Layout.preferredWidth: (root.width - 40) * 0.3
                 wrapMode: Text.WordWrap
             }
             Switch {
@@ -103,7 +103,7 @@ Flickable {
             HintLabel {
                 objectName: "errorDescLabel"
                 text: "Show Error Description"
-                Layout.preferredWidth: grid.width * 0.3
+                Layout.preferredWidth: (root.width - 40) * 0.3
                 wrapMode: Text.WordWrap
                 hint: "If enabled, a full error description will\nbe displayed in the 'Out-of-Order' screen\ninstead of just an error code."
             }
