@@ -19,7 +19,7 @@ Item {
         RowLayout {
             Layout.fillWidth: true
             Label { text: "Audio Enabled"; Layout.fillWidth: true; font.pixelSize: 18 }
-            Switch {
+            SettingSwitch {
                 id: audioSwitch
                 objectName: "audioSwitch"
                 checked: board.audioEnabled

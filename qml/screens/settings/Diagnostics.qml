@@ -51,6 +51,7 @@ Flickable {
             id: tests
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: root.width * 0.9
+            Layout.maximumWidth: root.width * 0.9
             diagnostics: root.diagnostics
             buttonHeight: Math.max(48, root.height * 0.08)
             onRgbRequested: {

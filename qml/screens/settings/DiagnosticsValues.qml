@@ -22,6 +22,7 @@ InfoGroup {
         delegate: InfoRow {
             objectName: "diag_" + modelData[1]
             label: modelData[0]
+            labelShare: 0.55
             rule: "diagnostics"
             value: root.diagnostics ? root.diagnostics[modelData[1]] || "" : ""
         }

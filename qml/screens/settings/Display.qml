@@ -76,7 +76,7 @@ Flickable {
         }
 
         Label { text: "Show Cursor"; Layout.fillWidth: true }
-        Switch {
+        SettingSwitch {
             objectName: "cursorSwitch"
             Layout.alignment: Qt.AlignRight
             checked: manager.showCursor
@@ -84,7 +84,7 @@ Flickable {
         }
 
         Label { text: "Dark Theme"; Layout.fillWidth: true }
-        Switch {
+        SettingSwitch {
             objectName: "darkThemeSwitch"
             Layout.alignment: Qt.AlignRight
             checked: root.Material.theme === Material.Dark

@@ -103,14 +103,14 @@ Flickable {
             Layout.fillWidth: true
             Layout.topMargin: 10
             spacing: 20
-            Button {
+            PageButton {
                 objectName: "ethernetBack"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 60
                 text: "Back"
                 onClicked: root.StackView.view.pop()
             }
-            Button {
+            PageButton {
                 objectName: "ethernetSave"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 60

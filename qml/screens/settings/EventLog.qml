@@ -42,7 +42,7 @@ Item {
                 inputMethodHints: Qt.ImhNoPredictiveText
                 onTextChanged: eventLogManager.applyFilter(text)
             }
-            Button {
+            PageButton {
                 objectName: "eventSearchClear"
                 Layout.preferredHeight: 56
                 text: "CLEAR"

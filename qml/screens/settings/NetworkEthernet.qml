@@ -38,7 +38,7 @@ Flickable {
         InfoRow { labelShare: 0.5; label: "Interface"; value: root.ethernet ? root.ethernet.interface : "" }
         InfoRow { labelShare: 0.5; label: "State Change Reason"; value: root.ethernet ? root.ethernet.reason : "" }
 
-        Button {
+        PageButton {
             objectName: "ethernetConfigure"
             Layout.topMargin: 12
             Layout.alignment: Qt.AlignHCenter

@@ -126,7 +126,7 @@ Flickable {
             }
 
             Label { text: "NTP Active"; Layout.preferredWidth: (root.width - 40) / 3 }
-            Switch {
+            SettingSwitch {
                 objectName: "ntpActiveSwitch"
                 Layout.preferredHeight: root.rowHeight
                 checked: root.clock.ntpEnabled
@@ -152,7 +152,7 @@ Flickable {
             }
         }
 
-        Button {
+        PageButton {
             objectName: "ntpSyncButton"
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: (root.width - 40) * 0.8

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 
 // The self-test report's answer: the message and, after a successful save, the results as a
 // QR code. Phones only read a code that has a light quiet zone of four modules around it, and
@@ -40,9 +41,9 @@ Popup {
     padding: 16
 
     background: Rectangle {
-        color: Material.background
+        color: Style.background
         border.width: 1
-        border.color: Material.accent
+        border.color: Style.accent
     }
 
     contentItem: Item {

@@ -1,7 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
-import QtQuick.Window 2.15
+import "../../style"
 
 // Which serial port the loop-back test uses, and its flow control.
 Popup {
@@ -27,6 +27,12 @@ Popup {
     padding: 20
 
     onAboutToShow: preset()
+
+    background: Rectangle {
+        color: Style.background
+        border.width: 1
+        border.color: Style.accent
+    }
 
     Connections {
         target: root.diagnostics
@@ -66,7 +72,7 @@ Popup {
         RowLayout {
             Layout.fillWidth: true
             spacing: 12
-            Button {
+            PageButton {
                 objectName: "serialOk"
                 Layout.fillWidth: true
                 text: "Ok"
@@ -76,7 +82,7 @@ Popup {
                     root.close()
                 }
             }
-            Button {
+            PageButton {
                 objectName: "serialCancel"
                 Layout.fillWidth: true
                 text: "Cancel"

@@ -17,7 +17,10 @@ ToolBar {
     signal logoutRequested()
 
     implicitHeight: 70
-    Material.background: Material.color(Material.Grey, Material.Shade900)
+    // No elevation: the bar's shadow is a GPU effect, and with it the software renderer draws
+    // no bar at all.
+    Material.elevation: 0
+    Material.background: "#212121"
 
     onVisibleChanged: optionsMenu.close()
 
@@ -73,6 +76,13 @@ ToolBar {
             objectName: "settingsOptionsMenu"
             x: menuButton.width - width
             y: menuButton.height
+            // A plain box: the stock one is drawn with a GPU shadow effect only.
+            background: Rectangle {
+                implicitWidth: 240
+                color: "#424242"
+                border.width: 1
+                border.color: Style.accent
+            }
             MenuItem {
                 objectName: "optionScanConfig"
                 text: "Scan Config QR"

@@ -5,7 +5,7 @@ import "StatusRules.js" as Rules
 
 // A self-test button whose fill shows the result of its test; a highlighted one also gets an
 // accent frame.
-Button {
+PageButton {
     id: root
 
     // The test's result text ("", "OK", "ERROR", ...).

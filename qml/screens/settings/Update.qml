@@ -43,14 +43,14 @@ Item {
             Layout.fillWidth: true
             Layout.topMargin: 20
             spacing: 20
-            Button {
+            PageButton {
                 objectName: "updateCheck"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 60
                 text: "Check"
                 onClicked: root.update.check()
             }
-            Button {
+            PageButton {
                 objectName: "updateInstall"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 60

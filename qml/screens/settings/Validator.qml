@@ -28,47 +28,47 @@ Flickable {
 
         InfoGroup {
             title: root.tr("Validator")
-            InfoRow { objectName: "rowSerial"; label: root.tr("Serial Number"); value: manager.deviceId }
-            InfoRow { objectName: "rowPole"; label: root.tr("Pole ID"); value: board.poleId }
-            InfoRow { label: root.tr("Vehicle"); value: validatorManager.vehicle }
-            InfoRow { label: root.tr("Version"); value: validatorManager.version }
-            InfoRow { objectName: "rowStatus"; label: root.tr("Status"); value: validatorManager.status; rule: "validator" }
-            InfoRow { objectName: "rowReason"; label: root.tr("Reason"); value: validatorManager.reason; rule: "validator" }
+            InfoRow { labelShare: 0.45; objectName: "rowSerial"; label: root.tr("Serial Number"); value: manager.deviceId }
+            InfoRow { labelShare: 0.45; objectName: "rowPole"; label: root.tr("Pole ID"); value: board.poleId }
+            InfoRow { labelShare: 0.45; label: root.tr("Vehicle"); value: validatorManager.vehicle }
+            InfoRow { labelShare: 0.45; label: root.tr("Version"); value: validatorManager.version }
+            InfoRow { labelShare: 0.45; objectName: "rowStatus"; label: root.tr("Status"); value: validatorManager.status; rule: "validator" }
+            InfoRow { labelShare: 0.45; objectName: "rowReason"; label: root.tr("Reason"); value: validatorManager.reason; rule: "validator" }
         }
 
         InfoGroup {
             title: root.tr("RFID")
-            InfoRow { label: root.tr("Firmware"); value: root.rfid ? root.rfid.firmware : "" }
-            InfoRow { label: root.tr("Model"); value: root.rfid ? root.rfid.model + " " + root.rfid.manufacturer : "" }
-            InfoRow { label: root.tr("UID"); value: root.rfid ? root.rfid.deviceUid : "" }
-            InfoRow { label: root.tr("State"); value: root.rfid ? root.rfid.state : "" }
-            InfoRow { label: root.tr("Error"); value: root.rfid ? root.rfid.error : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Firmware"); value: root.rfid ? root.rfid.firmware : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Model"); value: root.rfid ? root.rfid.model + " " + root.rfid.manufacturer : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("UID"); value: root.rfid ? root.rfid.deviceUid : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("State"); value: root.rfid ? root.rfid.state : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Error"); value: root.rfid ? root.rfid.error : "" }
         }
 
         InfoGroup {
             title: root.tr("Barcode")
-            InfoRow { label: root.tr("Firmware"); value: root.barcode ? root.barcode.firmware : "" }
-            InfoRow { label: root.tr("Model"); value: root.barcode ? root.barcode.model + " " + root.barcode.manufacturer : "" }
-            InfoRow { label: root.tr("Active"); value: root.barcode ? String(root.barcode.active) : "" }
-            InfoRow { label: root.tr("Enabled"); value: root.barcode ? String(root.barcode.enabled) : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Firmware"); value: root.barcode ? root.barcode.firmware : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Model"); value: root.barcode ? root.barcode.model + " " + root.barcode.manufacturer : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Active"); value: root.barcode ? String(root.barcode.active) : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Enabled"); value: root.barcode ? String(root.barcode.enabled) : "" }
         }
 
         InfoGroup {
             title: root.tr("SAM")
-            InfoRow { label: root.tr("Slot"); value: root.sam ? String(root.sam.slot) : "" }
-            InfoRow { label: root.tr("Name"); value: root.sam ? root.sam.name : "" }
-            InfoRow { label: root.tr("Version"); value: root.sam ? root.sam.version : "" }
-            InfoRow { label: root.tr("UID"); value: root.sam ? root.sam.uid : "" }
-            InfoRow { label: root.tr("Mode"); value: root.sam ? root.sam.mode : "" }
-            InfoRow { label: root.tr("Unlocked"); value: root.sam ? String(root.sam.unlocked) : "" }
-            InfoRow {
+            InfoRow { labelShare: 0.45; label: root.tr("Slot"); value: root.sam ? String(root.sam.slot) : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Name"); value: root.sam ? root.sam.name : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Version"); value: root.sam ? root.sam.version : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("UID"); value: root.sam ? root.sam.uid : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Mode"); value: root.sam ? root.sam.mode : "" }
+            InfoRow { labelShare: 0.45; label: root.tr("Unlocked"); value: root.sam ? String(root.sam.unlocked) : "" }
+            InfoRow { labelShare: 0.45;
                 objectName: "rowProduction"
                 label: root.tr("Production")
                 value: root.sam ? Qt.formatDate(root.sam.production, "yyyy-MM-dd") : ""
             }
         }
 
-        Button {
+        PageButton {
             objectName: "validatorConfigure"
             Layout.alignment: Qt.AlignHCenter
             Layout.preferredWidth: root.width * 0.8

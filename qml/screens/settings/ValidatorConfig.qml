@@ -94,7 +94,7 @@ Flickable {
                 Layout.preferredWidth: (root.width - 40) * 0.3
                 wrapMode: Text.WordWrap
             }
-            Switch {
+            SettingSwitch {
                 id: qrSwitch
                 objectName: "qrPassbackSwitch"
                 checked: root.config.passbackQrEnabled
@@ -107,7 +107,7 @@ Flickable {
                 wrapMode: Text.WordWrap
                 hint: "If enabled, a full error description will\nbe displayed in the 'Out-of-Order' screen\ninstead of just an error code."
             }
-            Switch {
+            SettingSwitch {
                 id: errorSwitch
                 objectName: "errorDescSwitch"
                 checked: manager.showErrorDesc
@@ -117,7 +117,7 @@ Flickable {
         RowLayout {
             Layout.fillWidth: true
             spacing: 20
-            Button {
+            PageButton {
                 objectName: "validatorConfigBack"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 60
@@ -128,7 +128,7 @@ Flickable {
                     root.StackView.view.pop()
                 }
             }
-            Button {
+            PageButton {
                 objectName: "validatorConfigSave"
                 Layout.fillWidth: true
                 Layout.preferredHeight: 60
