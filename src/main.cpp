@@ -1,6 +1,7 @@
 #include "cliargs.h"
 #include "config.h"
 #include "guimanager.h"
+#include "systemdnotifier.h"
 
 #include <QDebug>
 #include <QFont>
@@ -45,8 +46,12 @@ int main(int argc, char** argv)
 
     // The controller lives in `main` until the event loop ends; it is destroyed before the
     // store it reads, and it leaves the window's object tree on its way out.
-    GUIManager gui(config);
+    // As a service, the event log goes to the state folder systemd made (STATE_DIRECTORY),
+    // which is also the working directory; by hand it stays next to the executable.
+    GUIManager gui(config, qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0));
     gui.load();
+    SystemdNotifier systemd;
+    systemd.readyOnFirstFrame(gui.engine());
 
     return app.exec();
 }

@@ -2,10 +2,14 @@
 
 #include "board.h"
 #include "clock.h"
+#include "deviceidentity.h"
+#include "diagnostics.h"
 #include "eventmanager.h"
 #include "inspector.h"
 #include "mqttclient.h"
 #include "network.h"
+#include "owntopics.h"
+#include "screencontroller.h"
 #include "sessionmanager.h"
 #include "update.h"
 #include "validator.h"
@@ -24,10 +28,12 @@ class Config;
 class QQmlContext;
 class Transaction;
 
-// The central controller. Owns the broker connection, every service proxy, the maintenance
-// session and the event log, and is the window's `manager`: it decides which screen the
-// passenger display shows, keeps the display powered only while someone may look at it,
-// follows configuration changes at run time and serves the program's own topics.
+// The central controller and the window's `manager`. Owns the broker connection, every
+// service proxy, the maintenance session and the event log, builds and wires them, and follows
+// configuration changes at run time. Its jobs are done behind it by small classes: the screen
+// controller (which screen the passenger display shows, display power, ignition), the device
+// identity (the serial-number file) and the own-topics proxy (info, status and configuration on
+// the broker). QML sees only this object and its properties.
 //
 // `main` owns the one instance; after `load()` it is also a child of the window's root object
 // (so QML treats it as owned by C++), and it detaches itself before either side can delete it
@@ -46,6 +52,7 @@ class GUIManager : public QObject
     Q_PROPERTY(int shutdownDelaySec READ shutdownDelaySec WRITE setShutdownDelaySec NOTIFY shutdownDelaySecChanged)
     Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
     Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
+    Q_PROPERTY(Diagnostics* diagnostics READ diagnostics NOTIFY diagnosticsChanged)
     Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
     Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
@@ -61,15 +68,15 @@ public:
     // Loads the window, applies the configured language and records the start.
     void load();
 
-    QString screen() const { return m_screen; }
-    void setScreen(const QString& value);
-    QString deviceId() const { return m_deviceId; }
-    void setDeviceId(const QString& id);
+    QString screen() const { return m_screens.screen(); }
+    void setScreen(const QString& value) { m_screens.setScreen(value); }
+    QString deviceId() const { return m_identity.id(); }
+    void setDeviceId(const QString& id) { m_identity.setId(id); }
     QString language() const { return m_language; }
     void setLanguage(const QString& name);
     QString dynTr() const { return QString(); }
-    QString message() const { return m_message; }
-    void setMessage(const QString& text);
+    QString message() const { return m_screens.message(); }
+    void setMessage(const QString& text) { m_screens.setMessage(text); }
 
     bool showCursor() const;
     void setShowCursor(bool value);
@@ -84,11 +91,12 @@ public:
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
 
+    Diagnostics* diagnostics() { return &m_diagnostics; }
     manager::Update* update() { return &m_update; }
     manager::Clock* clock() { return &m_clock; }
 
     // The reason code, plus a newline and the reason text when descriptions are shown.
-    QString validatorReason() const;
+    QString validatorReason() const { return m_screens.validatorReason(); }
 
     // Seams for tests and tools: the collaborators and the two timers that drive the screens.
     manager::MqttClient& mqttClient() { return m_mqtt; }
@@ -99,8 +107,11 @@ public:
     SessionManager& session() { return m_session; }
     EventManager& eventLog() { return m_eventLog; }
     QQmlApplicationEngine& engine() { return m_engine; }
-    const QTimer& screenTimer() const { return m_screenTimer; }
-    const QTimer& displayOffTimer() const { return m_displayOffTimer; }
+    ScreenController& screens() { return m_screens; }
+    DeviceIdentity& identity() { return m_identity; }
+    manager::OwnTopics& ownTopics() { return m_ownTopics; }
+    const QTimer& screenTimer() const { return m_screens.screenTimer(); }
+    const QTimer& displayOffTimer() const { return m_screens.displayOffTimer(); }
 
 public slots:
     void settingsLoginRequest(const QString& pin);
@@ -126,6 +137,7 @@ signals:
     void displayOffMinChanged();
     void shutdownDelaySecChanged();
     void errorOccured(const QString& error);
+    void diagnosticsChanged();
     void updateChanged();
     void clockChanged();
     void barcodeConfigurationApplied(const QStringList& configList);
@@ -134,15 +146,7 @@ signals:
     void animSwitchSecChanged();
 
 private slots:
-    void onScreenTimeout();
-    void onDisplayOffTimeout();
-    void onScreenChanged();
-    void onValidatorStatusChanged();
-    void onValidatorReasonChanged();
     void onTicketValidated(const Transaction& transaction);
-    void onCardRetry();
-    void onIgnitionChanged();
-    void updateBoardShutdownDelay();
     void onSessionActiveChanged();
     void onMaintenanceBarcodeScanned(const QJsonObject& data);
     void onConfigChanged(const QVariantMap& changes);
@@ -150,47 +154,33 @@ private slots:
     void onMqttConnected();
     void onMqttDisconnected();
     void onMqttError(const QString& error);
-    void processMqttMessage(const QByteArray& data, const QByteArray& topic);
 
 private:
-    void selectIdleScreen(bool leavingLogin);
-    void showOutOfOrder(const QString& message, bool leavingLogin);
     void initConfig();
     void initLog();
     void initQml();
     void initMqtt();
     void wire();
-    void loadDeviceId();
-    bool saveDeviceId();
-    void subscribeToTopics();
-    void publishInfo();
-    void publishStatus();
-    void publishConfig();
-    QByteArray infoPayload() const;
-    QByteArray statusPayload() const;
-    QByteArray configPayload() const;
     void pushEvent(const QString& category, const QString& name);
-    QString baseTopic() const;
 
-    QString m_screen;
-    QString m_deviceId;
     QString m_language;
-    QString m_message;
     QQmlApplicationEngine m_engine;
     QQmlContext* m_rootContext = nullptr;
     QTranslator m_translator;
     Config& m_config;
     manager::MqttClient m_mqtt;
+    manager::OwnTopics m_ownTopics;
     manager::Validator m_validator;
     manager::Board m_board;
     manager::Inspector m_inspector;
     manager::Network m_network;
     manager::Update m_update;
     manager::Clock m_clock;
-    QTimer m_screenTimer;
-    QTimer m_displayOffTimer;
     SessionManager m_session;
     EventManager m_eventLog;
+    DeviceIdentity m_identity;
+    ScreenController m_screens;
+    Diagnostics m_diagnostics;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;

@@ -1,5 +1,7 @@
 #include "badpayloads.h"
 #include "brokerfixture.h"
+#include "mqttpeer.h"
+#include "testbroker.h"
 #include "config.h"
 #include "ethernet.h"
 #include "event.h"
@@ -97,11 +99,11 @@ private slots:
     void displayPower();
     void boardShutdownDelay();
     void deviceId();
-    void deviceIdWrittenAtomically();
     void configChanges_data();
     void configChanges();
     void configChangeRunsOneReaction();
     void ownTopics();
+    void ownTopicsOnConnection();
     void configSetRejectsBadInput_data();
     void configSetRejectsBadInput();
     void brokerSetupRerunKeepsOneReaction();
@@ -116,7 +118,7 @@ private:
     // Every publication of the controller made before this call has reached the peer once it
     // returns true (one client, one ordered stream).
     bool barrier();
-    void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(m_gui.get(), slot)); }
+    void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(&m_gui->screens(), slot)); }
 
     std::unique_ptr<BrokerFixture> m_wire;   // a private broker and a peer hearing every topic
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -549,33 +551,6 @@ void Tst_GUIManager::deviceId()
     QCOMPARE(m_gui->deviceId(), QString("SN-0003"));
 }
 
-void Tst_GUIManager::deviceIdWrittenAtomically()
-{
-    const QString path = m_config->get("gui/deviceId").toString();
-    // A second name for the old file: a write in place would change what it shows too,
-    // a write-and-rename leaves it alone.
-    const QString previous = m_dir->filePath("previous");
-    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(previous).constData()), 0);
-    m_gui->setDeviceId("SN-0042");
-
-    QFile now(path);
-    QVERIFY(now.open(QIODevice::ReadOnly));
-    QCOMPARE(now.readAll(), QByteArray("SN-0042"));
-    QFile old(previous);
-    QVERIFY(old.open(QIODevice::ReadOnly));
-    QCOMPARE(old.readAll(), QByteArray("\n  SN-0001  \nsecond line\n"));
-    QCOMPARE(QDir(m_dir->path()).entryList({ "serialnumber*" }, QDir::Files), QStringList { "serialnumber" });
-
-    if (::geteuid() == 0)
-        QSKIP("The read-only folder case needs a user that permissions apply to");
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    m_gui->setDeviceId("SN-0043");
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    QFile direct(path);
-    QVERIFY(direct.open(QIODevice::ReadOnly));
-    QCOMPARE(direct.readAll(), QByteArray("SN-0043"));
-}
-
 void Tst_GUIManager::configChanges_data()
 {
     QTest::addColumn<QString>("key");
@@ -687,6 +662,40 @@ void Tst_GUIManager::ownTopics()
     feed("orvo/board/info/get", QByteArray());
     QVERIFY(barrier());
     QCOMPARE(m_wire->peer->count(m_base + "/info"), 0);
+}
+
+void Tst_GUIManager::ownTopicsOnConnection()
+{
+    // A subscriber that comes later (a depot dashboard) reads the program as up: the status
+    // sent on connection is retained and replaces the retained last will.
+    MqttPeer late(m_wire->broker);
+    QVERIFY(late.waitConnected(5000));
+    late.subscribe(m_base + "/status");
+    QCOMPARE(parse(late.waitFor(m_base + "/status", 5000)), QJsonObject({ { "technician", false }, { "service", true } }));
+
+    // Each served topic is subscribed once per connection.
+    m_gui.reset();
+    TestBroker broker({ "log_type subscribe" });
+    QVERIFY(broker.start());
+    m_config->set("mqtt/port", int(broker.port()));
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 5000);
+    m_gui->mqttClient().disconnect();
+    m_gui->mqttClient().connect();
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 5000);
+    // A barrier: the answer comes after the subscriptions of the second connection.
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    peer.subscribe(m_base + "/info");
+    QVERIFY(peer.sync(5000));
+    peer.publish(m_base + "/info/get", QByteArray());
+    QVERIFY(!peer.waitFor(m_base + "/info", 5000).isNull());
+    broker.stop(); // its log reaches us whole once it has ended
+    for (const char* suffix : { "/info/get", "/status/get", "/config/get", "/config/set" }) {
+        const QStringList lines = broker.log().split('\n').filter(QRegularExpression(
+            " 0 " + QRegularExpression::escape(m_base + suffix) + "$"));
+        QVERIFY2(lines.size() == 2, qPrintable(suffix + (": " + broker.log())));
+    }
 }
 
 void Tst_GUIManager::configSetRejectsBadInput_data()

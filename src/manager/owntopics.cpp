@@ -1,0 +1,240 @@
+#include "owntopics.h"
+
+#include "config.h"
+#include "mqttclient.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QVariant>
+
+#include <limits>
+
+namespace manager {
+
+namespace {
+
+const QString Tag = QStringLiteral("[GUIManager] ");
+const QString InfoGet = QStringLiteral("/info/get");
+const QString StatusGet = QStringLiteral("/status/get");
+const QString ConfigGet = QStringLiteral("/config/get");
+const QString ConfigSet = QStringLiteral("/config/set");
+const QString Info = QStringLiteral("/info");
+const QString Status = QStringLiteral("/status");
+const QString ConfigTopic = QStringLiteral("/config");
+
+QByteArray toPayload(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+
+// Whether a value received on "/config/set" can stand for a setting whose built-in default
+// is `reference`. Text is accepted where it converts, as the settings file itself holds
+// text; containers, null and fractions for whole numbers are refused.
+bool acceptableSetting(const QJsonValue& value, const QVariant& reference)
+{
+    switch (reference.type()) {
+    case QVariant::Bool:
+        if (value.isBool())
+            return true;
+        if (value.isString()) {
+            const QString text = value.toString().toLower();
+            return text == QLatin1String("true") || text == QLatin1String("false");
+        }
+        return false;
+    case QVariant::Int: {
+        if (value.isDouble()) {
+            const double number = value.toDouble();
+            return number == double(qint64(number)) && number >= std::numeric_limits<int>::min()
+                && number <= std::numeric_limits<int>::max();
+        }
+        bool ok = false;
+        if (value.isString())
+            value.toString().toInt(&ok);
+        return ok;
+    }
+    case QVariant::String:
+        return value.isString();
+    default:
+        return value.isString() || value.isBool() || value.isDouble();
+    }
+}
+
+// "3 (a, b, c)" or "12 (a, b, c, d, e, ...)": enough to recognise the request in the log,
+// bounded whatever the request holds. Names are cut short for the same reason.
+QString summary(const QStringList& keys)
+{
+    QStringList named;
+    for (int i = 0; i < keys.size() && i < OwnTopics::NamedKeysInWarning; ++i) {
+        QString key = keys.at(i);
+        if (key.size() > 64)
+            key = key.left(64) + QStringLiteral("...");
+        named << key;
+    }
+    if (keys.size() > named.size())
+        named << QStringLiteral("...");
+    return QStringLiteral("%1 (%2)").arg(keys.size()).arg(named.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+OwnTopics::OwnTopics(MqttClient& client, Config& config, const QString& baseTopic, QObject* parent)
+    : QObject(parent)
+    , m_client(client)
+    , m_config(config)
+    , m_baseTopic(baseTopic)
+{
+    connect(&m_client, &MqttClient::received, this, &OwnTopics::onMqttReceived);
+    subscribe();
+}
+
+void OwnTopics::setBaseTopic(const QString& baseTopic)
+{
+    if (baseTopic == m_baseTopic)
+        return;
+    m_baseTopic = baseTopic;
+    subscribe();
+}
+
+QString OwnTopics::willTopic() const
+{
+    return m_baseTopic + Status;
+}
+
+QByteArray OwnTopics::willMessage()
+{
+    return QByteArrayLiteral("{\"service\": false}");
+}
+
+const QStringList& OwnTopics::secretKeys()
+{
+    static const QStringList keys { QStringLiteral("mqtt/password"), QStringLiteral("gui/settingsPin") };
+    return keys;
+}
+
+const QStringList& OwnTopics::localOnlyKeys()
+{
+    static const QStringList keys { QStringLiteral("gui/deviceId") };
+    return keys;
+}
+
+void OwnTopics::subscribe()
+{
+    // Recorded by the client, which sends them once on every connection (and at once when
+    // connected already).
+    for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet })
+        m_client.subscribe(m_baseTopic + suffix);
+}
+
+void OwnTopics::onMqttReceived(const QByteArray& data, const QByteArray& topic)
+{
+    const QString name = QString::fromUtf8(topic);
+    if (!name.startsWith(m_baseTopic) || name.size() <= m_baseTopic.size())
+        return;
+    const QStringRef suffix = name.midRef(m_baseTopic.size());
+    if (suffix != InfoGet && suffix != StatusGet && suffix != ConfigGet && suffix != ConfigSet)
+        return;
+    qInfo().noquote().nospace() << Tag << "Message received : " << name;
+
+    if (suffix == InfoGet)
+        publishInfo();
+    else if (suffix == StatusGet)
+        publishStatus();
+    else if (suffix == ConfigGet)
+        publishConfig();
+    else
+        applyConfiguration(data);
+}
+
+void OwnTopics::applyConfiguration(const QByteArray& data)
+{
+    // The payload is not logged: it may carry the PIN.
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        qWarning().noquote().nospace() << Tag << "WARN: Ignoring configuration request: "
+                                       << (error.error != QJsonParseError::NoError ? error.errorString()
+                                                                                  : QStringLiteral("not an object"));
+        return;
+    }
+    // Only values that can stand for the setting reach the store: a container or a word where
+    // a number belongs would otherwise be saved and read back as 0. Whatever is left out is
+    // reported in one line per kind, however large the request.
+    const QVariantMap defaults = m_config.defaults();
+    const QJsonObject request = document.object();
+    QJsonObject accepted;
+    QStringList refused;
+    QStringList ignored;
+    for (auto group = request.constBegin(); group != request.constEnd(); ++group) {
+        if (!group.value().isObject()) {
+            ignored << group.key();
+            continue;
+        }
+        const QJsonObject members = group.value().toObject();
+        QJsonObject kept;
+        for (auto member = members.constBegin(); member != members.constEnd(); ++member) {
+            const QString key = group.key() + QLatin1Char('/') + member.key();
+            const QVariant reference = defaults.value(key, m_config.get(key));
+            if (!reference.isValid() || !acceptableSetting(member.value(), reference)) {
+                ignored << key;
+                continue;
+            }
+            if (group.key() == QLatin1String("mqtt") || localOnlyKeys().contains(key)) {
+                refused << key;
+                continue;
+            }
+            kept.insert(member.key(), member.value());
+        }
+        if (!kept.isEmpty())
+            accepted.insert(group.key(), kept);
+    }
+    if (!refused.isEmpty()) {
+        qWarning().noquote().nospace() << Tag << "WARN: Refusing over MQTT (settings file or command line only) : "
+                                       << refused.join(QStringLiteral(", "));
+    }
+    if (!ignored.isEmpty()) {
+        qWarning().noquote().nospace() << Tag << "WARN: Ignoring unknown or invalid configuration entries : "
+                                       << summary(ignored);
+    }
+    m_config.fromJson(accepted);
+}
+
+void OwnTopics::publishInfo()
+{
+    m_client.publish(toPayload(QJsonObject { { QStringLiteral("version"), QCoreApplication::applicationVersion() } }),
+                     m_baseTopic + Info);
+}
+
+void OwnTopics::publishStatus(bool retain)
+{
+    m_client.publish(statusPayload(), m_baseTopic + Status, 0, retain);
+}
+
+void OwnTopics::publishConfig()
+{
+    m_client.publish(configPayload(), m_baseTopic + ConfigTopic);
+}
+
+QByteArray OwnTopics::statusPayload() const
+{
+    return toPayload(QJsonObject { { QStringLiteral("technician"), m_technician },
+                                   { QStringLiteral("service"), true } });
+}
+
+QByteArray OwnTopics::configPayload() const
+{
+    // The maintenance PIN and the broker password never travel over the broker;
+    // "/config/set" may still set the PIN.
+    QJsonObject config = m_config.toJson();
+    for (const QString& key : secretKeys()) {
+        const QString group = key.section(QLatin1Char('/'), 0, 0);
+        QJsonObject members = config.value(group).toObject();
+        members.remove(key.section(QLatin1Char('/'), 1));
+        config.insert(group, members);
+    }
+    return toPayload(config);
+}
+
+} // namespace manager

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class Config;
+
+namespace manager {
+
+class MqttClient;
+
+// The program's own service on the broker, under its base topic ("orvo/ui" by default): it
+// answers "/info/get", "/status/get" and "/config/get" with "/info", "/status" and "/config",
+// and applies "/config/set" to the settings store. Knows every topic and payload of that
+// service, so the GUI manager only says what to publish and when.
+//
+// A remote "/config/set" may not change what it could not change back: the broker settings
+// (the program would follow them to another broker) and the serial-number path are refused
+// over MQTT and stay settable in the settings file and on the command line.
+class OwnTopics : public QObject
+{
+    Q_OBJECT
+public:
+    OwnTopics(MqttClient& client, Config& config, const QString& baseTopic, QObject* parent = nullptr);
+
+    QString baseTopic() const { return m_baseTopic; }
+    // Subscribes the served topics under the new base; messages under the old one are ignored.
+    void setBaseTopic(const QString& baseTopic);
+
+    // The last will on the status topic: what subscribers read once the program is gone.
+    QString willTopic() const;
+    static QByteArray willMessage();
+
+    // Settings that never travel over the broker and never reach the log in clear.
+    static const QStringList& secretKeys();
+    // Settings that "/config/set" refuses.
+    static const QStringList& localOnlyKeys();
+
+    // Whether a maintenance session is open, as "/status" reports it.
+    bool technician() const { return m_technician; }
+    void setTechnician(bool active) { m_technician = active; }
+
+    // At most this many keys are named in the one warning about an ignored request.
+    static constexpr int NamedKeysInWarning = 5;
+
+public slots:
+    void publishInfo();
+    // The status sent on connection is retained: it replaces the retained last will, so a
+    // subscriber arriving later reads the program as up.
+    void publishStatus(bool retain = false);
+    void publishConfig();
+    void onMqttReceived(const QByteArray& data, const QByteArray& topic);
+
+private:
+    void subscribe();
+    void applyConfiguration(const QByteArray& data);
+    QByteArray statusPayload() const;
+    QByteArray configPayload() const;
+
+    MqttClient& m_client;
+    Config& m_config;
+    QString m_baseTopic;
+    bool m_technician = false;
+};
+
+} // namespace manager

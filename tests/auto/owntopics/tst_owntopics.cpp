@@ -1,0 +1,216 @@
+#include "brokerfixture.h"
+#include "config.h"
+#include "logcapture.h"
+#include "owntopics.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString Base = QStringLiteral("own/ui");
+
+const QVariantMap Defaults {
+    { "log/level", 2 },
+    { "mqtt/host", "localhost" },
+    { "mqtt/port", 1883 },
+    { "mqtt/password", QString() },
+    { "mqtt/base", "orvo/ui" },
+    { "gui/settingsPin", QString() },
+    { "gui/deviceId", "/etc/serialnumber" },
+    { "gui/displayOffMin", 3 },
+    { "gui/showCursor", true },
+    { "gui/locale", "el_GR" },
+};
+
+QJsonObject parse(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+} // namespace
+
+class Tst_OwnTopics : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void answersRequests_data();
+    void answersRequests();
+    void configSetFilters_data();
+    void configSetFilters();
+    void hugeRequestLogsOneLine();
+    void newBaseTopic();
+
+private:
+    void feed(const QString& topic, const QByteArray& payload)
+    {
+        emit m_wire->client.received(payload, topic.toUtf8());
+    }
+
+    std::unique_ptr<BrokerFixture> m_wire;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<manager::OwnTopics> m_topics;
+};
+
+void Tst_OwnTopics::initTestCase()
+{
+    m_wire.reset(new BrokerFixture);
+    QVERIFY(m_wire->start({ "#" }));
+    QVERIFY(m_wire->connectClient());
+}
+
+void Tst_OwnTopics::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    m_config.reset(new Config(m_dir->filePath("gui.conf"), Defaults));
+    m_config->set("gui/settingsPin", "2468");
+    m_config->set("mqtt/password", "s3cret");
+    m_topics.reset(new manager::OwnTopics(m_wire->client, *m_config, Base));
+    m_wire->peer->takeAll();
+}
+
+void Tst_OwnTopics::cleanup()
+{
+    m_topics.reset();
+    m_config.reset();
+    m_dir.reset();
+}
+
+void Tst_OwnTopics::answersRequests_data()
+{
+    QTest::addColumn<QString>("request");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QJsonObject>("expected");
+
+    QTest::newRow("info") << "/info/get" << "/info"
+                          << QJsonObject { { "version", QCoreApplication::applicationVersion() } };
+    QTest::newRow("status") << "/status/get" << "/status"
+                            << QJsonObject { { "technician", false }, { "service", true } };
+    // The secrets never travel; every other setting does.
+    QTest::newRow("config") << "/config/get" << "/config"
+                            << QJsonObject { { "log", QJsonObject { { "level", 2 } } },
+                                             { "mqtt", QJsonObject { { "host", "localhost" }, { "port", 1883 },
+                                                                     { "base", "orvo/ui" } } },
+                                             { "gui", QJsonObject { { "deviceId", "/etc/serialnumber" },
+                                                                    { "displayOffMin", 3 }, { "showCursor", true },
+                                                                    { "locale", "el_GR" } } } };
+}
+
+void Tst_OwnTopics::answersRequests()
+{
+    QFETCH(QString, request);
+    QFETCH(QString, answer);
+    QFETCH(QJsonObject, expected);
+
+    m_wire->peer->publish(Base + request, "anything");
+    QCOMPARE(parse(m_wire->peer->waitFor(Base + answer, 5000)), expected);
+
+    // Another service's topic with the same ending, or our base inside a longer topic: not ours.
+    feed("orvo/board" + request, QByteArray());
+    feed("x/" + Base + request, QByteArray());
+    m_wire->peer->publish(Base + "/info/get", QByteArray()); // a barrier: one ordered stream
+    QVERIFY(!m_wire->peer->waitFor(Base + "/info", 5000).isNull());
+    QCOMPARE(m_wire->peer->count(Base + answer), 0);
+}
+
+void Tst_OwnTopics::configSetFilters_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QVariantMap>("applied");
+    QTest::addColumn<QString>("warning");
+
+    // The broker settings would take the program to another broker, and a new base would make
+    // it deaf where the request came from: neither could be undone over MQTT.
+    QTest::newRow("broker group")
+        << QByteArray(R"({"mqtt": {"host": "192.0.2.1", "port": 1884, "password": "x", "base": "evil"}})")
+        << QVariantMap {} << "Refusing over MQTT (settings file or command line only) : mqtt/base, mqtt/host, mqtt/password, mqtt/port";
+    QTest::newRow("serial-number path")
+        << QByteArray(R"({"gui": {"deviceId": "/tmp/fifo", "displayOffMin": 7}})")
+        << QVariantMap { { "gui/displayOffMin", 7 } } << "Refusing over MQTT (settings file or command line only) : gui/deviceId";
+    QTest::newRow("PIN stays provisionable")
+        << QByteArray(R"({"gui": {"settingsPin": "1357"}})") << QVariantMap { { "gui/settingsPin", "1357" } } << "";
+    QTest::newRow("unknown and invalid beside good")
+        << QByteArray(R"({"gui": {"displayOffMin": "9", "showCursor": [1], "colour": "red"}, "x": 1})")
+        << QVariantMap { { "gui/displayOffMin", "9" } }
+        << "Ignoring unknown or invalid configuration entries : 3 (gui/colour, gui/showCursor, x)";
+}
+
+void Tst_OwnTopics::configSetFilters()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QVariantMap, applied);
+    QFETCH(QString, warning);
+
+    const QJsonObject before = m_config->toJson();
+    QSignalSpy changed(m_config.get(), &Config::configChanged);
+    LogCapture log;
+    feed(Base + "/config/set", payload);
+    QCOMPARE(changed.count(), applied.isEmpty() ? 0 : 1);
+    if (!applied.isEmpty())
+        QCOMPARE(changed.at(0).at(0).toMap(), applied);
+    for (const char* name : { "mqtt/host", "mqtt/port", "mqtt/base", "mqtt/password", "gui/deviceId" }) {
+        const QString key = QString::fromLatin1(name);
+        QCOMPARE(m_config->get(key), before.value(key.section('/', 0, 0)).toObject().value(key.section('/', 1)).toVariant());
+    }
+    const QStringList problems = log.problems();
+    if (warning.isEmpty()) {
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
+    } else {
+        QCOMPARE(problems.size(), 1);
+        QCOMPARE(problems.at(0), "[GUIManager] WARN: " + warning);
+    }
+    // The request itself is never logged: it may carry the PIN.
+    QVERIFY(log.all().filter("1357").isEmpty());
+}
+
+void Tst_OwnTopics::hugeRequestLogsOneLine()
+{
+    // Each bogus group or key once cost a warning of its own: 300,000 of them wrote 21 MB.
+    QJsonObject groups;
+    QJsonObject keys;
+    for (int i = 0; i < 300000; ++i) {
+        groups.insert(QStringLiteral("g%1").arg(i, 6, 10, QLatin1Char('0')), i);
+        if (i < 1000)
+            keys.insert(QStringLiteral("k%1").arg(i), i);
+    }
+    groups.insert("gui", keys);
+    const QByteArray payload = QJsonDocument(groups).toJson(QJsonDocument::Compact);
+    LogCapture log;
+    feed(Base + "/config/set", payload);
+    const QStringList problems = log.problems();
+    QCOMPARE(problems.size(), 1);
+    QVERIFY2(problems.at(0).contains(": 301000 (g000000, g000001, g000002, g000003, g000004, ...)"),
+             qPrintable(problems.at(0)));
+    QVERIFY(problems.at(0).size() < 400);
+}
+
+void Tst_OwnTopics::newBaseTopic()
+{
+    m_topics->setBaseTopic("own/other");
+    QCOMPARE(m_topics->willTopic(), QString("own/other/status"));
+    // The broker handles one connection's packets in order: once this publication is through,
+    // so is the subscription under the new base.
+    m_topics->publishInfo();
+    QVERIFY(!m_wire->peer->waitFor("own/other/info", 5000).isNull());
+    m_wire->peer->publish("own/other/info/get", QByteArray());
+    QVERIFY(!m_wire->peer->waitFor("own/other/info", 5000).isNull());
+    // The old base is no longer served.
+    feed(Base + "/info/get", QByteArray());
+    m_wire->peer->publish("own/other/info/get", QByteArray());
+    QVERIFY(!m_wire->peer->waitFor("own/other/info", 5000).isNull());
+    QCOMPARE(m_wire->peer->count(Base + "/info"), 0);
+}
+
+QTEST_GUILESS_MAIN(Tst_OwnTopics)
+#include "tst_owntopics.moc"
