@@ -95,6 +95,8 @@ public:
     // Seams for tests and benchmarks: the ports the system reports, and local "now".
     void setPortLister(PortLister lister);
     void setClock(Clock clock);
+    // Where the checks look; a test that runs the whole program points them at a fake tree.
+    void setPaths(const Paths& paths) { m_paths = paths; }
 
     QString rtc() const;
     QString ethernet() const;
