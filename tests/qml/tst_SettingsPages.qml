@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import QtQuick.Window 2.15
 import QtTest 1.15
 import "qrc:/qml/screens/settings"
 
@@ -45,6 +46,20 @@ Item {
             page.destroy()
             tryVerify(() => board.calls.length === 3)
             compare(board.calls[2], "monitor(0)")
+        }
+
+        function test_darkThemeSwitchesTheWindow() {
+            const page = createTemporaryObject(displayComponent, top)
+            const theme = findChild(page, "darkThemeSwitch")
+            verify(theme.checked)
+            mouseClick(theme)
+            // The window's theme: everything in it follows.
+            compare(top.Window.window.Material.theme, Material.Light)
+            compare(page.Material.theme, Material.Light)
+            mouseClick(theme)
+            compare(page.Material.theme, Material.Dark)
+            // Not stored: nothing reaches the manager or the board.
+            compare(manager.calls, [])
         }
 
         function test_brightnessSliderOnlyInManual() {

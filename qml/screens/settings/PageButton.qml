@@ -10,7 +10,7 @@ Button {
 
     implicitHeight: 56
     Accessible.name: text
-    Material.foreground: enabled ? Style.foreground : Material.hintTextColor
+    Material.foreground: enabled ? "white" : Qt.rgba(1, 1, 1, 0.5)
     onActiveFocusChanged: if (activeFocus) Qt.inputMethod.hide()
 
     background: Rectangle {

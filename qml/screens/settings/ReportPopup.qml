@@ -40,6 +40,9 @@ Popup {
     y: (parent.height - height) / 2
     padding: 16
 
+    // Dark in both themes, like the shared message box.
+    Material.theme: Material.Dark
+
     background: Rectangle {
         color: Style.background
         border.width: 1

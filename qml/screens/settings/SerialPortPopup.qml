@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
 import "../../style"
 
@@ -27,6 +28,9 @@ Popup {
     padding: 20
 
     onAboutToShow: preset()
+
+    // Dark in both themes, like the shared message box.
+    Material.theme: Material.Dark
 
     background: Rectangle {
         color: Style.background

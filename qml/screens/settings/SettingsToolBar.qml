@@ -20,6 +20,8 @@ ToolBar {
     // No elevation: the bar's shadow is a GPU effect, and with it the software renderer draws
     // no bar at all.
     Material.elevation: 0
+    // The bar stays dark in both themes, like the menu rows below it.
+    Material.theme: Material.Dark
     Material.background: "#212121"
 
     onVisibleChanged: optionsMenu.close()
@@ -35,7 +37,7 @@ ToolBar {
         contentItem: Image {
             fillMode: Image.PreserveAspectFit
             sourceSize: Qt.size(60, 60)
-            source: Style.symbol(Style.icons + "chevron-left.svg", Style.foreground)
+            source: Style.symbol(Style.icons + "chevron-left.svg", "white")
         }
         text: "Back"
         Accessible.name: "Back"
