@@ -94,7 +94,7 @@ Diagnostics::Diagnostics(const QString& deviceId, manager::Board& board, manager
     , m_validator(validator)
     , m_update(update)
     , m_paths(paths)
-    , m_portLister(&SerialLoopback::systemPorts)
+    , m_portLister([this] { return m_systemPorts.ports(); })
     , m_clock(&QDateTime::currentDateTime)
 {
     m_timer.setObjectName(QStringLiteral("diagnosticsTimer"));
@@ -104,7 +104,9 @@ Diagnostics::Diagnostics(const QString& deviceId, manager::Board& board, manager
 
 void Diagnostics::setPortLister(PortLister lister)
 {
-    m_portLister = lister ? std::move(lister) : PortLister(&SerialLoopback::systemPorts);
+    if (!lister)
+        lister = [this] { return m_systemPorts.ports(); };
+    m_portLister = std::move(lister);
 }
 
 void Diagnostics::setClock(Clock clock)

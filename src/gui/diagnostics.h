@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serialloopback.h"
+#include "serialportlist.h"
 
 #include <QDateTime>
 #include <QList>
@@ -92,7 +93,8 @@ public:
                 manager::Validator& validator, const manager::Update& update, const Paths& paths = Paths(),
                 QObject* parent = nullptr);
 
-    // Seams for tests and benchmarks: the ports the system reports, and local "now".
+    // Seams for tests and benchmarks: the ports the system reports (empty: the system's own
+    // list), and local "now".
     void setPortLister(PortLister lister);
     void setClock(Clock clock);
     // Where the checks look; a test that runs the whole program points them at a fake tree.
@@ -211,6 +213,7 @@ private:
     manager::Validator& m_validator;
     const manager::Update& m_update;
     Paths m_paths;
+    SerialPortList m_systemPorts;
     PortLister m_portLister;
     Clock m_clock;
     QTimer m_timer;

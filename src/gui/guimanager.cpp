@@ -6,6 +6,7 @@
 #include "event.h"
 #include "ipv4.h"
 #include "logger.h"
+#include "symbolimageprovider.h"
 #include "transaction.h"
 #include "validatorconfig.h"
 
@@ -151,6 +152,7 @@ void GUIManager::initQml()
     qmlRegisterType<Transaction>("com.orvo.ticketing.transaction", 1, 0, "Transaction");
     qmlRegisterType<manager::Connection>("com.orvo.network.connection", 1, 0, "Connection");
     qmlRegisterType<IPv4>("com.orvo.network.ipv4", 1, 0, "IPv4");
+    m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);
     m_rootContext->setContextProperty(QStringLiteral("board"), &m_board);

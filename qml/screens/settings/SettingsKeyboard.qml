@@ -1,5 +1,4 @@
 import QtQuick 2.15
-import "../../controls"
 
 // The on-screen keyboard of the maintenance pages: below the bottom edge until the input
 // method is shown, then slid up over the page area. The frame shortens its page stack by
@@ -16,9 +15,11 @@ Item {
     height: panel.height
     clip: true
 
-    KeyboardPanel {
+    // The input method draws its keys into this panel.
+    Rectangle {
         id: panel
         objectName: "keyboardPanel"
+        color: "#333"
         width: parent.width
         height: 250
         y: root.shown ? 0 : height

@@ -7,6 +7,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+#include <vector>
+
 namespace {
 
 // The change signal of a property of Diagnostics, by the property's name.
@@ -131,12 +134,19 @@ void Tst_Diagnostics::usbDeviceLandsInItsProperty()
     const Diagnostics::UsbDevice device = Diagnostics::usbDevices().at(index);
     const QStringList id = device.id.split(':');
     DiagnosticsRig rig;
+    rig.diagnostics->check(); // nothing plugged in
+    const QByteArrayList all { "usbHub", "mPCIe1", "rfidUsb", "usbHost", "ftdi", "barcodeUsb", "touch" };
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (const QByteArray& name : all)
+        spies.push_back(std::make_unique<QSignalSpy>(rig.diagnostics.get(), notifier(name.constData())));
+
     rig.addUsbDevice(device.port, id.value(0).toLatin1(), id.value(1).toLatin1());
     rig.diagnostics->check();
-
-    const QByteArrayList all { "usbHub", "mPCIe1", "rfidUsb", "usbHost", "ftdi", "barcodeUsb", "touch" };
-    for (const QByteArray& other : all)
-        QCOMPARE(value(*rig.diagnostics, other.constData()), other == property ? QString("OK") : QString("MISSING"));
+    for (int i = 0; i < all.size(); ++i) {
+        const bool own = all.at(i) == property;
+        QCOMPARE(value(*rig.diagnostics, all.at(i).constData()), own ? QString("OK") : QString("MISSING"));
+        QCOMPARE(spies.at(size_t(i))->count(), own ? 1 : 0);
+    }
 }
 
 void Tst_Diagnostics::checkSignalsOnlyChanges()

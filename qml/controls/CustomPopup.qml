@@ -1,0 +1,114 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Controls.Material 2.15
+import "../style"
+
+// The message box and the Yes/No dialog of the whole display. A message closes on a tap
+// anywhere or a release outside it; a dialog stays until Yes or No is pressed.
+Popup {
+    id: root
+
+    signal buttonYesPressed()
+    signal buttonNoPressed()
+
+    property bool isDialog: false
+    property string text: ""
+    property int windowWidth: 400
+    property int windowHeight: imageSource !== "" ? 300 : 200
+    property string imageSource: ""
+    property size imageSize: Qt.size(200, 200)
+    // Bind to the GUI manager's dynTr so Yes and No follow the language.
+    property string dynTr: ""
+
+    readonly property string yesText: dynTr + qsTr("Yes")
+    readonly property string noText: dynTr + qsTr("No")
+
+    modal: true
+    focus: true
+    closePolicy: isDialog ? Popup.NoAutoClose : Popup.CloseOnReleaseOutside
+    padding: 0
+    width: windowWidth
+    height: windowHeight
+    x: parent ? (parent.width - windowWidth) / 2 : 0
+    y: parent ? (parent.height - windowHeight) / 2 : 0
+
+    background: Rectangle {
+        color: Style.background
+        border.width: 1
+        border.color: Style.accent
+    }
+
+    contentItem: Item {
+        objectName: "popupBox"
+
+        MouseArea {
+            anchors.fill: parent
+            enabled: !root.isDialog
+            onClicked: root.close()
+        }
+
+        Text {
+            objectName: "popupText"
+            anchors.top: parent.top
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: image.visible ? image.top : (buttons.visible ? buttons.top : parent.bottom)
+            anchors.margins: 10
+            text: root.text
+            color: Style.foreground
+            font.family: Style.fontFamily
+            font.pointSize: 10
+            wrapMode: Text.Wrap
+            clip: true
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+
+        Image {
+            id: image
+            objectName: "popupImage"
+            visible: root.imageSource !== ""
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.bottom: buttons.visible ? buttons.top : parent.bottom
+            anchors.bottomMargin: 10
+            asynchronous: true
+            sourceSize: root.imageSize
+            source: root.imageSource
+        }
+
+        Row {
+            id: buttons
+            visible: root.isDialog
+            anchors.horizontalCenter: parent.horizontalCenter
+            anchors.bottom: parent.bottom
+            anchors.bottomMargin: 15
+            spacing: 60
+
+            Repeater {
+                model: [root.yesText, root.noText]
+
+                CustomButton {
+                    objectName: index === 0 ? "popupYesButton" : "popupNoButton"
+                    width: 100
+                    height: 40
+                    radius: 4
+                    text: modelData
+                    color: Style.accent
+                    textColor: Style.foreground
+                    textBold: true
+                    textPointSize: 16
+                    textLetterSpacing: 1.2
+                    onClicked: {
+                        if (text === root.yesText)
+                            root.buttonYesPressed();
+                        else
+                            root.buttonNoPressed();
+                        root.close();
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,16 @@
+# cmake -DQMLLINT=<qmllint> -DDIRS=<dir;dir> -P qmllint.cmake
+# Lints every .qml file found under DIRS now, so new files are covered without reconfiguring.
+set(_files)
+foreach(_dir ${DIRS})
+  file(GLOB_RECURSE _found ${_dir}/*.qml)
+  list(APPEND _files ${_found})
+endforeach()
+list(LENGTH _files _count)
+if(_count EQUAL 0)
+  message(FATAL_ERROR "no QML files found under ${DIRS}")
+endif()
+execute_process(COMMAND ${QMLLINT} ${_files} RESULT_VARIABLE _result)
+if(NOT _result EQUAL 0)
+  message(FATAL_ERROR "qmllint failed")
+endif()
+message(STATUS "qmllint: ${_count} files clean")

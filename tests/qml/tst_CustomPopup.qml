@@ -1,0 +1,118 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtTest 1.15
+import "qrc:/qml/controls"
+
+// The message popup closes on any tap; the Yes/No dialog only through its buttons, each
+// emitting its own signal before it closes.
+TestCase {
+    id: testCase
+    name: "CustomPopup"
+    width: 480
+    height: 800
+    // TestCase is hidden by default, and hidden items take no presses.
+    visible: true
+    when: windowShown
+
+    Component {
+        id: popupComponent
+        CustomPopup {}
+    }
+
+    Component {
+        id: spyComponent
+        SignalSpy {}
+    }
+
+    function openPopup(properties) {
+        var popup = createTemporaryObject(popupComponent, testCase, properties);
+        verify(popup);
+        popup.open();
+        tryCompare(popup, "opened", true);
+        return popup;
+    }
+
+    function test_heights_data() {
+        return [
+            { tag: "message", properties: {}, width: 400, height: 200 },
+            { tag: "with an image", properties: { imageSource: "qrc:/qml/images/Icons/orvo.png" }, width: 400, height: 300 },
+            { tag: "dialog", properties: { isDialog: true }, width: 400, height: 200 },
+            { tag: "given size", properties: { windowWidth: 300, windowHeight: 500 }, width: 300, height: 500 },
+        ];
+    }
+
+    function test_heights(data) {
+        var popup = openPopup(data.properties);
+        compare(popup.width, data.width);
+        compare(popup.height, data.height);
+        // Centred in the window.
+        compare(popup.x, (testCase.width - data.width) / 2);
+        compare(popup.y, (testCase.height - data.height) / 2);
+    }
+
+    function test_imageAddsHeightWhenSetLater() {
+        var popup = openPopup({});
+        popup.imageSource = "qrc:/qml/images/Icons/orvo.png";
+        compare(popup.height, 300);
+        popup.imageSource = "";
+        compare(popup.height, 200);
+    }
+
+    function test_messageCloses_data() {
+        return [
+            { tag: "tap inside", x: 240, y: 400 },
+            { tag: "tap outside", x: 20, y: 20 },
+        ];
+    }
+
+    function test_messageCloses(data) {
+        var popup = openPopup({ text: "Broker unreachable" });
+        mouseClick(testCase, data.x, data.y);
+        tryCompare(popup, "visible", false);
+    }
+
+    function test_dialogStaysOpen_data() {
+        return test_messageCloses_data();
+    }
+
+    function test_dialogStaysOpen(data) {
+        var popup = openPopup({ isDialog: true, text: "Please confirm" });
+        mouseClick(testCase, data.x, data.y);
+        wait(50);
+        verify(popup.visible);
+        keyClick(Qt.Key_Escape);
+        verify(popup.visible, "Escape does not dismiss a dialog either");
+    }
+
+    function test_dialogButtons_data() {
+        return [
+            { tag: "Yes", button: "popupYesButton", yes: 1, no: 0 },
+            { tag: "No", button: "popupNoButton", yes: 0, no: 1 },
+        ];
+    }
+
+    function test_dialogButtons(data) {
+        var popup = openPopup({ isDialog: true, text: "Please confirm" });
+        var yes = createTemporaryObject(spyComponent, testCase, { target: popup, signalName: "buttonYesPressed" });
+        var no = createTemporaryObject(spyComponent, testCase, { target: popup, signalName: "buttonNoPressed" });
+        var closedWhenSignalled = [];
+        popup.buttonYesPressed.connect(function() { closedWhenSignalled.push(!popup.visible); });
+        popup.buttonNoPressed.connect(function() { closedWhenSignalled.push(!popup.visible); });
+        var button = findChild(popup.contentItem, data.button);
+        verify(button);
+        mouseClick(button);
+        compare(yes.count, data.yes);
+        compare(no.count, data.no);
+        compare(closedWhenSignalled, [false], "the signal comes while the dialog is still open");
+        tryCompare(popup, "visible", false);
+    }
+
+    function test_messageHasNoButtons() {
+        var popup = openPopup({ text: "Broker unreachable" });
+        verify(!findChild(popup.contentItem, "popupYesButton").visible);
+        compare(findChild(popup.contentItem, "popupText").text, "Broker unreachable");
+        var dialog = openPopup({ isDialog: true });
+        compare(findChild(dialog.contentItem, "popupYesButton").Accessible.name, "Yes");
+        compare(findChild(dialog.contentItem, "popupNoButton").Accessible.name, "No");
+    }
+}
