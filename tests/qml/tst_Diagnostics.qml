@@ -37,6 +37,18 @@ Item {
             verify(page)
         }
 
+        // A popup destroyed while open or fading out leaks inside the toolkit: let them close.
+        function cleanup() {
+            const current = stack.find(item => item.objectName === "diagnosticsPage")
+            if (!current)
+                return
+            for (const name of ["testDialog", "testMessage", "serialPopup", "reportPopup"]) {
+                const popup = findChild(current, name)
+                popup.close()
+                tryCompare(popup, "visible", false)
+            }
+        }
+
         function child(name) {
             const item = findChild(page, name)
             verify(item, name)

@@ -28,6 +28,15 @@ Item {
             tryVerify(() => child("menu_eventLog").y > 0)
         }
 
+        // A popup destroyed while open or fading out leaks inside the toolkit: let them close.
+        function cleanup() {
+            for (const name of ["confirmPopup", "barcodePopup", "settingsOptionsMenu"]) {
+                const popup = findChild(frame, name)
+                popup.close()
+                tryCompare(popup, "visible", false)
+            }
+        }
+
         function child(name) {
             const item = findChild(frame, name)
             verify(item, name)
