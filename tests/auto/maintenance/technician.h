@@ -79,15 +79,15 @@ inline QQuickItem* Technician::find(const QString& name) const
 inline QQuickItem* Technician::waitFor(const QString& name, int ms) const
 {
     QQuickItem* item = nullptr;
-    QTest::qWaitFor(
+    const bool ready = QTest::qWaitFor(
         [&] {
             item = find(name);
             return item && item->isEnabled() && !technician_detail::transitionRunning(m_window->contentItem());
         },
         ms);
-    if (!item)
-        qWarning().noquote() << "not on screen:" << name;
-    return item && item->isEnabled() ? item : nullptr;
+    if (!ready)
+        qWarning().noquote() << "not ready on screen:" << name;
+    return ready ? item : nullptr;
 }
 
 inline bool Technician::tap(const QString& name, int ms)
