@@ -4,7 +4,7 @@ import QtQuick.Layouts 1.15
 
 // The hardware self-test. The checks run for as long as the page exists; FINISH writes the
 // report and, when it is saved, shows the results as a QR code and returns to the menu.
-Flickable {
+Item {
     id: root
     objectName: "diagnosticsPage"
 
@@ -33,34 +33,42 @@ Flickable {
         }
     }
 
-    contentHeight: column.implicitHeight + 40
-    clip: true
-    ScrollIndicator.vertical: ScrollIndicator {}
+    // The values scroll; the test buttons stay in reach below them.
+    Flickable {
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: tests.top
+        anchors.bottomMargin: 10
+        contentHeight: values.implicitHeight + 20
+        clip: true
+        ScrollIndicator.vertical: ScrollIndicator {}
 
-    ColumnLayout {
-        id: column
-        width: root.width
-        y: 10
-        spacing: 20
+        ColumnLayout {
+            width: root.width
+            y: 10
 
-        DiagnosticsValues {
-            diagnostics: root.diagnostics
-        }
-
-        DiagnosticsTests {
-            id: tests
-            Layout.alignment: Qt.AlignHCenter
-            Layout.preferredWidth: root.width * 0.9
-            Layout.maximumWidth: root.width * 0.9
-            diagnostics: root.diagnostics
-            buttonHeight: Math.max(48, root.height * 0.08)
-            onRgbRequested: {
-                root.rgbShown = true
-                root.StackView.view.push(Qt.resolvedUrl("RgbTest.qml"))
+            DiagnosticsValues {
+                id: values
+                diagnostics: root.diagnostics
             }
-            onSerialRequested: serialPopup.open()
-            onFinishRequested: root.diagnostics.saveReport()
         }
+    }
+
+    DiagnosticsTests {
+        id: tests
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 10
+        width: root.width * 0.9
+        diagnostics: root.diagnostics
+        buttonHeight: Math.max(48, root.height * 0.08)
+        onRgbRequested: {
+            root.rgbShown = true
+            root.StackView.view.push(Qt.resolvedUrl("RgbTest.qml"))
+        }
+        onSerialRequested: serialPopup.open()
+        onFinishRequested: root.diagnostics.saveReport()
     }
 
     SerialPortPopup {

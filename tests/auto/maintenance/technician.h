@@ -46,6 +46,12 @@ inline QQuickItem* search(QQuickItem* item, const QString& name)
         return nullptr;
     if (item->objectName() == name)
         return item;
+    // A popup is no item: it hangs off the item that declares it, and shows its content item
+    // (in the window's overlay) from the moment it opens until it has faded out.
+    for (QObject* child : item->children()) {
+        if (child->objectName() == name && !qobject_cast<QQuickItem*>(child) && child->property("visible").toBool())
+            return qvariant_cast<QQuickItem*>(child->property("contentItem"));
+    }
     const QList<QQuickItem*> children = item->childItems();
     // Later children are drawn on top: popups and pushed pages win over what they cover.
     for (int i = children.size() - 1; i >= 0; --i) {
@@ -68,6 +74,21 @@ inline bool transitionRunning(QQuickItem* root)
     return false;
 }
 
+// While a popup is up or fading out, the window's overlay takes every tap outside it.
+inline bool overlayInTheWay(QQuickWindow* window, QQuickItem* target)
+{
+    for (QQuickItem* child : window->contentItem()->childItems()) {
+        if (qstrcmp(child->metaObject()->className(), "QQuickOverlay") != 0 || !child->isVisible())
+            continue;
+        for (QQuickItem* i = target; i; i = i->parentItem()) {
+            if (i == child)
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
 } // namespace technician_detail
 
 inline QQuickItem* Technician::find(const QString& name) const
@@ -82,11 +103,16 @@ inline QQuickItem* Technician::waitFor(const QString& name, int ms) const
     const bool ready = QTest::qWaitFor(
         [&] {
             item = find(name);
-            return item && item->isEnabled() && !technician_detail::transitionRunning(m_window->contentItem());
+            return item && item->isEnabled() && !technician_detail::transitionRunning(m_window->contentItem())
+                && !technician_detail::overlayInTheWay(m_window, item);
         },
         ms);
-    if (!ready)
-        qWarning().noquote() << "not ready on screen:" << name;
+    if (!ready) {
+        qWarning().noquote() << "not ready on screen:" << name << (item ? "(found" : "(not found")
+                             << (item && !item->isEnabled() ? "disabled" : "")
+                             << (technician_detail::transitionRunning(m_window->contentItem()) ? "moving" : "")
+                             << (item && technician_detail::overlayInTheWay(m_window, item) ? "covered)" : ")");
+    }
     return ready ? item : nullptr;
 }
 

@@ -145,6 +145,7 @@ void Tst_MaintenanceWalk::initTestCase()
     m_config->set(QStringLiteral("log/syslog"), false);
     m_config->set(QStringLiteral("gui/deviceId"), serial.fileName());
     m_config->set(QStringLiteral("gui/settingsPin"), Pin);
+    m_config->set(QStringLiteral("gui/locale"), QStringLiteral("en_IE"));
 
     m_gui.reset(new GUIManager(*m_config, m_dir.path()));
     DiagnosticsPaths paths;
@@ -211,6 +212,7 @@ void Tst_MaintenanceWalk::clockGestureAndPinOpenTheMenu()
     QCOMPARE(m_tech->text(QStringLiteral("pinText")), QStringLiteral("Pin"));
     QVERIFY(!m_tech->find(QStringLiteral("loginButton"))->isEnabled());
 
+    m_peer->takeAll();
     QVERIFY(typePin(Pin));
     QTRY_COMPARE(screen(), QStringLiteral("Settings"));
     QVERIFY(m_tech->waitFor(QStringLiteral("menu_eventLog")));
@@ -310,7 +312,10 @@ void Tst_MaintenanceWalk::selfTestWritesReportAndShowsQr()
     const auto answer = [this](const QString& button, bool yes) {
         if (!m_tech->tap(button) || !m_tech->waitFor(QStringLiteral("testDialog")))
             return false;
-        return m_tech->tap(yes ? QStringLiteral("popupYesButton") : QStringLiteral("popupNoButton"));
+        if (!m_tech->tap(yes ? QStringLiteral("popupYesButton") : QStringLiteral("popupNoButton")))
+            return false;
+        // The next tap must not land on a dialog that is still fading out.
+        return QTest::qWaitFor([this] { return !m_tech->find(QStringLiteral("testDialog")); }, 5000);
     };
     QVERIFY(answer(QStringLiteral("testBuzzer"), true));
     QTRY_COMPARE(diagnostics->buzzer(), QStringLiteral("OK"));
@@ -327,6 +332,7 @@ void Tst_MaintenanceWalk::selfTestWritesReportAndShowsQr()
     QTRY_VERIFY(m_tech->text(QStringLiteral("popupText")).startsWith(QLatin1String("CARD DETECTED\n")));
     QCOMPARE(diagnostics->cardScan(), QStringLiteral("OK"));
     QVERIFY(m_tech->tap(QStringLiteral("popupText")));
+    QTRY_VERIFY(!m_tech->find(QStringLiteral("testMessage")));
 
     // A ticket read while the barcode popup is up closes it.
     QVERIFY(m_tech->tap(QStringLiteral("testBarcode")));
@@ -342,6 +348,7 @@ void Tst_MaintenanceWalk::selfTestWritesReportAndShowsQr()
     QVERIFY(m_tech->waitFor(QStringLiteral("testDialog")));
     QVERIFY(m_tech->tap(QStringLiteral("popupYesButton")));
     QTRY_COMPARE(diagnostics->rgbTest(), QStringLiteral("OK"));
+    QTRY_VERIFY(!m_tech->find(QStringLiteral("testDialog")));
 
     QVERIFY(m_tech->tap(QStringLiteral("testFinish")));
     QQuickItem* qr = m_tech->waitFor(QStringLiteral("reportQr"), 10000);
