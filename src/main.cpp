@@ -1,6 +1,7 @@
 #include "cliargs.h"
 #include "config.h"
 #include "guimanager.h"
+#include "inputmethod.h"
 #include "systemdnotifier.h"
 
 #include <QDebug>
@@ -10,7 +11,11 @@
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_IM_MODULE", QByteArrayLiteral("freevirtualkeyboard"));
+    // The toolkit reads both variables only before the application object exists.
+    const InputMethodChoice keyboard = InputMethod::select();
+    // The default idle time delays the first frame after a scan by 5 ms.
+    if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
+        qputenv("QT_QPA_UPDATE_IDLE_TIME", QByteArrayLiteral("0"));
     QCoreApplication::setApplicationName(QStringLiteral("VovadudozAD"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
 
@@ -49,6 +54,7 @@ int main(int argc, char** argv)
     // As a service, the event log goes to the state folder systemd made (STATE_DIRECTORY),
     // which is also the working directory; by hand it stays next to the executable.
     GUIManager gui(config, qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0));
+    qInfo().noquote().nospace() << keyboard.logLine;
     gui.load();
     SystemdNotifier systemd;
     systemd.readyOnFirstFrame(gui.engine());

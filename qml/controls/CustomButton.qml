@@ -45,12 +45,14 @@ Item {
     property color fillColor: color
     property int fillAnimationDuration: 300
     readonly property bool isPressed: mouseArea.pressed
+    // Named by its text; an icon-only button is named by its icon unless given a name.
+    property string accessibleName: text !== "" ? text.replace(/\n/g, " ") : Style.baseName(icon)
 
     implicitWidth: 100
     implicitHeight: 60
 
     Accessible.role: Accessible.Button
-    Accessible.name: text.replace(/\n/g, " ")
+    Accessible.name: accessibleName
     Accessible.onPressAction: root.clicked()
 
     Loader {

@@ -10,11 +10,16 @@ Rectangle {
     property string icon: ""
     property size iconSize: Qt.size(250, 250)
     property color iconColor: "#41b987"
+    // What the symbol says; by default its file name ("valid", "warning").
+    property string accessibleName: Style.baseName(icon)
 
     Layout.fillWidth: true
     implicitWidth: iconSize.width
     implicitHeight: iconSize.height
     color: "transparent"
+
+    Accessible.role: Accessible.Graphic
+    Accessible.name: accessibleName
 
     Image {
         objectName: "image"

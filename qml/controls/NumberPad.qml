@@ -58,7 +58,7 @@ Item {
                 textFamily: root.style.btnTextFamily
                 textPointSize: root.style.btnTextSize
                 textWeight: root.style.btnTextWeight
-                Accessible.name: index === 9 ? "Backspace" : text
+                accessibleName: index === 9 ? "Backspace" : text
                 onClicked: {
                     if (index === 9)
                         root.customLeftPressed(text);

@@ -17,7 +17,7 @@ Item {
     property bool dropShadow: true
     // true: the icon is drawn in its own colours; false: as a silhouette in iconColor.
     property bool pngImage: false
-    property string accessibleName: ""
+    property string accessibleName: Style.baseName(icon)
     readonly property bool isPressed: mouseArea.pressed
 
     width: 2 * radius

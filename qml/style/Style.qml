@@ -47,6 +47,12 @@ QtObject {
         return "image://symbol/" + path + "?color=" + alpha + hex(c.r) + hex(c.g) + hex(c.b);
     }
 
+    // "qrc:/qml/images/Icons/valid.svg" -> "valid": a name for an icon that has no text.
+    function baseName(source) {
+        var s = String(source);
+        return s.substring(s.lastIndexOf("/") + 1).replace(/\.[^.]*$/, "");
+    }
+
     function hex(v) {
         var s = Math.round(v * 255).toString(16);
         return s.length < 2 ? "0" + s : s;

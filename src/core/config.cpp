@@ -8,6 +8,35 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The file holds the maintenance PIN and the broker password: only its owner may read it.
+constexpr mode_t PrivateMode = S_IRUSR | S_IWUSR;
+
+// Creates the file empty and private when it is missing, so that the settings writer, which
+// replaces the file by a new one with the old one's permissions, never makes it readable.
+void createPrivate(const QString& fileName)
+{
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateMode);
+    if (fd >= 0)
+        ::close(fd);
+}
+
+// Tightens a file that an editor or an older version left readable by others.
+void makePrivate(const QString& fileName)
+{
+    struct stat info {};
+    const QByteArray path = QFile::encodeName(fileName);
+    if (::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 07777) != PrivateMode)
+        ::chmod(path.constData(), PrivateMode);
+}
+
+} // namespace
 
 Config::Config(const QString& fileName, const QVariantMap& defaults, QObject* parent)
     : QObject(parent)
@@ -185,6 +214,8 @@ void Config::save()
 {
     if (!m_watcher.files().isEmpty())
         m_watcher.removePaths(m_watcher.files());
+    createPrivate(m_fileName);
+    makePrivate(m_fileName);
     {
         QSettings settings(m_fileName, QSettings::IniFormat);
         for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
@@ -200,6 +231,7 @@ void Config::save()
             m_reportedWriteError = false;
         }
     }
+    makePrivate(m_fileName);
     watch();
 }
 

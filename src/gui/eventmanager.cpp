@@ -27,6 +27,11 @@ EventManager::EventManager(Config& config, const QString& directory, Clock clock
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
 {
     load();
+    update();
+}
+
+void EventManager::pruneOld()
+{
     clear(m_clock().addDays(-KeepDays));
 }
 
@@ -212,17 +217,27 @@ void EventManager::load()
     qInfo().noquote().nospace() << "[EventManager] "
                                 << QStringLiteral("Loading saved events : from=%1 to=%2").arg(start).arg(n);
 
+    int undated = 0;
     for (int index : qAsConst(present)) {
         if (index - 1 < start)
             continue;
         settings.beginGroup(ArrayName + QLatin1Char('/') + QString::number(index));
+        const QDateTime timestamp = settings.value(QStringLiteral("timestamp")).toDateTime();
+        // An entry without a readable time (cut short by a power failure) can be placed
+        // nowhere in the history; it goes now, whatever the clock says.
+        if (!timestamp.isValid()) {
+            ++undated;
+            settings.endGroup();
+            continue;
+        }
         auto* event = new Event(settings.value(QStringLiteral("category")).toString(),
                                 settings.value(QStringLiteral("name")).toString(),
-                                settings.value(QStringLiteral("desc")).toString(),
-                                settings.value(QStringLiteral("timestamp")).toDateTime(), this);
+                                settings.value(QStringLiteral("desc")).toString(), timestamp, this);
         settings.endGroup();
         m_events.append(event);
     }
+    if (undated > 0)
+        qWarning().noquote().nospace() << "[EventManager] WARN: Dropped " << undated << " entry(ies) without a time";
 }
 
 void EventManager::save()

@@ -13,8 +13,10 @@ class Event;
 
 // The validator's short local history (start-up, ignition, maintenance login and logout),
 // browsed on the maintenance "Event Log" page as `eventLogManager`. Kept in memory oldest
-// first, rewritten to "events.ini" after every change, read back at start (last 1000
-// entries) and pruned of entries older than 30 days. QML sees a filtered copy, newest first.
+// first, rewritten to "events.ini" after every change and read back at start (last 1000
+// entries). Entries older than 30 days go when the owner calls pruneOld(), once the clock
+// can be trusted: a clock far ahead would otherwise erase the whole audit trail. QML sees a
+// filtered copy, newest first.
 class EventManager : public QObject
 {
     Q_OBJECT
@@ -39,6 +41,8 @@ public:
     const QList<Event*>& events() const { return m_events; }
 
 public slots:
+    // Drops the entries older than 30 days by the clock.
+    void pruneOld();
     void push(Event* event);
     void clear(const QDateTime& before);
     void clear();

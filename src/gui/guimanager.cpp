@@ -28,6 +28,12 @@ const QString ValidSound = QStringLiteral("/opt/orvo/vovadudozad/Valid.wav");
 const QString TranslationFile = QStringLiteral(":/qml/translations/VovadudozAD_el_GR.qm");
 const QString PinKey = QStringLiteral("gui/settingsPin");
 
+// The event log and the login lock-out live here: next to the executable unless told.
+QString stateDir(const QString& given)
+{
+    return given.isEmpty() ? QCoreApplication::applicationDirPath() : given;
+}
+
 QString toText(const QVariantMap& map)
 {
     return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Indented));
@@ -76,8 +82,8 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_network(m_mqtt, config.get(QStringLiteral("topics/network")).toString())
     , m_update(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
     , m_clock(m_mqtt, config.get(QStringLiteral("topics/device")).toString())
-    , m_session(config)
-    , m_eventLog(config, eventLogDir.isEmpty() ? QCoreApplication::applicationDirPath() : eventLogDir)
+    , m_session(config, stateDir(eventLogDir))
+    , m_eventLog(config, stateDir(eventLogDir))
     , m_identity(config)
     , m_screens(config, m_validator, m_board, m_inspector, m_session, m_identity)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
@@ -191,6 +197,24 @@ void GUIManager::initMqtt()
     // "Connecting" goes up first: a broker that refuses at once reports "Disconnected" from
     // inside connect(), and that must stay the last word on the screen.
     setMessage(QStringLiteral("Connecting"));
+    connectBroker();
+}
+
+void GUIManager::connectBroker()
+{
+    // The client takes its settings when it connects. A live connection is closed first (the
+    // close completes asynchronously) and the new one follows at once, not after the retry
+    // interval; an attempt still in progress towards the old broker is abandoned.
+    QObject::disconnect(m_pendingReconnect);
+    if (m_mqtt.isConnected()) {
+        m_pendingReconnect = connect(&m_mqtt, &manager::MqttClient::disconnected, this, [this] {
+            QObject::disconnect(m_pendingReconnect);
+            m_mqtt.connect();
+        });
+        m_mqtt.disconnect();
+        return;
+    }
+    m_mqtt.disconnect();
     m_mqtt.connect();
 }
 
@@ -208,6 +232,13 @@ void GUIManager::wire()
     connect(&m_session, &SessionManager::accessGranted, this, &GUIManager::settingsAccessGranted);
     connect(&m_session, &SessionManager::accessDenied, this, &GUIManager::settingsAccessDenied);
     connect(&m_session, &SessionManager::sessionActiveChanged, this, &GUIManager::onSessionActiveChanged);
+    connect(&m_session, &SessionManager::lockoutChanged, this, &GUIManager::lockoutChanged);
+    // The board announces its status before the rest of the message is read: look once the
+    // whole message is in.
+    connect(&m_board, &manager::Board::statusChanged, this, &GUIManager::pruneWhenClockTrusted, Qt::QueuedConnection);
+    connect(&m_board, &manager::Board::rtcFailedChanged, this, &GUIManager::pruneWhenClockTrusted,
+            Qt::QueuedConnection);
+    connect(&m_clock, &manager::Clock::ntpSyncedChanged, this, &GUIManager::pruneWhenClockTrusted);
     connect(&m_screens, &ScreenController::screenChanged, this, &GUIManager::screenChanged);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
@@ -363,6 +394,21 @@ void GUIManager::exitRequest()
     QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
 }
 
+void GUIManager::pruneWhenClockTrusted()
+{
+    // Old entries go by the wall clock, which a failed real-time clock can set far ahead:
+    // wait until the board reports its clock good or NTP has synchronised, and prune once.
+    if (m_pruned)
+        return;
+    const bool rtcGood = m_board.status() == QLatin1String("online") && !m_board.rtcFailed();
+    if (!rtcGood && !m_clock.ntpSynced())
+        return;
+    qInfo().noquote().nospace() << "[GUIManager] Clock trusted (" << (rtcGood ? "real-time clock good" : "NTP synchronised")
+                                << "): removing old event-log entries";
+    m_pruned = true;
+    m_eventLog.pruneOld();
+}
+
 void GUIManager::pushEvent(const QString& category, const QString& name)
 {
     m_eventLog.push(new Event(category, name, QString(), QDateTime::currentDateTime()));
@@ -379,7 +425,13 @@ void GUIManager::onConfigFileChanged()
 
 void GUIManager::onConfigChanged(const QVariantMap& changes)
 {
-    qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(changes);
+    // The debug log may leave the vehicle; the secrets stay in the settings file.
+    QVariantMap shown = changes;
+    for (const QString& key : manager::OwnTopics::secretKeys()) {
+        if (shown.contains(key) && !shown.value(key).toString().isEmpty())
+            shown.insert(key, QStringLiteral("********"));
+    }
+    qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(shown);
 
     static const QRegularExpression logKey(QStringLiteral("log\\/.+"));
     static const QRegularExpression mqttKey(QStringLiteral("mqtt\\/.+"));
@@ -391,51 +443,63 @@ void GUIManager::onConfigChanged(const QVariantMap& changes)
         return false;
     };
     const auto value = [&changes](const char* key) { return changes.value(QLatin1String(key)); };
+    const auto has = [&changes](const char* key) { return changes.contains(QLatin1String(key)); };
 
-    // One reaction per notification: the first row that matches.
-    if (changes.contains(QStringLiteral("gui/deviceId"))) {
+    // One edit of the file may change several groups: every matching reaction runs, in this
+    // order, so that what the file and "/config" say is what the program does.
+    if (has("gui/deviceId")) {
         qInfo().noquote().nospace() << "[GUIManager] Device id changed. Re-loading";
         m_identity.load();
-    } else if (changes.contains(QStringLiteral("gui/showCursor"))) {
+    }
+    if (has("gui/showCursor")) {
         qInfo().noquote().nospace() << "[GUIManager] Cursor changed : "
                                     << (value("gui/showCursor").toBool() ? "visible" : "hidden");
         emit showCursorChanged();
-    } else if (changes.contains(QStringLiteral("gui/displayOffMin"))) {
+    }
+    if (has("gui/displayOffMin")) {
         qInfo().noquote().nospace() << "[GUIManager] Display OFF interval changed : "
                                     << value("gui/displayOffMin").toString() << " min(s)";
         emit displayOffMinChanged();
-    } else if (changes.contains(QStringLiteral("gui/shutdownDelaySec"))) {
+    }
+    if (has("gui/shutdownDelaySec")) {
         qInfo().noquote().nospace() << "[GUIManager] Shutdown delay changed : "
                                     << value("gui/shutdownDelaySec").toString() << " sec(s)";
         m_screens.updateBoardShutdownDelay();
         emit shutdownDelaySecChanged();
-    } else if (changes.contains(QStringLiteral("gui/locale"))) {
+    }
+    if (has("gui/locale"))
         setLanguage(value("gui/locale").toString());
-    } else if (changes.contains(QStringLiteral("gui/showErrorDesc"))) {
+    if (has("gui/showErrorDesc")) {
         qInfo().noquote().nospace() << "[GUIManager] Show Error description changed : "
                                     << (value("gui/showErrorDesc").toBool() ? "YES" : "NO");
         setMessage(validatorReason());
         emit showErrorDescChanged();
-    } else if (changes.contains(QStringLiteral("gui/screenSaverBg"))) {
+    }
+    if (has("gui/screenSaverBg")) {
         qInfo().noquote().nospace() << "[GUIManager] Screen-saver background changed : "
                                     << value("gui/screenSaverBg").toString();
         emit screenSaverBgChanged();
-    } else if (changes.contains(QStringLiteral("gui/screenSaverImg"))) {
+    }
+    if (has("gui/screenSaverImg")) {
         qInfo().noquote().nospace() << "[GUIManager] Screen-saver image changed : "
                                     << value("gui/screenSaverImg").toString();
         emit screenSaverImgChanged();
-    } else if (changes.contains(QStringLiteral("gui/animSwitchSec"))) {
+    }
+    if (has("gui/animSwitchSec")) {
         qInfo().noquote().nospace() << "[GUIManager] GIFs animation changed : " << value("gui/animSwitchSec").toString()
                                     << " msec(s)";
         emit animSwitchSecChanged();
-    } else if (anyKey(logKey)) {
+    }
+    if (anyKey(logKey)) {
         qInfo().noquote().nospace() << "[GUIManager] Log configuration changed. Applying.";
         initLog();
-    } else if (anyKey(mqttKey)) {
+    }
+    // Published before a broker change takes effect, while the old connection is still up.
+    m_ownTopics.publishConfig();
+    if (anyKey(mqttKey)) {
         qInfo().noquote().nospace() << "[GUIManager] MQTT configuration changed. Applying.";
         initMqtt();
     }
-    m_ownTopics.publishConfig();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -56,6 +56,11 @@ class GUIManager : public QObject
     Q_PROPERTY(manager::Update* update READ update NOTIFY updateChanged)
     Q_PROPERTY(manager::Clock* clock READ clock NOTIFY clockChanged)
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
+    // For the PIN page: whether logins are refused after too many wrong PINs, and for how many
+    // more seconds (rounded up). `lockoutChanged` fires when a lock-out starts, once a second
+    // while it runs, and when it ends; a refused login still emits `settingsAccessDenied`.
+    Q_PROPERTY(bool lockedOut READ lockedOut NOTIFY lockoutChanged)
+    Q_PROPERTY(int lockoutRemainingSec READ lockoutRemainingSec NOTIFY lockoutChanged)
 
 public:
     // The 25 built-in settings handed to the configuration store at start-up.
@@ -90,6 +95,8 @@ public:
     QString screenSaverImg() const;
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
+    bool lockedOut() const { return m_session.lockedOut(); }
+    int lockoutRemainingSec() const { return m_session.lockoutRemainingSec(); }
 
     Diagnostics* diagnostics() { return &m_diagnostics; }
     manager::Update* update() { return &m_update; }
@@ -144,6 +151,7 @@ signals:
     void screenSaverBgChanged();
     void screenSaverImgChanged();
     void animSwitchSecChanged();
+    void lockoutChanged();
 
 private slots:
     void onTicketValidated(const Transaction& transaction);
@@ -151,6 +159,7 @@ private slots:
     void onMaintenanceBarcodeScanned(const QJsonObject& data);
     void onConfigChanged(const QVariantMap& changes);
     void onConfigFileChanged();
+    void pruneWhenClockTrusted();
     void onMqttConnected();
     void onMqttDisconnected();
     void onMqttError(const QString& error);
@@ -160,6 +169,7 @@ private:
     void initLog();
     void initQml();
     void initMqtt();
+    void connectBroker();
     void wire();
     void pushEvent(const QString& category, const QString& name);
 
@@ -184,5 +194,8 @@ private:
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
+    // A reconnection waiting for the old connection to close.
+    QMetaObject::Connection m_pendingReconnect;
+    bool m_pruned = false;
     QMetaObject::Connection m_windowGone;
 };

@@ -2,8 +2,11 @@
 
 #include "config.h"
 
+#include <QDateTime>
 #include <QDebug>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QSettings>
 
 #include <memory>
 
@@ -18,11 +21,15 @@ SessionManager::Clock monotonicClock()
 
 } // namespace
 
-SessionManager::SessionManager(Config& config, QObject* parent)
+SessionManager::SessionManager(Config& config, const QString& stateDir, QObject* parent)
     : QObject(parent)
     , m_config(config)
     , m_clock(monotonicClock())
+    , m_stateFile(stateDir.isEmpty() ? QString() : QDir(stateDir).filePath(QLatin1String(StateFileName)))
 {
+    m_lockoutTick.setInterval(1000);
+    connect(&m_lockoutTick, &QTimer::timeout, this, &SessionManager::onLockoutTick);
+    loadLockout();
     // A ten-minute session should end on time; a coarse timer may drift by seconds.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SessionManager::onExpired);
@@ -49,8 +56,72 @@ int SessionManager::remainingTime() const
 
 void SessionManager::setClock(Clock clock)
 {
+    // A lock-out in progress keeps the time it has left on the new clock.
+    const qint64 left = m_lockedUntil >= 0 ? qMax<qint64>(0, m_lockedUntil - m_clock()) : -1;
     m_clock = clock ? std::move(clock) : monotonicClock();
-    m_lockedUntil = -1;
+    if (left >= 0)
+        m_lockedUntil = m_clock() + left;
+}
+
+int SessionManager::lockoutRemainingSec() const
+{
+    if (m_lockedUntil < 0)
+        return 0;
+    const qint64 left = m_lockedUntil - m_clock();
+    return left > 0 ? int((left + 999) / 1000) : 0;
+}
+
+int SessionManager::nextLockoutMs() const
+{
+    qint64 ms = LockoutMs;
+    for (int i = 0; i < m_lockouts && ms < MaxLockoutMs; ++i)
+        ms *= 2;
+    return int(qMin<qint64>(ms, MaxLockoutMs));
+}
+
+void SessionManager::onLockoutTick()
+{
+    if (!lockedOut()) {
+        m_lockoutTick.stop();
+        m_lockedUntil = -1;
+    }
+    emit lockoutChanged();
+}
+
+void SessionManager::loadLockout()
+{
+    if (m_stateFile.isEmpty())
+        return;
+    const QSettings state(m_stateFile, QSettings::IniFormat);
+    m_failedLogins = qBound(0, state.value(QStringLiteral("login/failed")).toInt(), MaxFailedLogins - 1);
+    m_lockouts = qBound(0, state.value(QStringLiteral("login/lockouts")).toInt(), 64);
+    // The monotonic clock starts again with the process: the end is kept in wall-clock time,
+    // and what is left is never taken as longer than the lock-out itself, so a clock set back
+    // cannot lengthen it beyond that.
+    const qint64 until = state.value(QStringLiteral("login/lockedUntilUtcMs")).toLongLong();
+    const qint64 length = qBound<qint64>(0, state.value(QStringLiteral("login/lockoutMs")).toLongLong(), MaxLockoutMs);
+    const qint64 left = qMin(until - QDateTime::currentMSecsSinceEpoch(), length);
+    if (until > 0 && left > 0) {
+        m_lockedUntil = m_clock() + left;
+        m_lockoutTick.start();
+        qWarning().noquote().nospace() << "[SessionManager] WARN: Login still locked for " << (left + 999) / 1000
+                                       << " second(s)";
+    }
+}
+
+void SessionManager::saveLockout(qint64 lockoutMs) const
+{
+    if (m_stateFile.isEmpty())
+        return;
+    QSettings state(m_stateFile, QSettings::IniFormat);
+    state.setValue(QStringLiteral("login/failed"), m_failedLogins);
+    state.setValue(QStringLiteral("login/lockouts"), m_lockouts);
+    const qint64 left = m_lockedUntil >= 0 ? qMax<qint64>(0, m_lockedUntil - m_clock()) : 0;
+    state.setValue(QStringLiteral("login/lockedUntilUtcMs"), left > 0 ? QDateTime::currentMSecsSinceEpoch() + left : 0);
+    state.setValue(QStringLiteral("login/lockoutMs"), left > 0 ? lockoutMs : 0);
+    state.sync();
+    if (state.status() != QSettings::NoError)
+        qWarning().noquote().nospace() << "[SessionManager] WARN: Could not keep the login lock-out in " << m_stateFile;
 }
 
 void SessionManager::loadUsers()
@@ -84,7 +155,8 @@ void SessionManager::loginRequest(const QString& pin)
             return;
         }
         m_lockedUntil = -1;
-        m_failedLogins = 0;
+        m_lockoutTick.stop();
+        emit lockoutChanged();
     }
 
     int match = -1;
@@ -100,18 +172,28 @@ void SessionManager::loginRequest(const QString& pin)
         if (m_users.at(0).pin.isEmpty())
             qInfo().noquote().nospace() << "[SessionManager] Maintenance login is disabled until a PIN is set";
         qWarning().noquote().nospace() << "[SessionManager] WARN: Access denied";
-        if (++m_failedLogins >= MaxFailedLogins) {
-            m_lockedUntil = now + LockoutMs;
+        const bool lock = ++m_failedLogins >= MaxFailedLogins;
+        const int length = nextLockoutMs();
+        if (lock) {
+            m_lockedUntil = now + length;
             m_failedLogins = 0;
+            ++m_lockouts;
+            m_lockoutTick.start();
             qWarning().noquote().nospace() << "[SessionManager] WARN: " << MaxFailedLogins
-                                           << " wrong PINs in a row, login locked for "
-                                           << LockoutMs / 1000 << " s";
+                                           << " wrong PINs in a row, login locked for " << length / 1000 << " s";
         }
+        saveLockout(length);
         emit accessDenied();
+        if (lock)
+            emit lockoutChanged();
         return;
     }
 
-    m_failedLogins = 0;
+    if (m_failedLogins != 0 || m_lockouts != 0) {
+        m_failedLogins = 0;
+        m_lockouts = 0;
+        saveLockout(0);
+    }
     m_current = match;
     m_timer.setSingleShot(true);
     m_timer.start(SessionTimeoutMs);

@@ -13,22 +13,39 @@ class Config;
 
 // The maintenance PIN session. The GUI manager forwards the PIN page's requests here and
 // follows the session through the signals; a session ends on logout or after ten minutes.
-// Five wrong PINs in a row refuse every login for a minute, so the PIN cannot be guessed
-// by trying codes on the touch screen.
+//
+// PIN guessing: every run of five wrong PINs refuses every login for a while, a minute after
+// the first run and twice as long after each further one (60 s, 120 s, 240 s, ... at most an
+// hour); a correct PIN starts afresh. The count and the end of the lock-out are kept in the
+// state folder, so that a restart does not clear them.
+//
+// For the PIN page: `lockedOut` and `lockoutRemainingSec` tell whether logins are refused and
+// for how many more seconds (rounded up); `lockoutChanged` fires when a lock-out starts, once
+// a second while it runs, and when it ends. A refused login still emits `accessDenied`.
 class SessionManager : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(bool sessionActive READ sessionActive NOTIFY sessionActiveChanged)
+    Q_PROPERTY(bool lockedOut READ lockedOut NOTIFY lockoutChanged)
+    Q_PROPERTY(int lockoutRemainingSec READ lockoutRemainingSec NOTIFY lockoutChanged)
 public:
     static constexpr int SessionTimeoutMs = 600000;
     static constexpr int MaxFailedLogins = 5;
     static constexpr int LockoutMs = 60000;
+    static constexpr int MaxLockoutMs = 3600000;
+    // The file beside the event log that keeps the lock-out across restarts.
+    static constexpr const char* StateFileName = "login.ini";
 
-    explicit SessionManager(Config& config, QObject* parent = nullptr);
+    // stateDir: where the lock-out is kept; empty keeps it in memory only.
+    explicit SessionManager(Config& config, const QString& stateDir = QString(), QObject* parent = nullptr);
 
     bool sessionActive() const;
     std::optional<User> user() const;
     int remainingTime() const;
+    bool lockedOut() const { return lockoutRemainingSec() > 0; }
+    int lockoutRemainingSec() const;
+    // Length of the lock-out that the next run of wrong PINs will start.
+    int nextLockoutMs() const;
 
     // Milliseconds of a monotonic clock, used for the login lock-out; tests replace it.
     using Clock = std::function<qint64()>;
@@ -36,9 +53,12 @@ public:
 
     // The session timer, so that its owner can check its interval and state.
     const QTimer& sessionTimer() const { return m_timer; }
+    // Ticks once a second while locked out.
+    const QTimer& lockoutTimer() const { return m_lockoutTick; }
 
 signals:
     void sessionActiveChanged();
+    void lockoutChanged();
     void accessGranted();
     void accessDenied();
     void expired();
@@ -51,13 +71,20 @@ public slots:
 private slots:
     void loadUsers();
     void onExpired();
+    void onLockoutTick();
 
 private:
+    void loadLockout();
+    void saveLockout(qint64 lockoutMs) const;
+
     Config& m_config;
     QTimer m_timer;
     QList<User> m_users;
     int m_current = -1; // index into m_users; survives a rebuild of the list
-    int m_failedLogins = 0;
+    int m_failedLogins = 0;    // wrong PINs since the last lock-out or correct PIN
+    int m_lockouts = 0;        // lock-outs since the last correct PIN
     qint64 m_lockedUntil = -1; // clock value at which the lock-out ends; -1 when not locked
     Clock m_clock;
+    QString m_stateFile;
+    QTimer m_lockoutTick;
 };

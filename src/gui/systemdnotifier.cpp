@@ -15,8 +15,9 @@ SystemdNotifier::SystemdNotifier(QObject* parent)
     if (QCoreApplication::instance())
         connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &SystemdNotifier::notifyStopping);
 
+    // Without a socket to send to (run by hand) a leftover WATCHDOG_USEC starts nothing.
     uint64_t usec = 0;
-    if (sd_watchdog_enabled(0, &usec) > 0 && usec > 0) {
+    if (!qEnvironmentVariableIsEmpty("NOTIFY_SOCKET") && sd_watchdog_enabled(0, &usec) > 0 && usec > 0) {
         // Half the interval, as systemd recommends, so one late ping is not yet a restart.
         const uint64_t half = usec / 2000;
         m_watchdog.setInterval(int(qBound<uint64_t>(1, half, uint64_t(INT_MAX))));

@@ -1,5 +1,6 @@
 #include "barcodemanager.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -12,9 +13,10 @@ BarcodeManager::BarcodeManager(MqttClient& client, const QString& baseTopic, QOb
     , m_client(client)
     , m_topic(baseTopic)
 {
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) { onMqttReceived(payload, QString::fromUtf8(topic)); });
-    m_client.subscribe(m_topic + QStringLiteral("/#"), 0);
+    // Everything below the base is parsed, handled or not: a garbled message of this service
+    // is reported wherever it lands.
+    routeJson(m_client, m_topic + QStringLiteral("/#"), this, &BarcodeManager::onMessage,
+              QStringLiteral("[BarcodeManager] "), EmptyPayload::Refused);
 }
 
 void BarcodeManager::enable()
@@ -27,18 +29,8 @@ void BarcodeManager::disable()
     m_client.publish(QByteArray(), m_topic + QStringLiteral("/disable"));
 }
 
-void BarcodeManager::onMqttReceived(const QByteArray& payload, const QString& topic)
+void BarcodeManager::onMessage(const QJsonObject& json, const QString& topic)
 {
-    if (!topic.contains(m_topic))
-        return;
-    // An empty payload is no message of this service.
-    QJsonObject json;
-    QString error;
-    if (payload.isEmpty() || !PayloadReader::parse(payload, &json, &error)) {
-        qCritical().noquote().nospace() << "[BarcodeManager] Failed to parse JSON message: "
-                                        << PayloadReader::brief(QString::fromUtf8(payload));
-        return;
-    }
     if (topic == m_topic + QStringLiteral("/info"))
         onInfoReceived(json, topic);
     else if (topic == m_topic + QStringLiteral("/status"))

@@ -37,13 +37,13 @@ public:
     static QString statusFor(const QJsonObject& json);
 
 public slots:
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
-
 signals:
     void statusChanged(const QString& status);
     void barcodeScanned(const QString& data);
 
 private:
+    // Every message below the base topic, parsed.
+    void onMessage(const QJsonObject& json, const QString& topic);
     void onInfoReceived(const QJsonObject& json, const QString& topic);
     void onStatusReceived(const QJsonObject& json);
     void onBarcodeReceived(const QJsonObject& json);

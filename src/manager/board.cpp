@@ -1,5 +1,6 @@
 #include "board.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -59,10 +60,6 @@ Board::Board(MqttClient& client, const QString& baseTopic, QObject* parent)
     , m_client(client)
     , m_baseTopic(baseTopic)
 {
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
     connect(&m_client, &MqttClient::connected, this, &Board::refresh);
     connect(&m_monitorTimer, &QTimer::timeout, this, &Board::refresh);
     subscribe();
@@ -71,9 +68,14 @@ Board::Board(MqttClient& client, const QString& baseTopic, QObject* parent)
 void Board::subscribe()
 {
     qInfo().noquote().nospace() << "[Board] " << "Subscribing to topics";
-    for (const QString& suffix : {InfoTopic, StatusTopic, ConfigTopic, DisplayTopic, PowerTopic,
-                                  AudioTopic, EventTopic})
-        m_client.subscribe(m_baseTopic + suffix, 0);
+    const QString tag = QStringLiteral("[Board] ");
+    routeJson(m_client, m_baseTopic + InfoTopic, this, &Board::handleInfo, tag);
+    routeJson(m_client, m_baseTopic + StatusTopic, this, &Board::handleStatus, tag);
+    routeJson(m_client, m_baseTopic + ConfigTopic, this, &Board::handleConfig, tag);
+    routeJson(m_client, m_baseTopic + DisplayTopic, this, &Board::handleDisplay, tag);
+    routeJson(m_client, m_baseTopic + PowerTopic, this, &Board::handlePower, tag);
+    routeJson(m_client, m_baseTopic + AudioTopic, this, &Board::handleAudio, tag);
+    routeJson(m_client, m_baseTopic + EventTopic, this, &Board::handleEvent, tag);
 }
 
 QString Board::poleId() const
@@ -246,38 +248,6 @@ void Board::playBuzzer(int onMsec, int offMsec, int repeat)
             QJsonObject{{QStringLiteral("onMsec"), onMsec},
                         {QStringLiteral("offMsec"), offMsec},
                         {QStringLiteral("repeat"), repeat}});
-}
-
-void Board::onMqttReceived(const QByteArray& payload, const QString& topic)
-{
-    if (!topic.contains(m_baseTopic))
-        return;
-    // Pick the handler first, so that a topic of another party under the base (its requests,
-    // say) is neither parsed nor reported.
-    void (Board::*handler)(const QJsonObject&, const QString&) = nullptr;
-    if (topic == m_baseTopic + InfoTopic)
-        handler = &Board::handleInfo;
-    else if (topic == m_baseTopic + StatusTopic)
-        handler = &Board::handleStatus;
-    else if (topic == m_baseTopic + ConfigTopic)
-        handler = &Board::handleConfig;
-    else if (topic == m_baseTopic + DisplayTopic)
-        handler = &Board::handleDisplay;
-    else if (topic == m_baseTopic + PowerTopic)
-        handler = &Board::handlePower;
-    else if (topic == m_baseTopic + EventTopic)
-        handler = &Board::handleEvent;
-    else if (topic == m_baseTopic + AudioTopic)
-        handler = &Board::handleAudio;
-    else
-        return;
-    QJsonObject object;
-    QString error;
-    if (!PayloadReader::parse(payload, &object, &error)) {
-        qCritical().noquote().nospace() << "[Board] " << "Failed to parse JSON message: " << error;
-        return;
-    }
-    (this->*handler)(object, topic);
 }
 
 void Board::setStatus(const QString& status)

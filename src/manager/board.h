@@ -62,8 +62,6 @@ public:
     const QTimer& monitorTimer() const { return m_monitorTimer; }
 
 public slots:
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
-
     void refresh();
     void monitor(int msec);
     void setPeripheralPower(const QString& peripheral, bool value);

@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -23,10 +24,9 @@ Clock::Clock(MqttClient& client, const QString& baseTopic, QObject* parent)
 {
     m_timezones = parseTimezoneList(runTimedatectl({QStringLiteral("--no-pager"), QStringLiteral("list-timezones")}));
     connect(&m_client, &MqttClient::connected, this, &Clock::refresh);
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) { onMqttReceived(payload, QString::fromUtf8(topic)); });
-    m_client.subscribe(m_topic + StatusSuffix, 0);
-    m_client.subscribe(m_topic + ConfigSuffix, 0);
+    // An empty payload is no message of this service. Its lines carry no tag.
+    routeJson(m_client, m_topic + StatusSuffix, this, &Clock::onStatusReceived, QString(), EmptyPayload::Refused);
+    routeJson(m_client, m_topic + ConfigSuffix, this, &Clock::onConfigReceived, QString(), EmptyPayload::Refused);
 }
 
 QStringList Clock::parseTimezoneList(const QByteArray& output)
@@ -126,24 +126,6 @@ void Clock::refresh()
     qInfo().noquote().nospace() << "Refreshing Clock status and config";
     m_client.publish(QByteArray(), m_topic + StatusSuffix + QStringLiteral("/get"));
     m_client.publish(QByteArray(), m_topic + ConfigSuffix + QStringLiteral("/get"));
-}
-
-void Clock::onMqttReceived(const QByteArray& payload, const QString& topic)
-{
-    if (!topic.contains(m_topic))
-        return;
-    // An empty payload is no message of this service.
-    QJsonObject json;
-    QString error;
-    if (payload.isEmpty() || !PayloadReader::parse(payload, &json, &error)) {
-        qCritical().noquote().nospace() << "Failed to parse JSON message: "
-                                        << PayloadReader::brief(QString::fromUtf8(payload));
-        return;
-    }
-    if (topic.contains(QStringLiteral("/ntp/status")))
-        onStatusReceived(json, topic);
-    else if (topic.contains(QStringLiteral("/ntp/config")))
-        onConfigReceived(json, topic);
 }
 
 void Clock::onStatusReceived(const QJsonObject& json, const QString& topic)

@@ -49,7 +49,6 @@ public:
 public slots:
     void ntpSync();
     void refresh();
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
 
 signals:
     void timezonesChanged();

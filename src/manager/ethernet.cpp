@@ -1,5 +1,6 @@
 #include "ethernet.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -32,14 +33,11 @@ Ethernet::Ethernet(MqttClient& client, const QString& topic, QObject* parent)
     , m_client(client)
     , m_topic(topic)
 {
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
     connect(&m_client, &MqttClient::connected, this, &Ethernet::reset);
     qInfo().noquote().nospace() << "[Network][Ethernet] " << "Subscribing to topics";
-    m_client.subscribe(m_topic + StateTopic, 0);
-    m_client.subscribe(m_topic + ConfigTopic, 0);
+    const QString tag = QStringLiteral("[Network][Ethernet] ");
+    routeJson(m_client, m_topic + StateTopic, this, &Ethernet::handleState, tag);
+    routeJson(m_client, m_topic + ConfigTopic, this, &Ethernet::handleConfig, tag);
 }
 
 void Ethernet::setMethod(const QString& method)
@@ -81,25 +79,6 @@ void Ethernet::reset()
     qInfo().noquote().nospace() << "[Network][Ethernet] " << "Refreshing data";
     m_client.publish(QByteArrayLiteral("{}"), m_topic + QStringLiteral("/state/get"), 0, false);
     m_client.publish(QByteArrayLiteral("{}"), m_topic + QStringLiteral("/config/get"), 0, false);
-}
-
-void Ethernet::onMqttReceived(const QByteArray& payload, const QString& topic)
-{
-    if (!topic.contains(m_topic))
-        return;
-    const bool state = topic == m_topic + StateTopic;
-    if (!state && topic != m_topic + ConfigTopic)
-        return;
-    QJsonObject object;
-    QString error;
-    if (!PayloadReader::parse(payload, &object, &error)) {
-        qCritical().noquote().nospace() << "[Network][Ethernet] " << "Failed to parse JSON message: " << error;
-        return;
-    }
-    if (state)
-        handleState(object, topic);
-    else
-        handleConfig(object, topic);
 }
 
 void Ethernet::updateText(QString& stored, const QString& value, const char* label, void (Ethernet::*signal)())

@@ -43,7 +43,6 @@ public:
     void setMethod(const QString& method);
 
 public slots:
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
     void save();
     void reset();
 

@@ -1,5 +1,6 @@
 #include "gpsmanager.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -18,9 +19,10 @@ GPSManager::GPSManager(MqttClient& client, const QString& baseTopic, QObject* pa
     qRegisterMetaType<manager::GPSManager::Info>();
     qRegisterMetaType<manager::GPSManager::Status>();
     qRegisterMetaType<manager::GPSManager::Telemetry>();
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) { onMqttReceived(payload, QString::fromUtf8(topic)); });
-    m_client.subscribe(m_topic + QStringLiteral("/#"), 0);
+    // Everything below the base is parsed, handled or not: a garbled message of this service
+    // is reported wherever it lands.
+    routeJson(m_client, m_topic + QStringLiteral("/#"), this, &GPSManager::onMessage,
+              QStringLiteral("[GPSManager] "), EmptyPayload::Refused);
 }
 
 void GPSManager::enable()
@@ -33,18 +35,8 @@ void GPSManager::disable()
     m_client.publish(QByteArray(), m_topic + QStringLiteral("/disable"));
 }
 
-void GPSManager::onMqttReceived(const QByteArray& payload, const QString& topic)
+void GPSManager::onMessage(const QJsonObject& json, const QString& topic)
 {
-    if (!topic.contains(m_topic))
-        return;
-    // An empty payload is no message of this service.
-    QJsonObject json;
-    QString error;
-    if (payload.isEmpty() || !PayloadReader::parse(payload, &json, &error)) {
-        qCritical().noquote().nospace() << "[GPSManager] Failed to parse JSON message: "
-                                        << PayloadReader::brief(QString::fromUtf8(payload));
-        return;
-    }
     if (topic == m_topic + QStringLiteral("/info"))
         onInfoReceived(json, topic);
     else if (topic == m_topic + QStringLiteral("/status"))

@@ -63,14 +63,14 @@ public:
     static double readNumber(const QJsonValue& value);
 
 public slots:
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
-
 signals:
     void infoChanged(const manager::GPSManager::Info& info);
     void statusChanged(const manager::GPSManager::Status& status);
     void telemetryChanged(const manager::GPSManager::Telemetry& telemetry);
 
 private:
+    // Every message below the base topic, parsed.
+    void onMessage(const QJsonObject& json, const QString& topic);
     void onInfoReceived(const QJsonObject& json, const QString& topic);
     void onStatusReceived(const QJsonObject& json, const QString& topic);
     void onTelemetryReceived(const QJsonObject& json);

@@ -1,5 +1,6 @@
 #include "inspector.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -22,17 +23,18 @@ Inspector::Inspector(MqttClient& client, const QString& baseTopic, QObject* pare
     , m_client(client)
     , m_baseTopic(baseTopic)
 {
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
     connect(&m_client, &MqttClient::connected, this, &Inspector::refresh);
     connect(&m_monitorTimer, &QTimer::timeout, this, &Inspector::refresh);
     m_shutdownTimer.setSingleShot(true);
     connect(&m_shutdownTimer, &QTimer::timeout, this, &Inspector::systemShutdown);
 
     qInfo().noquote().nospace() << "[Inspector] " << "Subscribing to topics";
-    for (const char* suffix : {"/info", "/status", "/audio", "/stats/cpu", "/stats/memory", "/stats/disk"})
+    const QString tag = QStringLiteral("[Inspector] ");
+    routeJson(m_client, m_baseTopic + InfoTopic, this, &Inspector::handleInfo, tag);
+    routeJson(m_client, m_baseTopic + StatusTopic, this, &Inspector::handleStatus, tag);
+    routeJson(m_client, m_baseTopic + AudioTopic, this, &Inspector::handleAudio, tag);
+    // The statistics are subscribed for the service's sake and read by nobody here.
+    for (const char* suffix : {"/stats/cpu", "/stats/memory", "/stats/disk"})
         m_client.subscribe(m_baseTopic + QLatin1String(suffix), 0);
 }
 
@@ -123,29 +125,6 @@ void Inspector::abortShutdown()
         return;
     qInfo().noquote().nospace() << "[Inspector] " << "Aborting System shutdown";
     m_shutdownTimer.stop();
-}
-
-void Inspector::onMqttReceived(const QByteArray& payload, const QString& topic)
-{
-    if (!topic.contains(m_baseTopic))
-        return;
-    // Pick the handler first: statistics and other topics under the base are not parsed at all.
-    void (Inspector::*handler)(const QJsonObject&, const QString&) = nullptr;
-    if (topic == m_baseTopic + InfoTopic)
-        handler = &Inspector::handleInfo;
-    else if (topic == m_baseTopic + StatusTopic)
-        handler = &Inspector::handleStatus;
-    else if (topic == m_baseTopic + AudioTopic)
-        handler = &Inspector::handleAudio;
-    else
-        return;
-    QJsonObject object;
-    QString error;
-    if (!PayloadReader::parse(payload, &object, &error)) {
-        qCritical().noquote().nospace() << "[Inspector] " << "Failed to parse JSON message: " << error;
-        return;
-    }
-    (this->*handler)(object, topic);
 }
 
 void Inspector::setStatus(const QString& status)

@@ -43,8 +43,6 @@ public:
     void setPowerRequestDelay(int msec) { m_powerRequestDelay = msec; }
 
 public slots:
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
-
     void refresh();
     void monitor(int msec);
     void setAudioVolume(int value);

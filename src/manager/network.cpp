@@ -1,5 +1,6 @@
 #include "network.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -19,15 +20,14 @@ Network::Network(MqttClient& client, const QString& baseTopic, QObject* parent)
     , m_baseTopic(baseTopic)
 {
     m_ethernet = new Ethernet(m_client, m_baseTopic + QStringLiteral("/ethernet"), this);
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) {
-                onMqttReceived(payload, QString::fromUtf8(topic));
-            });
     connect(&m_client, &MqttClient::connected, this, &Network::refresh);
     connect(&m_timer, &QTimer::timeout, this, &Network::refresh);
     qInfo().noquote().nospace() << "[Network] " << "Subscribing to topics";
-    m_client.subscribe(m_baseTopic + InfoTopic, 0);
-    m_client.subscribe(m_baseTopic + StatusTopic, 0);
+    // The Ethernet topics lie under this base too; they are the Ethernet object's routes, so a
+    // bad Ethernet message is reported once, by it.
+    const QString tag = QStringLiteral("[Network] ");
+    routeJson(m_client, m_baseTopic + InfoTopic, this, &Network::handleInfo, tag);
+    routeJson(m_client, m_baseTopic + StatusTopic, this, &Network::handleStatus, tag);
 }
 
 void Network::refresh()
@@ -50,25 +50,9 @@ void Network::monitor(int msec)
     refresh();
 }
 
-void Network::onMqttReceived(const QByteArray& payload, const QString& topic)
+void Network::handleInfo(const QJsonObject& /*payload*/, const QString& topic)
 {
-    if (!topic.contains(m_baseTopic))
-        return;
-    // The Ethernet topics lie under this base too; only topics of this object are parsed here,
-    // so a bad Ethernet message is reported once, by the Ethernet object.
-    const bool info = topic == m_baseTopic + InfoTopic;
-    if (!info && topic != m_baseTopic + StatusTopic)
-        return;
-    QJsonObject object;
-    QString error;
-    if (!PayloadReader::parse(payload, &object, &error)) {
-        qCritical().noquote().nospace() << "[Network] " << "Failed to parse JSON message: " << error;
-        return;
-    }
-    if (info)
-        qInfo().noquote().nospace() << "[Network] " << "Processing info topic " << topic;
-    else
-        handleStatus(object, topic);
+    qInfo().noquote().nospace() << "[Network] " << "Processing info topic " << topic;
 }
 
 void Network::handleStatus(const QJsonObject& payload, const QString& topic)

@@ -39,7 +39,6 @@ public:
     const QTimer& monitorTimer() const { return m_timer; }
 
 public slots:
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
     void refresh();
     void monitor(int msec);
 
@@ -52,6 +51,7 @@ signals:
     void ethernetChanged();
 
 private:
+    void handleInfo(const QJsonObject& payload, const QString& topic);
     void handleStatus(const QJsonObject& payload, const QString& topic);
 
     MqttClient& m_client;

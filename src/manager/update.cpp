@@ -1,5 +1,6 @@
 #include "update.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -26,16 +27,15 @@ Update::Update(MqttClient& client, const QString& baseTopic, QObject* parent)
     m_checkTimer.setSingleShot(true);
     m_checkTimer.setInterval(CheckTimeoutMillis);
 
-    connect(&m_client, &MqttClient::received, this,
-            [this](const QByteArray& payload, const QByteArray& topic) { onMqttReceived(payload, QString::fromUtf8(topic)); });
     connect(&m_client, &MqttClient::connected, this, &Update::refresh);
     connect(&m_client, &MqttClient::disconnected, this, &Update::onDisconnected);
     connect(&m_checkTimer, &QTimer::timeout, this, &Update::onCheckTimeout);
 
-    m_client.subscribe(m_topic + DeviceStatusSuffix, 0);
-    m_client.subscribe(m_topic + UpdateStatusSuffix, 0);
-    m_client.subscribe(m_topic + ProgressSuffix, 0);
-    m_client.subscribe(m_topic + ProgressMisspeltSuffix, 0);
+    const QString tag = QStringLiteral("[Update] ");
+    routeJson(m_client, m_topic + DeviceStatusSuffix, this, &Update::onDeviceStatusReceived, tag);
+    routeJson(m_client, m_topic + UpdateStatusSuffix, this, &Update::onUpdateStatusReceived, tag);
+    routeJson(m_client, m_topic + ProgressSuffix, this, &Update::onProgressReceived, tag);
+    routeJson(m_client, m_topic + ProgressMisspeltSuffix, this, &Update::onProgressReceived, tag);
 }
 
 void Update::refresh()
@@ -72,24 +72,6 @@ void Update::onDisconnected()
     // A check still waiting would otherwise replace "Disconnected" with a stale verdict.
     m_checkTimer.stop();
     setStatus(QStringLiteral("Disconnected"));
-}
-
-void Update::onMqttReceived(const QByteArray& payload, const QString& topic)
-{
-    if (!topic.contains(m_topic))
-        return;
-    QJsonObject json;
-    QString error;
-    if (!PayloadReader::parse(payload, &json, &error)) {
-        qCritical().noquote().nospace() << "[Update] Failed to parse JSON message: " << error;
-        return;
-    }
-    if (topic == m_topic + DeviceStatusSuffix)
-        onDeviceStatusReceived(json, topic);
-    else if (topic == m_topic + UpdateStatusSuffix)
-        onUpdateStatusReceived(json, topic);
-    else if (topic == m_topic + ProgressSuffix || topic == m_topic + ProgressMisspeltSuffix)
-        onProgressReceived(json, topic);
 }
 
 void Update::onDeviceStatusReceived(const QJsonObject& json, const QString& topic)

@@ -37,7 +37,6 @@ public slots:
     void check();
     void install();
     void refresh();
-    void onMqttReceived(const QByteArray& payload, const QString& topic);
     // Expiry of the check timer (objectName "checkTimer").
     void onCheckTimeout();
     void onDisconnected();

@@ -1,5 +1,6 @@
 #include "validator.h"
 
+#include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
 
@@ -50,18 +51,22 @@ Validator::Validator(MqttClient& client, const QString& baseTopic, QObject* pare
     , m_client(client)
     , m_baseTopic(baseTopic)
 {
-    QObject::connect(&m_client, &MqttClient::received, this,
-                     [this](const QByteArray& data, const QByteArray& from) {
-                         onMqttReceived(data, QString::fromUtf8(from));
-                     });
     QObject::connect(&m_client, &MqttClient::disconnected, this, &Validator::onMqttDisconnected);
 
-    for (const QString& suffix : {infoSuffix, statusSuffix, configSuffix, retrySuffix,
-                                  removedSuffix, rfidScannedSuffix, barcodeScannedSuffix,
-                                  maintenanceSuffix})
-        m_client.subscribe(m_baseTopic + suffix, 0);
-    m_client.subscribe(cardRemovedTopic, 0);
-    m_client.subscribe(cardFoundTopic, 0);
+    const QString tag = QStringLiteral("[Validator] ");
+    routeJson(m_client, m_baseTopic + infoSuffix, this, &Validator::onInfoReceived, tag);
+    routeJson(m_client, m_baseTopic + statusSuffix, this, &Validator::onStatusReceived, tag);
+    routeJson(m_client, m_baseTopic + configSuffix, this, &Validator::onConfigReceived, tag);
+    m_client.route(m_baseTopic + retrySuffix, this, &Validator::onRetryReceived);
+    // The service's own removal notice: subscribed for the service's sake, not acted upon; the
+    // reader's notice below is what counts.
+    m_client.subscribe(m_baseTopic + removedSuffix, 0);
+    routeJson(m_client, m_baseTopic + rfidScannedSuffix, this, &Validator::onCardScannedReceived, tag);
+    routeJson(m_client, m_baseTopic + barcodeScannedSuffix, this, &Validator::onBarcodeScannedReceived, tag);
+    routeJson(m_client, m_baseTopic + maintenanceSuffix, this, &Validator::onMaintenanceBarcodeReceived, tag);
+    // The reader announces removal with whatever payload it likes.
+    m_client.route(cardRemovedTopic, this, [this](const QByteArray&, const QString&) { emit cardRemoved(); });
+    routeJson(m_client, cardFoundTopic, this, &Validator::onCardFound, tag);
 }
 
 QString Validator::mapCardType(int type)
@@ -83,67 +88,24 @@ QString Validator::mapCardType(int type)
     return names.value(type, QStringLiteral("Unknown"));
 }
 
-bool Validator::ownsTopic(const QString& topic) const
+void Validator::onRetryReceived(const QByteArray& data, const QString& /*topic*/)
 {
-    if (topic == cardFoundTopic || topic == cardRemovedTopic)
-        return true;
-    if (!topic.startsWith(m_baseTopic))
-        return false;
-    const QStringRef suffix = topic.midRef(m_baseTopic.size());
-    return suffix == infoSuffix || suffix == statusSuffix || suffix == configSuffix
-        || suffix == retrySuffix || suffix == rfidScannedSuffix || suffix == barcodeScannedSuffix
-        || suffix == maintenanceSuffix;
-}
-
-void Validator::onMqttReceived(const QByteArray& data, const QString& topic)
-{
-    // The reader announces removal with whatever payload it likes.
-    if (topic == cardRemovedTopic) {
-        emit cardRemoved();
-        return;
-    }
-    // Every service's messages arrive here; only ours are parsed, so that another service's
-    // payload format never shows up as a parse failure of this one.
-    if (!ownsTopic(topic))
-        return;
-
-    QJsonObject object;
-    const bool anyJson = topic == m_baseTopic + retrySuffix;
+    // Any JSON value, or nothing, means "present the card again"; only broken text is refused.
     if (!data.isEmpty()) {
         QJsonParseError error;
-        const QJsonDocument document = QJsonDocument::fromJson(data, &error);
+        QJsonDocument::fromJson(data, &error);
         if (error.error != QJsonParseError::NoError) {
             qCritical().noquote().nospace()
                 << "[Validator] " << "Failed to parse JSON message: " << error.errorString();
             return;
         }
-        // Every topic but the retry signal carries an object; an array in its place is as
-        // unusable as broken text and must not be read as an all-defaults message.
-        if (!anyJson && !document.isObject()) {
-            qCritical().noquote().nospace()
-                << "[Validator] " << "Failed to parse JSON message: " << "not a JSON object on "
-                << topic;
-            return;
-        }
-        object = document.object();
     }
+    emit cardRetry();
+}
 
-    if (topic == m_baseTopic + infoSuffix)
-        onInfoReceived(object, topic);
-    else if (topic == m_baseTopic + statusSuffix)
-        onStatusReceived(object, topic);
-    else if (topic == m_baseTopic + configSuffix)
-        onConfigReceived(object, topic);
-    else if (anyJson)
-        emit cardRetry();
-    else if (topic == cardFoundTopic)
-        onCardFound(object, topic);
-    else if (topic == m_baseTopic + rfidScannedSuffix)
-        onCardScannedReceived(object, topic);
-    else if (topic == m_baseTopic + barcodeScannedSuffix)
-        onBarcodeScannedReceived(object, topic);
-    else if (topic == m_baseTopic + maintenanceSuffix)
-        emit maintenanceBarcodeScanned(object);
+void Validator::onMaintenanceBarcodeReceived(const QJsonObject& data, const QString& /*topic*/)
+{
+    emit maintenanceBarcodeScanned(data);
 }
 
 void Validator::onMqttDisconnected()

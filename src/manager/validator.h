@@ -57,7 +57,6 @@ public slots:
     void saveConfig();
     void refreshConfig();
 
-    void onMqttReceived(const QByteArray& data, const QString& topic);
     void onMqttDisconnected();
 
 signals:
@@ -78,7 +77,8 @@ signals:
     void maintenanceBarcodeScanned(const QJsonObject& data);
 
 private:
-    bool ownsTopic(const QString& topic) const;
+    void onRetryReceived(const QByteArray& data, const QString& topic);
+    void onMaintenanceBarcodeReceived(const QJsonObject& data, const QString& topic);
 
     void onInfoReceived(const QJsonObject& info, const QString& topic);
     void onStatusReceived(const QJsonObject& status, const QString& topic);

@@ -1,8 +1,13 @@
 #include "mqttclient.h"
 
+#include "payloadreader.h"
+
 #include <QDebug>
 #include <QLoggingCategory>
+#include <QRandomGenerator>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace manager {
 
@@ -21,10 +26,23 @@ bool debugEnabled()
     return QLoggingCategory::defaultCategory()->isDebugEnabled();
 }
 
+// 48 random bits from the system's generator: not guessable by another local process.
+QString randomSuffix()
+{
+    return QStringLiteral("%1").arg(QRandomGenerator::system()->generate64() & 0xFFFFFFFFFFFFull, 12, 16,
+                                    QLatin1Char('0'));
+}
+
+bool isWildcard(const QString& filter)
+{
+    return filter.contains(QLatin1Char('+')) || filter.contains(QLatin1Char('#'));
+}
+
 } // namespace
 
 MqttClient::MqttClient(QObject* parent)
     : QObject(parent)
+    , m_clientIdSuffix(randomSuffix())
 {
     qRegisterMetaType<MqttEngine::ClientState>("ClientState");
     qRegisterMetaType<MqttEngine::ClientError>("ClientError");
@@ -44,12 +62,86 @@ void MqttClient::setPassword(const QString& password) { m_password = password; }
 void MqttClient::setRetryMillis(unsigned millis) { m_retryMillis = millis; }
 void MqttClient::setEncrypted(bool encrypted) { m_encrypted = encrypted; }
 void MqttClient::setCleanSession(bool cleanSession) { m_cleanSession = cleanSession; }
-void MqttClient::setClientId(const QString& clientId) { m_clientId = clientId; }
+void MqttClient::setClientId(const QString& clientId)
+{
+    m_clientId = clientId.isEmpty() ? QString() : clientId + QLatin1Char('_') + m_clientIdSuffix;
+}
 void MqttClient::setKeepAlive(quint8 seconds) { m_keepAlive = seconds; }
 void MqttClient::setWillMessage(const QByteArray& message) { m_willMessage = message; }
 void MqttClient::setWillQoS(quint8 qos) { m_willQoS = qos; }
 void MqttClient::setWillRetain(bool retain) { m_willRetain = retain; }
 void MqttClient::setWillTopic(const QString& topic) { m_willTopic = topic; }
+
+void MqttClient::route(const QString& filter, QObject* receiver, Handler handler, quint8 qos)
+{
+    if (!receiver || !handler) {
+        qWarning().noquote().nospace() << Tag << "WARN: Route for '" << filter << "' without receiver or handler ignored";
+        return;
+    }
+    if (!m_routedReceivers.contains(receiver)) {
+        m_routedReceivers.append(receiver);
+        QObject::connect(receiver, &QObject::destroyed, this, [this](QObject* gone) {
+            m_routedReceivers.removeAll(gone);
+            unroute(gone);
+        });
+    }
+    Route entry{m_nextRouteOrder++, filter, receiver, std::move(handler)};
+    if (isWildcard(filter))
+        m_wildcardRoutes.append(std::move(entry));
+    else
+        m_exactRoutes[filter].append(std::move(entry));
+    subscribe(filter, qos);
+}
+
+void MqttClient::unroute(QObject* receiver)
+{
+    // Also called from `destroyed`, when the QPointers already read null: compare addresses.
+    auto owned = [receiver](const Route& entry) { return entry.receiver.data() == receiver || entry.receiver.isNull(); };
+    m_wildcardRoutes.erase(std::remove_if(m_wildcardRoutes.begin(), m_wildcardRoutes.end(), owned),
+                           m_wildcardRoutes.end());
+    for (auto it = m_exactRoutes.begin(); it != m_exactRoutes.end();) {
+        it->erase(std::remove_if(it->begin(), it->end(), owned), it->end());
+        it = it->isEmpty() ? m_exactRoutes.erase(it) : std::next(it);
+    }
+}
+
+void MqttClient::dispatch(const QByteArray& payload, const QString& topic)
+{
+    // Copies: a handler may add or end routes, or destroy another receiver, while we walk.
+    QList<Route> targets = m_exactRoutes.value(topic);
+    const int exact = targets.size();
+    for (const Route& entry : qAsConst(m_wildcardRoutes)) {
+        if (topicMatches(entry.filter, topic))
+            targets.append(entry);
+    }
+    if (exact > 0 && targets.size() > exact)
+        std::sort(targets.begin(), targets.end(), [](const Route& a, const Route& b) { return a.order < b.order; });
+    for (const Route& entry : qAsConst(targets)) {
+        if (entry.receiver)
+            entry.handler(payload, topic);
+    }
+    emit received(payload, topic.toUtf8());
+}
+
+bool MqttClient::topicMatches(const QString& filter, const QString& topic)
+{
+    const QVector<QStringRef> wanted = filter.splitRef(QLatin1Char('/'));
+    const QVector<QStringRef> levels = topic.splitRef(QLatin1Char('/'));
+    for (int i = 0; i < wanted.size(); ++i) {
+        const QStringRef& level = wanted.at(i);
+        if (level == QLatin1String("#"))
+            return i == wanted.size() - 1;
+        if (level.contains(QLatin1Char('#')))
+            return false;
+        if (i >= levels.size())
+            return false;
+        if (level == QLatin1String("+"))
+            continue;
+        if (level.contains(QLatin1Char('+')) || level != levels.at(i))
+            return false;
+    }
+    return wanted.size() == levels.size();
+}
 
 bool MqttClient::isConnected() const
 {
@@ -142,7 +234,7 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
         return false;
     if (debugEnabled()) {
         qDebug().noquote().nospace() << Tag << "Publishing to topic '" << topic << "' with Qos = " << int(qos)
-                                     << " and Retain = " << boolText(retain) << ":\n" << QString::fromUtf8(data);
+                                     << " and Retain = " << boolText(retain) << ":\n" << PayloadReader::masked(data);
     }
     if (m_client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
@@ -201,8 +293,8 @@ void MqttClient::onReconnect()
 void MqttClient::onReceived(const QByteArray& message, const QString& topic)
 {
     if (debugEnabled())
-        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << "\n" << QString::fromUtf8(message);
-    emit received(message, topic.toUtf8());
+        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << "\n" << PayloadReader::masked(message);
+    dispatch(message, topic);
 }
 
 void MqttClient::onError(MqttEngine::ClientError error)

@@ -1,10 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
 
 #include "mqttengine.h"
 
@@ -15,14 +19,53 @@ namespace manager {
 
 // The program's one connection to the local broker. Keeps itself connected (bounded attempts,
 // fixed retry interval), re-applies every recorded subscription after each connection, and
-// hands every received message to all listeners through `received`; it never looks inside
-// topics or payloads, the service proxies do.
+// routes each received message to the proxies whose topics it matches. It never looks inside
+// payloads (except to mask secrets in its debug log); the service proxies do.
+//
+// Routing. Each proxy registers the topics it serves, with a handler, once, in its
+// constructor:
+//
+//     client.route(base + "/status", this, &Board::onStatusMessage);    // one topic
+//     client.route(base + "/#", this, [this](const QByteArray& payload, const QString& topic) {
+//         ...                                                            // a whole subtree
+//     });
+//
+// route() subscribes the filter (QoS 0 unless given) and from then on calls the handler, on the
+// GUI thread and before the next message is handled, for every message whose topic the filter
+// matches under the MQTT rules ("+" one level, a trailing "#" the level above and everything
+// below). A message that matches several routes goes to each, in registration order; one that
+// matches none reaches no proxy. A route ends when its receiver is destroyed, or with unroute().
+// For handlers that want one JSON object per message see jsonroute.h.
+//
+// Every message also goes out through `received`, after the routes, for a listener that
+// really needs all of them; a proxy should route instead.
 class MqttClient : public QObject
 {
     Q_OBJECT
 public:
+    using Handler = std::function<void(const QByteArray& payload, const QString& topic)>;
+
     explicit MqttClient(QObject* parent = nullptr);
     ~MqttClient() override;
+
+    // Subscribes filter and sends its messages to handler while receiver lives.
+    void route(const QString& filter, QObject* receiver, Handler handler, quint8 qos = 0);
+    template <class T>
+    void route(const QString& filter, T* receiver, void (T::*method)(const QByteArray&, const QString&),
+               quint8 qos = 0)
+    {
+        route(filter, receiver,
+              [receiver, method](const QByteArray& payload, const QString& topic) { (receiver->*method)(payload, topic); },
+              qos);
+    }
+    // Ends every route of receiver; its subscriptions stay (another route may share them).
+    void unroute(QObject* receiver);
+    // Hands one message to its routes, then to `received`. The engine's messages come this way;
+    // tests feed messages here.
+    void dispatch(const QByteArray& payload, const QString& topic);
+    // MQTT topic filter matching; a filter that is not valid MQTT (a "#" that is not the last
+    // level, a wildcard inside a level) matches nothing.
+    static bool topicMatches(const QString& filter, const QString& topic);
 
     void setHostname(const QString& hostname);
     void setPort(unsigned port);
@@ -31,6 +74,9 @@ public:
     void setRetryMillis(unsigned millis);
     void setEncrypted(bool encrypted);
     void setCleanSession(bool cleanSession);
+    // The id on the wire is clientId followed by "_" and a random suffix drawn once per client
+    // object: a name that another local client can guess lets it take the session over and
+    // knock this program off the broker. An empty id lets the engine choose a random one.
     void setClientId(const QString& clientId);
     void setKeepAlive(quint8 seconds);
     void setWillMessage(const QByteArray& message);
@@ -73,6 +119,19 @@ private:
     friend class ::Tst_MqttClient;
     void subscribeEntry(const QPair<QString, int>& entry);
 
+    struct Route
+    {
+        quint64 order = 0;
+        QString filter;
+        QPointer<QObject> receiver;
+        Handler handler;
+    };
+    // Plain topic names are looked up directly; only wildcard filters are matched one by one.
+    QHash<QString, QList<Route>> m_exactRoutes;
+    QList<Route> m_wildcardRoutes;
+    QList<QObject*> m_routedReceivers;
+    quint64 m_nextRouteOrder = 0;
+
     // Created by the first connect(), without a parent, and kept for the object's life.
     MqttEngine* m_client = nullptr;
     QTimer* m_attemptTimer = nullptr;
@@ -86,6 +145,7 @@ private:
     bool m_encrypted = false;
     bool m_cleanSession = true;
     QString m_clientId;
+    const QString m_clientIdSuffix;
     quint8 m_keepAlive = 5;
     QByteArray m_willMessage;
     quint8 m_willQoS = 2;

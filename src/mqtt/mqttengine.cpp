@@ -79,6 +79,7 @@ MqttEngine::MqttEngine(QObject* parent)
     qRegisterMetaType<ClientState>();
     qRegisterMetaType<ClientError>();
     initLibraryOnce();
+    m_monotonic.start();
 }
 
 MqttEngine::~MqttEngine()
@@ -276,9 +277,26 @@ void MqttEngine::onMessageCallback(mosquitto* mosq, void* self, const mosquitto_
         return;
     // The library frees its copy when the callback returns. An empty payload stays an empty,
     // non-null array so that listeners can tell it from "nothing".
+    const QString topic = QString::fromUtf8(message->topic ? message->topic : "");
+    if (message->payloadlen > MaxPayloadBytes) {
+        engine->dropOversized(topic, message->payloadlen);
+        return;
+    }
     const char* data = message->payload ? static_cast<const char*>(message->payload) : "";
     const QByteArray payload(data, message->payloadlen);
-    emit engine->messageReceived(payload, QString::fromUtf8(message->topic ? message->topic : ""));
+    emit engine->messageReceived(payload, topic);
+}
+
+void MqttEngine::dropOversized(const QString& topic, int size)
+{
+    int suppressed = 0;
+    if (!m_oversizeLog.allow(topic, m_monotonic.elapsed(), &suppressed))
+        return;
+    auto line = qWarning().noquote().nospace();
+    line << "[MqttClient] " << "WARN: Dropped a message of " << size << " bytes on '" << topic.left(200)
+         << "': larger than " << MaxPayloadBytes << " bytes";
+    if (suppressed > 0)
+        line << " (" << suppressed << " more dropped on this topic since the last warning)";
 }
 
 void MqttEngine::setState(ClientState state)

@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include <optional>
+
+#include "loglimiter.h"
 
 class QSocketNotifier;
 class QTimer;
@@ -40,6 +43,11 @@ public:
         UnknownError
     };
     Q_ENUM(ClientError)
+
+    // Larger messages are dropped as they arrive, before anyone parses them, with one warning
+    // per topic and minute: a service never sends that much, and one such message must not
+    // stall the GUI thread or flood the log.
+    static constexpr int MaxPayloadBytes = 256 * 1024;
 
     explicit MqttEngine(QObject* parent = nullptr);
     ~MqttEngine() override;
@@ -117,6 +125,7 @@ private:
     void sync();
     void dropNotifiers();
     void destroyRetired();
+    void dropOversized(const QString& topic, int size);
 
     mosquitto* m_mosq = nullptr;
     QList<mosquitto*> m_retired;
@@ -129,6 +138,8 @@ private:
     ClientState m_state = Disconnected;
     ClientError m_error = NoError;
     bool m_outageAnnounced = false;
+    LogLimiter m_oversizeLog;
+    QElapsedTimer m_monotonic;
 
     QString m_hostname;
     quint16 m_port = 1883;

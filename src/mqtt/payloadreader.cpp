@@ -2,9 +2,11 @@
 
 #include <QDebug>
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
+#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -128,6 +130,112 @@ QVariantMap PayloadReader::textMap(const QStringList& keys, const QVariantMap& c
     return map;
 }
 
+namespace {
+
+const QString Mask = QStringLiteral("********");
+
+// Returns true when something was masked.
+bool maskValue(QJsonValue& value);
+
+bool maskObject(QJsonObject& object)
+{
+    bool changed = false;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        QJsonValue value = it.value();
+        if (PayloadReader::isSecretKey(it.key())) {
+            const bool empty = value.isNull() || (value.isString() && value.toString().isEmpty());
+            if (!empty) {
+                it.value() = Mask;
+                changed = true;
+            }
+        } else if (maskValue(value)) {
+            it.value() = value;
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool maskArray(QJsonArray& array)
+{
+    bool changed = false;
+    for (int i = 0; i < array.size(); ++i) {
+        QJsonValue value = array.at(i);
+        if (maskValue(value)) {
+            array.replace(i, value);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool maskValue(QJsonValue& value)
+{
+    if (value.isObject()) {
+        QJsonObject object = value.toObject();
+        if (!maskObject(object))
+            return false;
+        value = object;
+        return true;
+    }
+    if (value.isArray()) {
+        QJsonArray array = value.toArray();
+        if (!maskArray(array))
+            return false;
+        value = array;
+        return true;
+    }
+    return false;
+}
+
+// For text that is not JSON: every "key": value pair whose key is secret loses its value.
+QString maskPairs(const QString& text)
+{
+    static const QRegularExpression pair(
+        QStringLiteral(R"re("((?:[^"\\]|\\.)*)"(\s*:\s*)("(?:[^"\\]|\\.)*"?|[^,{}\[\]\s"]+))re"));
+    QString result;
+    int from = 0;
+    QRegularExpressionMatchIterator it = pair.globalMatch(text);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch match = it.next();
+        const QString value = match.captured(3);
+        if (!PayloadReader::isSecretKey(match.captured(1)) || value == QLatin1String("\"\""))
+            continue;
+        result += text.midRef(from, match.capturedStart(3) - from);
+        result += QLatin1Char('"') + Mask + QLatin1Char('"');
+        from = match.capturedEnd(3);
+    }
+    if (from == 0)
+        return text;
+    return result + text.midRef(from);
+}
+
+} // namespace
+
+bool PayloadReader::isSecretKey(const QString& key)
+{
+    const QString name = key.toLower();
+    return name.endsWith(QLatin1String("password")) || name.endsWith(QLatin1String("pin"));
+}
+
+QString PayloadReader::masked(const QByteArray& payload)
+{
+    QJsonParseError error;
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
+    if (error.error != QJsonParseError::NoError)
+        return maskPairs(QString::fromUtf8(payload));
+    if (document.isObject()) {
+        QJsonObject object = document.object();
+        if (maskObject(object))
+            return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    } else if (document.isArray()) {
+        QJsonArray array = document.array();
+        if (maskArray(array))
+            return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    }
+    return QString::fromUtf8(payload);
+}
+
 QString PayloadReader::brief(const QString& text, int max)
 {
     if (text.size() <= max)
@@ -145,8 +253,15 @@ void PayloadReader::reportWrongKeys(const QString& tag, const QString& topic, co
 {
     if (keys.isEmpty())
         return;
-    qWarning().noquote().nospace() << tag << "WARN: Ignoring wrongly typed values on " << topic << " : "
-                                   << keys.join(QStringLiteral(", "));
+    // One line of bounded length, however many keys a message carries.
+    QStringList shown;
+    for (const QString& key : keys.mid(0, MaxKeysShown))
+        shown << brief(key, 60);
+    QString list = shown.join(QStringLiteral(", "));
+    if (keys.size() > MaxKeysShown)
+        list += QStringLiteral(" and %1 more").arg(keys.size() - MaxKeysShown);
+    qWarning().noquote().nospace() << tag << "WARN: Ignoring wrongly typed values on " << brief(topic) << " : "
+                                   << list;
 }
 
 } // namespace manager

@@ -47,12 +47,22 @@ public:
     bool hasWrongKeys() const { return !m_wrong->isEmpty(); }
 
     // Says on one line which keys of the message had the wrong JSON type and so kept their last
-    // value; nothing when every key could be read. tag is the caller's prefix ("[Board] ").
+    // value: the first MaxKeysShown of them and how many more; nothing when every key could be
+    // read. tag is the caller's prefix ("[Board] ").
+    static constexpr int MaxKeysShown = 5;
     void reportWrongKeys(const QString& tag, const QString& topic) const;
     static void reportWrongKeys(const QString& tag, const QString& topic, const QStringList& keys);
 
     // Shortens service-supplied text for a log line.
     static QString brief(const QString& text, int max = 200);
+
+    // A payload as text for a log line, with the value of every secret key (the maintenance PIN,
+    // any password) replaced by "********" at any depth; an empty secret stays visible, as
+    // "not set" is what a technician needs to know. Text that is not JSON is masked by its
+    // "key": value pairs, so a broken message does not leak either.
+    static QString masked(const QByteArray& payload);
+    // Key names whose values never reach the log: "...password", "...pin" (any case).
+    static bool isSecretKey(const QString& key);
 
 private:
     PayloadReader(const QJsonObject& object, const QString& path,

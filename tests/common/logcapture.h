@@ -33,6 +33,23 @@ public:
     }
     // Critical and warning lines together: what a bad message may cost in the log.
     QStringList problems() const { return lines(QtCriticalMsg) + lines(QtWarningMsg); }
+    // Lines of any level equal to line, or starting with prefix.
+    int count(const QString& line) const { return all().count(line); }
+    int countStartingWith(const QString& prefix) const
+    {
+        int n = 0;
+        for (const auto& line : m_lines)
+            n += line.second.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+    bool contains(const QString& text) const
+    {
+        for (const auto& line : m_lines)
+            if (line.second.contains(text))
+                return true;
+        return false;
+    }
+    void clear() { m_lines.clear(); }
 
 private:
     static void handler(QtMsgType type, const QMessageLogContext&, const QString& text)

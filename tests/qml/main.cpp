@@ -2,6 +2,7 @@
 // program's resources. Every tests/qml/fakes/Fake<Name>.qml is created once per test file and
 // set as context property <name> (FakeManager.qml -> `manager`), standing in for the
 // program's own objects; adding a fake is adding a file.
+#include "inputmethod.h"
 #include "symbolimageprovider.h"
 
 #include <QDir>
@@ -15,6 +16,10 @@
 class Setup : public QObject
 {
     Q_OBJECT
+
+public:
+    // Runs before the application object exists: the same keyboard choice as the program's.
+    Setup() { InputMethod::select(); }
 
 public slots:
     void applicationAvailable()

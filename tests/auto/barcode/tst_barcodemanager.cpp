@@ -23,7 +23,7 @@ QVector<QPair<QtMsgType, QString>> LogCatcher::s_lines;
 
 void feed(manager::MqttClient& client, const QString& suffix, const QByteArray& payload)
 {
-    emit client.received(payload, (Base + suffix).toUtf8());
+    client.dispatch(payload, Base + suffix);
 }
 
 } // namespace
@@ -131,7 +131,7 @@ private slots:
         QSignalSpy scanned(&barcode, &manager::BarcodeManager::barcodeScanned);
         if (QByteArray(QTest::currentDataTag()).contains("wrong"))
             QTest::ignoreMessage(QtWarningMsg, "[BarcodeManager] WARN: Ignoring barcode with wrongly typed key : data");
-        emit client.received(payload, topic.toUtf8());
+        client.dispatch(payload, topic);
         QStringList texts;
         for (const QList<QVariant>& arguments : qAsConst(scanned))
             texts << arguments.at(0).toString();
@@ -166,7 +166,7 @@ private slots:
         QSignalSpy scanned(&barcode, &manager::BarcodeManager::barcodeScanned);
         LogCatcher log;
 
-        emit client.received(payload, topic.toUtf8());
+        client.dispatch(payload, topic);
 
         QCOMPARE(log.s_lines.size(), critical ? 1 : 0);
         if (critical) {

@@ -40,7 +40,7 @@ class Tst_Board : public QObject
 private:
     void send(manager::MqttClient& client, const QString& suffix, const QByteArray& payload)
     {
-        emit client.received(payload, (Base + suffix).toUtf8());
+        client.dispatch(payload, Base + suffix);
     }
 
 private slots:
@@ -306,8 +306,8 @@ void Tst_Board::foreignTopicsIgnored()
     manager::Board board(client, Base);
     QSignalSpy spy(&board, &manager::Board::statusChanged);
     LogCapture log;
-    emit client.received(QByteArray(), topic.toUtf8());
-    emit client.received("not json", topic.toUtf8());
+    client.dispatch(QByteArray(), topic);
+    client.dispatch("not json", topic);
     QCOMPARE(spy.count(), 0);
     QCOMPARE(board.status(), QString());
     // Not the board's: not even parsed, so nothing to report.

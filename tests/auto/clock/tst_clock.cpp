@@ -57,7 +57,7 @@ private:
     }
     static void feed(manager::MqttClient& client, const QString& topic, const QByteArray& payload)
     {
-        emit client.received(payload, topic.toUtf8());
+        client.dispatch(payload, topic);
     }
 
 private slots:

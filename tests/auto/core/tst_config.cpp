@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // The shape of the program's own table: four groups, typed values.
@@ -268,6 +270,35 @@ private slots:
         QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/shutdownDelaySec : 60")));
         QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/locale           : el_GR")));
         QVERIFY(g_messages.contains(QStringLiteral("[Config]  mqtt/host            : forced")));
+    }
+
+    void fileStaysPrivate()
+    {
+        // The file holds the PIN and the broker password: owner only, from its creation on and
+        // across every replacement, whatever the umask.
+        const mode_t umaskBefore = ::umask(022);
+        const auto modeAndInode = [this] {
+            struct stat info {};
+            ::stat(QFile::encodeName(m_file).constData(), &info);
+            return qMakePair(int(info.st_mode & 07777), quint64(info.st_ino));
+        };
+        {
+            Config config(m_file, Defaults);
+            const auto created = modeAndInode();
+            QCOMPARE(created.first, 0600);
+            config.set("gui/settingsPin", "8642");
+            const auto rewritten = modeAndInode();
+            QCOMPARE(rewritten.first, 0600);
+            QVERIFY(rewritten.second != created.second); // replaced, not written in place
+
+            // A copy that an editor left readable is tightened at the next write.
+            replaceFile(m_file, readAll(m_file));
+            QCOMPARE(::chmod(QFile::encodeName(m_file).constData(), 0644), 0);
+            config.set("gui/settingsPin", "1357");
+            QCOMPARE(modeAndInode().first, 0600);
+            QCOMPARE(QSettings(m_file, QSettings::IniFormat).value("gui/settingsPin").toString(), QString("1357"));
+        }
+        ::umask(umaskBefore);
     }
 
     void printMasksSecrets()

@@ -63,7 +63,7 @@ public:
     const DiagnosticsPaths& paths() const { return m_paths; }
     QString dir() const { return m_dir.path(); }
 
-    void send(const QString& topic, const QByteArray& payload) { emit client.received(payload, topic.toUtf8()); }
+    void send(const QString& topic, const QByteArray& payload) { client.dispatch(payload, topic); }
     void boardStatus(const QByteArray& device)
     {
         send(QStringLiteral("orvo/board/status"), R"({"service": true, "device": )" + device + "}");

@@ -24,7 +24,7 @@ const QByteArray GoodStatus = R"({"service":true,"device":{"fix":1,"state":4,"er
 
 void feed(manager::MqttClient& client, const QString& suffix, const QByteArray& payload)
 {
-    emit client.received(payload, (Base + suffix).toUtf8());
+    client.dispatch(payload, Base + suffix);
 }
 
 } // namespace
@@ -175,7 +175,7 @@ private slots:
         if (critical)
             QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^\\[GPSManager\\] Failed to parse JSON message: .{0,300}$"));
 
-        emit client.received(payload, topic.toUtf8());
+        client.dispatch(payload, topic);
 
         QCOMPARE(info.count() + status.count() + telemetry.count(), 0);
         QCOMPARE(gps.status().error, QStringLiteral("prior"));

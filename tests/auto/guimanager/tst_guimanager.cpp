@@ -1,13 +1,13 @@
 #include "badpayloads.h"
 #include "brokerfixture.h"
-#include "mqttpeer.h"
-#include "testbroker.h"
 #include "config.h"
 #include "ethernet.h"
 #include "event.h"
 #include "guimanager.h"
 #include "ipv4.h"
 #include "logger.h"
+#include "mqttpeer.h"
+#include "testbroker.h"
 #include "validatorconfig.h"
 
 #include <QJsonDocument>
@@ -101,13 +101,14 @@ private slots:
     void deviceId();
     void configChanges_data();
     void configChanges();
-    void configChangeRunsOneReaction();
+    void fileEditAppliesEveryGroup();
     void ownTopics();
     void ownTopicsOnConnection();
     void configSetRejectsBadInput_data();
     void configSetRejectsBadInput();
     void brokerSetupRerunKeepsOneReaction();
     void maintenanceBarcode();
+    void eventLogPrunedOnlyByTrustedClock();
     void brokerDownAtStart();
     void windowAndTeardown();
 
@@ -130,7 +131,7 @@ private:
 
 void Tst_GUIManager::feed(const QString& topic, const QByteArray& payload)
 {
-    emit m_gui->mqttClient().received(payload, topic.toUtf8());
+    m_gui->mqttClient().dispatch(payload, topic);
 }
 
 bool Tst_GUIManager::barrier()
@@ -612,29 +613,48 @@ void Tst_GUIManager::configChanges()
     } else {
         QCOMPARE(published.value(group).toObject().value(name).toVariant(), value);
     }
+    if (group == "mqtt") {
+        // A broker setting reconnects at once, and the new connection announces itself again.
+        QVERIFY(!m_wire->peer->waitFor(m_base + "/info", 5000).isNull());
+        QVERIFY(!m_wire->peer->waitFor(m_base + "/config", 5000).isNull());
+    }
     QVERIFY(barrier());
     QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
 }
 
-void Tst_GUIManager::configChangeRunsOneReaction()
+void Tst_GUIManager::fileEditAppliesEveryGroup()
 {
-    // Two keys edited at once: the first row of the table wins, the broker is left alone.
+    // One write of the settings file changes the language, the broker and the base topic: all
+    // of it applies, the broker change at once (the retry interval is far longer than the
+    // wait), and the configuration is published once for the one notification.
+    TestBroker second;
+    QVERIFY(second.start());
+    MqttPeer peer(second);
+    QVERIFY(peer.waitConnected(5000));
+    const QString moved = m_base + "/moved";
+    peer.subscribe(moved + "/#");
+    QVERIFY(peer.sync(5000));
+    m_gui->mqttClient().setRetryMillis(600000);
+    m_gui->mqttClient().connect(); // takes the interval; a no-op for the live connection
     QSignalSpy language(m_gui.get(), &GUIManager::languageChanged);
-    g_lines.clear();
-    QJsonObject change { { "gui", QJsonObject { { "locale", "en_IE" } } },
-                         { "mqtt", QJsonObject { { "host", "192.0.2.1" } } } };
-    feed(m_base + "/config/set", json(change));
+    QSignalSpy changes(m_config.get(), &Config::configChanged);
+    {
+        QSettings file(m_config->filename(), QSettings::IniFormat);
+        file.setValue("gui/locale", "en_IE");
+        file.setValue("mqtt/port", second.port());
+        file.setValue("mqtt/base", moved);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(changes.count(), 1, 10000); // the file watcher's one notification
+    QCOMPARE(changes.at(0).at(0).toMap().size(), 3);
     QCOMPARE(language.count(), 1);
     QCOMPARE(m_gui->language(), QString("en_IE"));
-    QCOMPARE(m_gui->mqttClient().hostname(), QString("127.0.0.1"));
-    QVERIFY(g_lines.filter("MQTT configuration changed").isEmpty());
-    QVERIFY(!m_wire->peer->waitFor(m_base + "/config", 5000).isNull());
-    QVERIFY(barrier());
-    QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
 
-    // The settings file follows.
-    QSettings file(m_config->filename(), QSettings::IniFormat);
-    QCOMPARE(file.value("gui/locale").toString(), QString("en_IE"));
+    QCOMPARE(parse(peer.waitFor(moved + "/status", 10000)), QJsonObject({ { "technician", false }, { "service", true } }));
+    peer.publish(moved + "/info/get", QByteArray());
+    QVERIFY(!peer.waitFor(moved + "/info", 5000).isNull()); // the one of the connection
+    QVERIFY(!peer.waitFor(moved + "/info", 5000).isNull()); // the answer under the new base
+    QCOMPARE(m_wire->peer->count(m_base + "/config"), 1);
+    QCOMPARE(m_gui->ownTopics().willTopic(), moved + "/status");
 }
 
 void Tst_GUIManager::ownTopics()
@@ -677,19 +697,28 @@ void Tst_GUIManager::ownTopicsOnConnection()
     m_gui.reset();
     TestBroker broker({ "log_type subscribe" });
     QVERIFY(broker.start());
-    m_config->set("mqtt/port", int(broker.port()));
-    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
-    QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 5000);
-    m_gui->mqttClient().disconnect();
-    m_gui->mqttClient().connect();
-    QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 5000);
-    // A barrier: the answer comes after the subscriptions of the second connection.
     MqttPeer peer(broker);
     QVERIFY(peer.waitConnected(5000));
     peer.subscribe(m_base + "/info");
     QVERIFY(peer.sync(5000));
-    peer.publish(m_base + "/info/get", QByteArray());
-    QVERIFY(!peer.waitFor(m_base + "/info", 5000).isNull());
+    // The connection's own info goes out before the client subscribes, an answer after: once
+    // both are in, the broker has seen every subscription of the connection.
+    const auto connectedAndSubscribed = [&] {
+        if (!QTest::qWaitFor([&] { return m_gui->mqttClient().isConnected(); }, 5000))
+            return false;
+        feed(m_base + "/info/get", QByteArray());
+        const bool both = QTest::qWaitFor([&] { return peer.count(m_base + "/info") == 2; }, 5000);
+        peer.takeAll();
+        return both;
+    };
+    m_config->set("mqtt/port", int(broker.port()));
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QVERIFY(connectedAndSubscribed());
+    QSignalSpy disconnected(&m_gui->mqttClient(), &manager::MqttClient::disconnected);
+    m_gui->mqttClient().disconnect();
+    QTRY_COMPARE_WITH_TIMEOUT(disconnected.count(), 1, 5000);
+    m_gui->mqttClient().connect();
+    QVERIFY(connectedAndSubscribed());
     broker.stop(); // its log reaches us whole once it has ended
     for (const char* suffix : { "/info/get", "/status/get", "/config/get", "/config/set" }) {
         const QStringList lines = broker.log().split('\n').filter(QRegularExpression(
@@ -735,8 +764,18 @@ void Tst_GUIManager::configSetRejectsBadInput()
 
 void Tst_GUIManager::brokerSetupRerunKeepsOneReaction()
 {
+    QSignalSpy disconnected(&m_gui->mqttClient(), &manager::MqttClient::disconnected);
     m_config->set("mqtt/username", "someone");
     m_config->set("mqtt/password", "secret");
+    QTRY_VERIFY_WITH_TIMEOUT(disconnected.count() > 0 && m_gui->mqttClient().isConnected(), 10000);
+    // The new connection announces itself (info, status, config); the barrier then passes
+    // everything sent before it. An attempt abandoned for the second change may have left
+    // its last will on the status topic first.
+    bool up = false;
+    QTRY_VERIFY_WITH_TIMEOUT(up || (up = parse(m_wire->peer->waitFor(m_base + "/status", 100)).value("service").toBool()),
+                             5000);
+    m_wire->peer->takeAll();
+    QVERIFY(barrier());
     m_wire->peer->takeAll();
     g_lines.clear();
     m_wire->peer->publish(m_base + "/info/get", QByteArray());
@@ -791,6 +830,63 @@ void Tst_GUIManager::maintenanceBarcode()
     feed(topic, json({}));
     QCOMPARE(applied.count(), 3); // the first of these still applies its validator part
     QCOMPARE(applied.at(2).at(0).toStringList(), QStringList { "OBC : mqtt://obc.local:1884" });
+}
+
+void Tst_GUIManager::eventLogPrunedOnlyByTrustedClock()
+{
+    // A boot with the clock far ahead (the board reports a failed real-time clock) must not
+    // erase the log, the audit trail of maintenance logins: entries 40 days "old" survive
+    // until the board reports its clock good or NTP has synchronised.
+    m_gui.reset();
+    {
+        QSettings file(m_dir->filePath("events.ini"), QSettings::NativeFormat);
+        file.clear();
+        file.beginWriteArray("events");
+        for (int i = 0; i < 3; ++i) {
+            file.setArrayIndex(i);
+            file.setValue("category", "General");
+            file.setValue("name", QString("Maintenance login %1").arg(i));
+            file.setValue("timestamp", QDateTime::currentDateTime().addDays(-40));
+        }
+        file.endArray();
+    }
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    const QByteArray rtcFailed = json({ { "service", true },
+                                        { "device", QJsonObject { { "active", true }, { "ignition", true },
+                                                                  { "hardwareStatus", QJsonObject { { "rtcFailed", true } } } } } });
+    feed("orvo/board/status", rtcFailed);
+    QVERIFY(barrier()); // also runs the queued look at the board
+    QCOMPARE(m_gui->eventLog().events().size(), 3);
+
+    // NTP not yet synchronised: still kept. Synchronised: pruned.
+    feed("orvo/device/clock/ntp/status", json({ { "enabled", true }, { "synced", false } }));
+    QVERIFY(barrier());
+    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    feed("orvo/device/clock/ntp/status", json({ { "enabled", true }, { "synced", true } }));
+    QVERIFY(m_gui->eventLog().events().isEmpty());
+
+    // The board reporting its clock good also counts.
+    m_gui.reset();
+    {
+        QSettings file(m_dir->filePath("events.ini"), QSettings::NativeFormat);
+        file.clear();
+        file.beginWriteArray("events");
+        file.setArrayIndex(0);
+        file.setValue("name", "old");
+        file.setValue("timestamp", QDateTime::currentDateTime().addDays(-40));
+        file.endArray();
+    }
+    m_gui.reset(new GUIManager(*m_config, m_dir->path()));
+    QCOMPARE(m_gui->eventLog().events().size(), 1);
+    feed("orvo/board/status", rtcFailed);
+    QVERIFY(barrier());
+    QCOMPARE(m_gui->eventLog().events().size(), 1);
+    const QByteArray rtcGood = json({ { "service", true },
+                                      { "device", QJsonObject { { "active", true }, { "ignition", true },
+                                                                { "hardwareStatus", QJsonObject { { "rtcFailed", false } } } } } });
+    feed("orvo/board/status", rtcGood);
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->eventLog().events().isEmpty(), 5000);
 }
 
 void Tst_GUIManager::brokerDownAtStart()

@@ -24,7 +24,7 @@ class Tst_Inspector : public QObject
 private:
     void send(manager::MqttClient& client, const QString& suffix, const QByteArray& payload)
     {
-        emit client.received(payload, (Base + suffix).toUtf8());
+        client.dispatch(payload, Base + suffix);
     }
 
 private slots:
@@ -126,7 +126,7 @@ void Tst_Inspector::ignoredTopics()
     for (const QByteArray& payload : {QByteArray(R"({"service": false, "internal": {"volume": 5},
                                                     "cpu": {"load": 0.5}, "memory": {"free": 1}})"),
                                       QByteArray(), QByteArray("not json")})
-        emit client.received(payload, topic.toUtf8());
+        client.dispatch(payload, topic);
     // Statistics are not read, so a bad one is not even reported.
     QVERIFY(log.lines(QtCriticalMsg).isEmpty());
     for (QSignalSpy* spy : spies)

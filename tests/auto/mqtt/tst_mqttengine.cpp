@@ -6,6 +6,7 @@
 #include <mosquitto.h>
 
 #include "fakebroker.h"
+#include "logcapture.h"
 #include "mqttengine.h"
 #include "mqttpeer.h"
 #include "testbroker.h"
@@ -41,6 +42,7 @@ private slots:
     void replyQueuedInsideACallbackLeavesAtOnce();
     void payloadsArriveIntact_data();
     void payloadsArriveIntact();
+    void oversizedPayloadsAreDroppedWithOneWarningPerTopic();
     void callbacksMayReconnect();
     void closeTransportEndsTheSessionUncleanly();
 };
@@ -183,7 +185,7 @@ void Tst_MqttEngine::payloadsArriveIntact_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::newRow("empty") << QByteArray("");
     QTest::newRow("binary") << QByteArray("\x00\xff\x00{\"a\":1}\n\x00", 12);
-    QTest::newRow("1 MB") << QByteArray(1 << 20, 'x');
+    QTest::newRow("at the size limit") << QByteArray(MqttEngine::MaxPayloadBytes, 'x');
 }
 
 void Tst_MqttEngine::payloadsArriveIntact()
@@ -211,6 +213,40 @@ void Tst_MqttEngine::payloadsArriveIntact()
     QCOMPARE(got.size(), payload.size());
     QVERIFY(got == payload);
     QCOMPARE(received.at(0).at(1).toString(), QStringLiteral("orvo/ταυτότητα"));
+}
+
+void Tst_MqttEngine::oversizedPayloadsAreDroppedWithOneWarningPerTopic()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    MqttEngine engine;
+    aim(engine, broker.port());
+    QSignalSpy received(&engine, &MqttEngine::messageReceived);
+    engine.connectToHost();
+    QVERIFY(waitState(engine, MqttEngine::Connected));
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    QVERIFY(engine.subscribe(QStringLiteral("orvo/#"), 0));
+    QVERIFY(engine.publish(QStringLiteral("orvo/ready"), "ready", 0, false) != -1);
+    QVERIFY(received.wait(5000));
+    received.clear();
+
+    LogCapture log;
+    const QByteArray tooBig(MqttEngine::MaxPayloadBytes + 1, '{');
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(peer.publish(QStringLiteral("orvo/board/power"), tooBig));
+    QVERIFY(peer.publish(QStringLiteral("orvo/blm/status"), QByteArray(4 << 20, ' ')));
+    // Messages arrive in order: once the marker is here, the big ones have been dealt with.
+    QVERIFY(peer.publish(QStringLiteral("orvo/marker"), "m"));
+    QVERIFY(QTest::qWaitFor([&] { return !received.isEmpty(); }, 10000));
+    QCOMPARE(received.count(), 1);
+    QCOMPARE(received.at(0).at(1).toString(), QStringLiteral("orvo/marker"));
+
+    const QStringList warnings = log.lines(QtWarningMsg);
+    QCOMPARE(warnings.size(), 2);
+    QCOMPARE(warnings.at(0), QStringLiteral("[MqttClient] WARN: Dropped a message of %1 bytes on 'orvo/board/power': "
+                                            "larger than 262144 bytes").arg(tooBig.size()));
+    QVERIFY2(warnings.at(1).contains(QLatin1String("on 'orvo/blm/status'")), qPrintable(warnings.at(1)));
 }
 
 void Tst_MqttEngine::callbacksMayReconnect()

@@ -56,7 +56,7 @@ class Tst_Network : public QObject
 private:
     void send(manager::MqttClient& client, const QString& topic, const QByteArray& payload)
     {
-        emit client.received(payload, topic.toUtf8());
+        client.dispatch(payload, topic);
     }
 
 private slots:

@@ -72,6 +72,7 @@ private slots:
     void etcFilesAreConffiles();
     void unitVerifies();
     void partsAgreeOnUserAndStateFolder();
+    void sysusersMakesAnUnprivilegedUser();
     void brokerIdentities();
 
 private:
@@ -156,13 +157,16 @@ void Tst_Package::lintianFindsNoErrors()
 void Tst_Package::dependsOnEveryImportedQmlModule()
 {
     // Every module the QML files import is found in the toolkit's QML folder, and the package
-    // that holds it on this machine is in Depends: shlibdeps cannot see what the engine loads.
-    const Run field = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QStringLiteral("Depends")});
-    QCOMPARE(field.code, 0);
+    // that holds it on this machine is in Depends (or Recommends, for a panel that is loaded
+    // only when chosen): shlibdeps cannot see what the engine loads.
     QSet<QString> depends;
-    for (const QString& alternatives : field.out.split(QLatin1Char(',')))
-        for (const QString& dep : alternatives.split(QLatin1Char('|')))
-            depends.insert(dep.trimmed().section(QLatin1Char(' '), 0, 0));
+    for (const char* name : {"Depends", "Recommends"}) {
+        const Run field = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QLatin1String(name)});
+        QCOMPARE(field.code, 0);
+        for (const QString& alternatives : field.out.split(QLatin1Char(',')))
+            for (const QString& dep : alternatives.split(QLatin1Char('|')))
+                depends.insert(dep.trimmed().section(QLatin1Char(' '), 0, 0));
+    }
 
     const QString qmlRoot = QLibraryInfo::location(QLibraryInfo::Qml2ImportsPath);
     const QRegularExpression importRe(QStringLiteral("^\\s*import\\s+([A-Za-z][\\w.]*)\\s+(\\d+)"),
@@ -202,7 +206,7 @@ void Tst_Package::dependsOnEveryImportedQmlModule()
         QVERIFY2(owner.code == 0, qPrintable(m.value() + QStringLiteral(" belongs to no package")));
         const QString package = owner.out.section(QLatin1Char(':'), 0, 0).trimmed();
         QVERIFY2(depends.contains(package),
-                 qPrintable(QStringLiteral("%1 comes from %2, which is not in Depends").arg(m.key(), package)));
+                 qPrintable(QStringLiteral("%1 comes from %2, which is not in Depends or Recommends").arg(m.key(), package)));
     }
 }
 
@@ -271,6 +275,26 @@ void Tst_Package::partsAgreeOnUserAndStateFolder()
 
     // The program logs in as the user the access list has a block for.
     QVERIFY(acl.contains(QStringLiteral("\nuser vovadudozad\n")));
+}
+
+void Tst_Package::sysusersMakesAnUnprivilegedUser()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("systemd-sysusers")).isEmpty())
+        QSKIP("systemd-sysusers missing");
+    // What postinst runs, against an empty root.
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QDir().mkpath(root.filePath(QStringLiteral("etc")));
+    const Run sysusers = run(QStringLiteral("systemd-sysusers"),
+                             {QStringLiteral("--root=") + root.path(), m_root + QStringLiteral("/usr/lib/sysusers.d/vovadudozad.conf")});
+    QVERIFY2(sysusers.code == 0, qPrintable(sysusers.out + sysusers.err));
+    const QStringList entry = fileText(root.filePath(QStringLiteral("etc/passwd"))).split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^vovadudozad:")));
+    QCOMPARE(entry.size(), 1);
+    const QStringList fields = entry.first().split(QLatin1Char(':'));
+    QCOMPARE(fields.size(), 7);
+    QVERIFY2(fields.at(2).toInt() > 0 && fields.at(2).toInt() < 1000, qPrintable(entry.first())); // a system user, not root
+    QCOMPARE(fields.at(5), QStringLiteral("/var/lib/vovadudozad"));
+    QVERIFY2(fields.at(6).endsWith(QStringLiteral("nologin")), qPrintable(entry.first()));
 }
 
 void Tst_Package::brokerIdentities()

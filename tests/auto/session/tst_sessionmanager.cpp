@@ -199,6 +199,90 @@ private slots:
         QCOMPARE(granted.count(), 3);
     }
 
+    void lockoutDoublesUpToAnHour()
+    {
+        // Each further run of five wrong PINs locks twice as long as the one before, at most
+        // an hour; the PIN page reads the seconds left.
+        QSignalSpy changed(m_session.get(), &SessionManager::lockoutChanged);
+        const QList<int> expected { 60, 120, 240, 480, 960, 1920, 3600, 3600 };
+        for (int seconds : expected) {
+            for (int i = 0; i < 5; ++i) {
+                QVERIFY(!m_session->lockedOut());
+                m_session->loginRequest("0000");
+            }
+            QVERIFY(m_session->lockedOut());
+            QCOMPARE(m_session->lockoutRemainingSec(), seconds);
+            QVERIFY(m_session->lockoutTimer().isActive());
+            QCOMPARE(m_session->lockoutTimer().interval(), 1000);
+            m_now += qint64(seconds) * 1000 - 1;
+            QCOMPARE(m_session->lockoutRemainingSec(), 1);
+            m_now += 1;
+            // The tick announces the end and stops.
+            changed.clear();
+            QVERIFY(QMetaObject::invokeMethod(m_session.get(), "onLockoutTick"));
+            QCOMPARE(changed.count(), 1);
+            QVERIFY(!m_session->lockedOut());
+            QVERIFY(!m_session->lockoutTimer().isActive());
+        }
+
+        // A correct PIN starts afresh: the next run locks for a minute again.
+        m_session->loginRequest("4711");
+        QVERIFY(m_session->sessionActive());
+        for (int i = 0; i < 5; ++i)
+            m_session->loginRequest("0000");
+        QCOMPARE(m_session->lockoutRemainingSec(), 60);
+    }
+
+    void lockoutSurvivesRestart()
+    {
+        // Tried from outside: right after a restart the lock-out was gone.
+        QFile::remove(m_dir.filePath(SessionManager::StateFileName));
+        const auto start = [this] {
+            m_session = std::make_unique<SessionManager>(*m_config, m_dir.path());
+            m_session->setClock([this] { return m_now; });
+        };
+        start();
+        for (int i = 0; i < 10; ++i) { // two runs: the second locks for two minutes
+            m_session->loginRequest("0000");
+            m_now += i == 4 ? 60000 : 0;
+        }
+        QCOMPARE(m_session->lockoutRemainingSec(), 120);
+
+        m_now += 500000; // the new process's clock has nothing to do with the old one's
+        start();
+        QVERIFY(m_session->lockedOut());
+        QVERIFY(m_session->lockoutRemainingSec() >= 110 && m_session->lockoutRemainingSec() <= 120);
+        QVERIFY(m_session->lockoutTimer().isActive());
+        QSignalSpy granted(m_session.get(), &SessionManager::accessGranted);
+        m_session->loginRequest("4711");
+        QCOMPARE(granted.count(), 0);
+
+        // The count of wrong PINs and of runs survives too: three now, two after a restart
+        // lock, for four minutes.
+        m_now += 121000;
+        for (int i = 0; i < 3; ++i)
+            m_session->loginRequest("0000");
+        QVERIFY(!m_session->lockedOut());
+        start();
+        QVERIFY(!m_session->lockedOut());
+        m_session->loginRequest("0000");
+        m_session->loginRequest("0000");
+        QCOMPARE(m_session->lockoutRemainingSec(), 240);
+
+        // A garbled state file is read as no lock-out, not as a crash or an endless one.
+        m_session.reset();
+        {
+            QFile file(m_dir.filePath(SessionManager::StateFileName));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[login]\nfailed=-7\nlockouts=zz\nlockedUntilUtcMs=99999999999999999\nlockoutMs=-1\n");
+        }
+        start();
+        QVERIFY(!m_session->lockedOut());
+        m_session->loginRequest("4711");
+        QCOMPARE(granted.count(), 0); // the spy watched the earlier object
+        QVERIFY(m_session->sessionActive());
+    }
+
     void expiryEndsSession()
     {
         m_session->loginRequest("4711");

@@ -44,7 +44,7 @@ void run(manager::MqttClient& client, manager::Update& update, const QString& st
         emit client.disconnected();
     } else {
         QVERIFY2(topics.contains(verb), qPrintable(step));
-        emit client.received(payload, topics.value(verb).toUtf8());
+        client.dispatch(payload, topics.value(verb));
     }
 }
 
@@ -203,7 +203,7 @@ private slots:
         const QStringList suffixes{"/status", "/update/software/status", "/update/software/progress", "/update/software/progess"};
         for (const QString& suffix : suffixes) {
             QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("^\\[Update\\] Failed to parse JSON message: \\S.{0,200}$"));
-            emit client.received(payload, (Base + suffix).toUtf8());
+            client.dispatch(payload, Base + suffix);
         }
         QCOMPARE(update.status(), QStringLiteral("Downloading"));
         QCOMPARE(update.current(), QStringLiteral("1.0"));

@@ -45,7 +45,7 @@ struct Proxy
         QObject::connect(&v, &Validator::ticketValidated, &v,
                          [this](const Transaction& t) { results << t.toMap(); });
     }
-    void send(const QString& topic, const QByteArray& payload) { client.received(payload, topic.toUtf8()); }
+    void send(const QString& topic, const QByteArray& payload) { client.dispatch(payload, topic); }
     // Everything a bad message must leave alone.
     QStringList state()
     {

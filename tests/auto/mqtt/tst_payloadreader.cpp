@@ -1,0 +1,101 @@
+#include <QTest>
+
+#include "logcapture.h"
+#include "payloadreader.h"
+
+using manager::PayloadReader;
+
+class Tst_PayloadReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void maskedHidesSecrets_data();
+    void maskedHidesSecrets();
+    void wrongKeysMakeOneBoundedLine_data();
+    void wrongKeysMakeOneBoundedLine();
+};
+
+void Tst_PayloadReader::maskedHidesSecrets_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<int>("masks");
+    QTest::newRow("PIN and broker password")
+        << QByteArray(R"({"gui":{"settingsPin":"2468"},"mqtt":{"password":"pw1","host":"10.1.1.1"}})")
+        << QStringList{"2468", "pw1"} << QStringList{"10.1.1.1", "settingsPin", "password"} << 2;
+    QTest::newRow("validation configuration")
+        << QByteArray(R"({"blm":{"obu_password":"x:y@z","obu_username":"u"},"validator":{"passbackTime":"5"}})")
+        << QStringList{"x:y@z"} << QStringList{"obu_username", "passbackTime"} << 1;
+    QTest::newRow("any case, number value") << QByteArray(R"({"PIN":1234,"AdminPassword":"zz"})")
+                                           << QStringList{"1234", "zz"} << QStringList{} << 2;
+    QTest::newRow("inside an array") << QByteArray(R"([{"password":"abc"},{"user":"n"}])") << QStringList{"abc"}
+                                     << QStringList{"user"} << 1;
+    QTest::newRow("empty secret stays visible") << QByteArray(R"({"gui":{"settingsPin":""}})") << QStringList{}
+                                                << QStringList{"settingsPin"} << 0;
+    QTest::newRow("nothing secret is printed as sent") << QByteArray("{\"a\":1,   \"b\":\"pine\"}") << QStringList{}
+                                                       << QStringList{"{\"a\":1,   \"b\":\"pine\"}"} << 0;
+    QTest::newRow("escaped key") << QByteArray(R"({"pass\u0077ord":"qwerty"})") << QStringList{"qwerty"}
+                                 << QStringList{} << 1;
+    QTest::newRow("broken JSON, string") << QByteArray(R"({"mqtt":{"password":"se\"cret", "port":1)")
+                                         << QStringList{"se\\\"cret", "cret"} << QStringList{"port"} << 1;
+    QTest::newRow("broken JSON, number") << QByteArray(R"({"settingsPin": 97531,)") << QStringList{"97531"}
+                                         << QStringList{} << 1;
+    QTest::newRow("broken JSON, unterminated") << QByteArray(R"({"password":"abcdef)") << QStringList{"abcdef"}
+                                               << QStringList{} << 1;
+}
+
+void Tst_PayloadReader::maskedHidesSecrets()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, hidden);
+    QFETCH(QStringList, shown);
+    QFETCH(int, masks);
+    const QString text = PayloadReader::masked(payload);
+    for (const QString& secret : qAsConst(hidden))
+        QVERIFY2(!text.contains(secret), qPrintable(text));
+    for (const QString& visible : qAsConst(shown))
+        QVERIFY2(text.contains(visible), qPrintable(text));
+    QCOMPARE(text.count(QStringLiteral("********")), masks);
+}
+
+void Tst_PayloadReader::wrongKeysMakeOneBoundedLine_data()
+{
+    QTest::addColumn<int>("keys");
+    QTest::addColumn<QString>("tail");
+    QTest::newRow("one") << 1 << "k0";
+    QTest::newRow("all shown") << 5 << "k0, k1, k2, k3, k4";
+    QTest::newRow("one more") << 6 << "k0, k1, k2, k3, k4 and 1 more";
+    QTest::newRow("a flood") << 3000 << "k0, k1, k2, k3, k4 and 2995 more";
+}
+
+void Tst_PayloadReader::wrongKeysMakeOneBoundedLine()
+{
+    QFETCH(int, keys);
+    QFETCH(QString, tail);
+    QJsonObject object;
+    for (int i = 0; i < keys; ++i)
+        object.insert(QStringLiteral("k%1").arg(i), QStringLiteral("not a flag"));
+    const PayloadReader reader(object);
+    for (auto it = object.constBegin(); it != object.constEnd(); ++it)
+        reader.boolean(it.key(), false);
+    QCOMPARE(reader.wrongKeys().size(), keys);
+
+    LogCapture log;
+    reader.reportWrongKeys(QStringLiteral("[Board] "), QStringLiteral("orvo/board/power"));
+    QCOMPARE(log.all().size(), 1);
+    // The object's keys come sorted (k0, k1, k10, ...): compare the count and the shape.
+    const QString line = log.all().first();
+    QVERIFY2(line.startsWith(QStringLiteral("[Board] WARN: Ignoring wrongly typed values on orvo/board/power : k0")),
+             qPrintable(line));
+    QVERIFY2(line.size() < 200, qPrintable(line));
+    const int more = tail.indexOf(QLatin1String(" and "));
+    if (more >= 0)
+        QVERIFY2(line.endsWith(tail.mid(more)), qPrintable(line));
+    else
+        QCOMPARE(line.count(QLatin1Char(',')), keys - 1);
+}
+
+QTEST_GUILESS_MAIN(Tst_PayloadReader)
+#include "tst_payloadreader.moc"

@@ -1,0 +1,191 @@
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include "config.h"
+#include "guimanager.h"
+#include "logger.h"
+#include "shippedbroker.h"
+
+// The depot's view of a vehicle through the shipped bridge snippet: the vehicle's broker (the
+// package's settings and identities, the snippet enabled with its prefix filled in) bridged to
+// a central broker through a link the test can cut.
+namespace {
+
+const QString Vehicle = QStringLiteral("bus-042");
+const QString Remote = QStringLiteral("fleet/bus-042/ui");
+
+// A TCP link between the vehicle and the depot that can be cut and restored on the same port.
+class Link
+{
+public:
+    explicit Link(quint16 target)
+        : m_target(target)
+    {
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* in = m_server.nextPendingConnection()) {
+                auto* out = new QTcpSocket(in);
+                m_open << in;
+                QObject::connect(in, &QTcpSocket::readyRead, out, [in, out] { out->write(in->readAll()); });
+                QObject::connect(out, &QTcpSocket::readyRead, in, [in, out] { in->write(out->readAll()); });
+                QObject::connect(out, &QTcpSocket::disconnected, in, [in] { in->disconnectFromHost(); });
+                QObject::connect(in, &QTcpSocket::disconnected, in, [in] { in->deleteLater(); });
+                QObject::connect(out, &QTcpSocket::connected, in, [in, out] { out->write(in->readAll()); });
+                out->connectToHost(QHostAddress::LocalHost, m_target);
+            }
+        });
+    }
+    ~Link() { cut(); }
+    bool up(quint16 port = 0) { return m_server.listen(QHostAddress::LocalHost, port ? port : m_port) && (m_port = m_server.serverPort()); }
+    void cut()
+    {
+        m_server.close();
+        for (const QPointer<QTcpSocket>& socket : qAsConst(m_open))
+            if (socket)
+                socket->abort();
+        m_open.clear();
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QTcpServer m_server;
+    quint16 m_target;
+    quint16 m_port = 0;
+    QList<QPointer<QTcpSocket>> m_open;
+};
+
+QJsonObject json(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+} // namespace
+
+class Tst_FleetBridge : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void depotReadsInfoAndStatus();
+    void depotChangesASetting();
+    void depotSeesTheLinkLostAndBack();
+
+private:
+    // Asks again every half second until an answer comes: the bridge may still be
+    // subscribing at the central broker after a reconnection.
+    QByteArray ask(const QString& what, int ms);
+
+    TestBroker m_central;
+    std::unique_ptr<Link> m_link;
+    ShippedBroker m_vehicle;
+    QTemporaryDir m_dir;
+    std::unique_ptr<Config> m_config;
+    std::unique_ptr<GUIManager> m_gui;
+    std::unique_ptr<Party> m_depot;
+};
+
+QByteArray Tst_FleetBridge::ask(const QString& what, int ms)
+{
+    QByteArray answer;
+    static_cast<void>(QTest::qWaitFor([&] {
+        m_depot->client.publish(QByteArray(), Remote + "/" + what + "/get");
+        answer = m_depot->waitFor(Remote + "/" + what, 500);
+        return !answer.isNull();
+    }, ms));
+    return answer;
+}
+
+void Tst_FleetBridge::initTestCase()
+{
+    manager::Logger::instance()->setSinks([](int, const char*) {}, [](const char*) {});
+    QVERIFY(m_central.start());
+    m_link.reset(new Link(m_central.port()));
+    QVERIFY(m_link->up());
+
+    // The shipped snippet, enabled as its instructions say, without TLS (the central broker
+    // here is a plain loopback one) and with a short reconnection delay.
+    QFile snippet(QStringLiteral(VOVADUDOZ_SOURCE_DIR "/packaging/mosquitto/vovadudozad-bridge.conf"));
+    QVERIFY(snippet.open(QIODevice::ReadOnly));
+    QStringList bridge;
+    for (QString line : QString::fromUtf8(snippet.readAll()).split('\n')) {
+        if (line.size() < 2 || line[0] != '#' || !line[1].isLetter())
+            continue; // explanations, not settings
+        line = line.mid(1).replace("VEHICLE", Vehicle);
+        if (line.startsWith("bridge_"))
+            continue;
+        if (line.startsWith("address "))
+            line = QStringLiteral("address 127.0.0.1:%1").arg(m_link->port());
+        if (line.startsWith("restart_timeout "))
+            line = "restart_timeout 1";
+        bridge << line;
+    }
+    QVERIFY(bridge.contains("connection vovadudozad-depot"));
+    QVERIFY2(m_vehicle.start(bridge), qPrintable(m_vehicle.error()));
+
+    m_depot.reset(new Party("127.0.0.1", m_central.port(), QString(), QString(), {"fleet/+/ui/#", "fleet/+/bridge"}));
+    QVERIFY(m_depot->waitConnected(10000));
+    QCOMPARE(m_depot->waitFor("fleet/" + Vehicle + "/bridge", 15000), QByteArray("1"));
+
+    QFile serial(m_dir.filePath("serialnumber"));
+    QVERIFY(serial.open(QIODevice::WriteOnly));
+    serial.write(Vehicle.toUtf8());
+    serial.close();
+    m_config.reset(new Config(m_vehicle.settingsFile(), GUIManager::Defaults));
+    m_config->addOverrides({{"mqtt/host", "127.0.0.1"}, {"mqtt/port", int(m_vehicle.broker->port())},
+                            {"gui/deviceId", serial.fileName()}, {"log/syslog", false}});
+    m_gui.reset(new GUIManager(*m_config, m_dir.path()));
+    QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 10000);
+}
+
+void Tst_FleetBridge::cleanupTestCase()
+{
+    m_gui.reset();
+    m_depot.reset();
+}
+
+void Tst_FleetBridge::depotReadsInfoAndStatus()
+{
+    const QJsonObject info = json(ask("info", 10000));
+    QCOMPARE(info.value("version").toString(), QCoreApplication::applicationVersion());
+    const QJsonObject status = json(ask("status", 10000));
+    QCOMPARE(status.value("service").toBool(), true);
+}
+
+void Tst_FleetBridge::depotChangesASetting()
+{
+    const int wanted = m_config->get("gui/displayOffMin").toInt() + 4;
+    m_depot->got.clear();
+    QVERIFY(m_depot->client.publish(QJsonDocument(QJsonObject{{"gui", QJsonObject{{"displayOffMin", wanted}}}}).toJson(),
+                                    Remote + "/config/set"));
+    // The program republishes its configuration after the change; the depot sees it.
+    QVERIFY(QTest::qWaitFor([&] {
+        const QByteArray config = m_depot->waitFor(Remote + "/config", 100);
+        return !config.isNull() && json(config).value("gui").toObject().value("displayOffMin").toInt() == wanted;
+    }, 10000));
+    QCOMPARE(m_config->get("gui/displayOffMin").toInt(), wanted);
+}
+
+void Tst_FleetBridge::depotSeesTheLinkLostAndBack()
+{
+    m_depot->got.clear();
+    m_link->cut();
+    // The bridge's last will at the central broker.
+    QCOMPARE(m_depot->waitFor("fleet/" + Vehicle + "/bridge", 15000), QByteArray("0"));
+
+    QVERIFY(m_link->up(m_link->port()));
+    QCOMPARE(m_depot->waitFor("fleet/" + Vehicle + "/bridge", 15000), QByteArray("1"));
+    const QJsonObject status = json(ask("status", 15000));
+    QCOMPARE(status.value("service").toBool(), true);
+}
+
+QTEST_MAIN(Tst_FleetBridge)
+#include "tst_fleetbridge.moc"
