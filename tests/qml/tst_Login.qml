@@ -106,16 +106,16 @@ Item {
         }
 
         function test_lockoutSaysHowLong() {
-            manager.loginLockoutSeconds = 42
-            manager.loginLockedOut = true
+            manager.lockoutRemainingSec = 42
+            manager.lockedOut = true
             verify(pinText().text.indexOf("42 s") >= 0, pinText().text)
-            manager.loginLockoutSeconds = 41
+            manager.lockoutRemainingSec = 41
             verify(pinText().text.indexOf("41 s") >= 0, pinText().text)
             // Typed digits still show, so a technician sees what is typed.
             key("8")
             compare(pinText().text, "8")
             key("CLR")
-            manager.loginLockedOut = false
+            manager.lockedOut = false
             compare(pinText().text, "Pin")
         }
     }

@@ -12,7 +12,7 @@ Item {
 
     property string input: ""
     readonly property bool dark: Material.theme === Material.Dark
-    readonly property bool lockedOut: manager.loginLockedOut === true
+    readonly property bool lockedOut: manager.lockedOut === true
 
     // The number pad's three handlers: digit, left arrow (backspace) and CLR.
     function calcNumberPressed(text) {
@@ -61,7 +61,7 @@ Item {
             dark: root.dark
             lockedOut: root.lockedOut
             placeholder: manager.dynTr + qsTr("Pin")
-            lockoutText: manager.dynTr + qsTr("Too many wrong PINs\nTry again in %1 s").arg(manager.loginLockoutSeconds)
+            lockoutText: manager.dynTr + qsTr("Too many wrong PINs\nTry again in %1 s").arg(manager.lockoutRemainingSec)
         }
 
         NumberPad {

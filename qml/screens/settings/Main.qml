@@ -55,16 +55,21 @@ Page {
         id: stack
         objectName: "settingsStack"
         anchors.fill: parent
-        anchors.bottomMargin: keyboard.visibleHeight
+        anchors.bottomMargin: keyboard.shown ? keyboard.height : 0
         initialItem: MenuPage {
             objectName: "settingsMenu"
             onPageRequested: root.changeView(title, source)
         }
     }
 
-    SettingsKeyboard {
+    KeyboardPanel {
         id: keyboard
         objectName: "settingsKeyboard"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        language: manager.language
+        onEnterPressed: Qt.inputMethod.hide()
     }
 
     CustomPopup {

@@ -24,8 +24,8 @@ QtObject {
     signal settingsAccessDenied()
     signal barcodeConfigurationApplied(var configList)
 
-    property bool loginLockedOut: false
-    property int loginLockoutSeconds: 0
+    property bool lockedOut: false
+    property int lockoutRemainingSec: 0
     property int shutdownDelaySec: 120
     property bool showErrorDesc: false
     property int displayOffMin: 5
@@ -39,8 +39,8 @@ QtObject {
         log.clear()
         screen = "Busy"
         language = "en_IE"
-        loginLockedOut = false
-        loginLockoutSeconds = 0
+        lockedOut = false
+        lockoutRemainingSec = 0
         shutdownDelaySec = 120
         showErrorDesc = false
         displayOffMin = 5
