@@ -100,9 +100,9 @@ Item {
 
         function chooseOption(name) {
             mouseClick(child("settingsMenuButton"))
-            const item = child(name)
-            tryCompare(item, "visible", true)
-            mouseClick(item)
+            // Tap the entry only once the menu has finished opening, as a finger would.
+            tryCompare(child("settingsOptionsMenu"), "opened", true)
+            mouseClick(child(name))
         }
 
         function test_powerOptionsAskFirst_data() {

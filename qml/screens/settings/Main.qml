@@ -62,14 +62,21 @@ Page {
         }
     }
 
-    KeyboardPanel {
+    // Made only while the input method is up: Qt's keyboard panel moves itself to the top of
+    // the window and would take taps there even while hidden.
+    Loader {
         id: keyboard
         objectName: "settingsKeyboard"
+        readonly property bool shown: Qt.inputMethod.visible
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        language: manager.language
-        onEnterPressed: Qt.inputMethod.hide()
+        height: 250
+        active: shown
+        sourceComponent: KeyboardPanel {
+            language: manager.language
+            onEnterPressed: Qt.inputMethod.hide()
+        }
     }
 
     CustomPopup {
