@@ -44,7 +44,7 @@ Item {
     property bool fillAnimationEnabled: true
     property color fillColor: color
     property int fillAnimationDuration: 300
-    readonly property bool isPressed: mouseArea.pressed
+    readonly property bool isPressed: mouseArea.down
     // Named by its text; an icon-only button is named by its icon unless given a name.
     property string accessibleName: text !== "" ? text.replace(/\n/g, " ") : Style.baseName(icon)
 
@@ -144,8 +144,12 @@ Item {
 
     MouseArea {
         id: mouseArea
+        // Set before pressed() goes out, so a handler sees the button pressed.
+        property bool down: false
+
         anchors.fill: parent
         onPressed: {
+            down = true;
             if (root.fillAnimationEnabled) {
                 ripple.centerX = mouse.x - root.borderWidth;
                 ripple.centerY = mouse.y - root.borderWidth;
@@ -154,7 +158,11 @@ Item {
             }
             root.pressed();
         }
-        onReleased: root.released()
+        onReleased: {
+            down = false;
+            root.released();
+        }
+        onCanceled: down = false
         onClicked: root.clicked()
     }
 }

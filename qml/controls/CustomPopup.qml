@@ -17,11 +17,29 @@ Popup {
     property int windowHeight: imageSource !== "" ? 300 : 200
     property string imageSource: ""
     property size imageSize: Qt.size(200, 200)
-    // Bind to the GUI manager's dynTr so Yes and No follow the language.
-    property string dynTr: ""
+    // Yes and No re-translate through the GUI manager's dynTr, which notifies on every language
+    // change; a copy in a property of our own would not, as its value never changes.
+    readonly property string yesText: (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("Yes")
+    readonly property string noText: (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("No")
 
-    readonly property string yesText: dynTr + qsTr("Yes")
-    readonly property string noText: dynTr + qsTr("No")
+    component DialogButton: CustomButton {
+        width: 100
+        height: 40
+        radius: 4
+        color: Style.accent
+        textColor: Style.foreground
+        textBold: true
+        textPointSize: 16
+        textLetterSpacing: 1.2
+    }
+
+    function answer(buttonText) {
+        if (buttonText === yesText)
+            buttonYesPressed();
+        else
+            buttonNoPressed();
+        close();
+    }
 
     modal: true
     focus: true
@@ -86,28 +104,16 @@ Popup {
             anchors.bottomMargin: 15
             spacing: 60
 
-            Repeater {
-                model: [root.yesText, root.noText]
+            DialogButton {
+                objectName: "popupYesButton"
+                text: root.yesText
+                onClicked: root.answer(text)
+            }
 
-                CustomButton {
-                    objectName: index === 0 ? "popupYesButton" : "popupNoButton"
-                    width: 100
-                    height: 40
-                    radius: 4
-                    text: modelData
-                    color: Style.accent
-                    textColor: Style.foreground
-                    textBold: true
-                    textPointSize: 16
-                    textLetterSpacing: 1.2
-                    onClicked: {
-                        if (text === root.yesText)
-                            root.buttonYesPressed();
-                        else
-                            root.buttonNoPressed();
-                        root.close();
-                    }
-                }
+            DialogButton {
+                objectName: "popupNoButton"
+                text: root.noText
+                onClicked: root.answer(text)
             }
         }
     }

@@ -40,15 +40,17 @@ Item {
 
         Repeater {
             id: keys
-            model: root.model
+            // By count, so a re-translated model relabels the keys in place and keeps the ones
+            // controlButtons() switched off.
+            model: root.model.length
 
             CustomButton {
                 readonly property bool nonNumber: index === 9 || index === 11
 
-                objectName: "calc_" + modelData
+                objectName: "calc_" + text
                 width: root.style.btnWidth
                 height: root.style.btnHeight
-                text: modelData
+                text: root.model[index]
                 flat: true
                 radius: root.style.btnRadius
                 borderColor: root.style.btnBorderColor

@@ -3,12 +3,12 @@ import "../style"
 
 // The look and the key order of a NumberPad. Keys 9 and 11 are the two non-number keys.
 QtObject {
-    // Bind to the GUI manager's dynTr so "CLR" follows the language.
-    property string dynTr: ""
-
     property string leftArrow: "\u2190"
-    property var phoneModel: ["1", "2", "3", "4", "5", "6", "7", "8", "9", leftArrow, "0", dynTr + qsTr("CLR")]
-    property var keypadModel: ["7", "8", "9", "4", "5", "6", "1", "2", "3", leftArrow, "0", dynTr + qsTr("CLR")]
+    // "CLR" re-translates through the GUI manager's dynTr, which notifies on every language change.
+    property var phoneModel: ["1", "2", "3", "4", "5", "6", "7", "8", "9", leftArrow, "0",
+        (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("CLR")]
+    property var keypadModel: ["7", "8", "9", "4", "5", "6", "1", "2", "3", leftArrow, "0",
+        (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("CLR")]
     property var customModel: []
     property int btnWidth: 118
     property int btnHeight: 70

@@ -7,6 +7,8 @@
 
 #include <systemd/sd-daemon.h>
 
+#include <climits>
+
 SystemdNotifier::SystemdNotifier(QObject* parent)
     : QObject(parent)
 {

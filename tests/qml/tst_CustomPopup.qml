@@ -24,11 +24,14 @@ TestCase {
         SignalSpy {}
     }
 
+    property var opened: []
+
     function openPopup(properties) {
         var popup = createTemporaryObject(popupComponent, testCase, properties);
         verify(popup);
         popup.open();
         tryCompare(popup, "opened", true);
+        opened.push(popup);
         return popup;
     }
 
@@ -114,5 +117,39 @@ TestCase {
         var dialog = openPopup({ isDialog: true });
         compare(findChild(dialog.contentItem, "popupYesButton").Accessible.name, "Yes");
         compare(findChild(dialog.contentItem, "popupNoButton").Accessible.name, "No");
+    }
+
+    // A popup destroyed while open leaks inside the toolkit; close each one first.
+    function cleanup() {
+        testTranslator.load("");
+        manager.dynTrChanged();
+        opened.forEach(function(popup) {
+            popup.close();
+            tryCompare(popup, "visible", false);
+        });
+        opened = [];
+    }
+
+    // The buttons turn to Ναι and Όχι when the manager's dynTr notifies a language change, and
+    // each still emits its own signal.
+    function test_greekButtons_data() {
+        return [
+            { tag: "Ναι", button: "popupYesButton", text: "Ναι", yes: 1, no: 0 },
+            { tag: "Όχι", button: "popupNoButton", text: "Όχι", yes: 0, no: 1 },
+        ];
+    }
+
+    function test_greekButtons(data) {
+        var popup = openPopup({ isDialog: true });
+        var button = findChild(popup.contentItem, data.button);
+        verify(testTranslator.load("el_GR"));
+        manager.dynTrChanged();
+        compare(button.text, data.text);
+        compare(button.Accessible.name, data.text);
+        var yes = createTemporaryObject(spyComponent, testCase, { target: popup, signalName: "buttonYesPressed" });
+        var no = createTemporaryObject(spyComponent, testCase, { target: popup, signalName: "buttonNoPressed" });
+        mouseClick(button);
+        compare(yes.count, data.yes);
+        compare(no.count, data.no);
     }
 }

@@ -118,4 +118,16 @@ TestCase {
         compare(digit.Accessible.name, "5");
         compare(findChild(pad, "calc_\u2190").Accessible.name, "Backspace");
     }
+
+    // A language change relabels the keys without undoing controlButtons().
+    function test_languageChangeKeepsDisabledKeys() {
+        var pad = createTemporaryObject(padComponent, testCase);
+        pad.controlButtons(false, [0, 11]);
+        var first = findChild(pad, "calc_1");
+        manager.dynTrChanged();
+        compare(findChild(pad, "calc_1"), first, "the same key, not a new one");
+        verify(!findChild(pad, "calc_1").enabled);
+        verify(!findChild(pad, "calc_CLR").enabled);
+        verify(findChild(pad, "calc_2").enabled);
+    }
 }
