@@ -102,7 +102,6 @@ GridLayout {
         id: dialog
         objectName: "testDialog"
         isDialog: true
-        dynTr: manager.dynTr
         text: root.current && root.current.dialog ? root.current.text() : ""
         onButtonYesPressed: root.answer(true)
         onButtonNoPressed: root.answer(false)
@@ -113,7 +112,6 @@ GridLayout {
         id: message
         objectName: "testMessage"
         isDialog: false
-        dynTr: manager.dynTr
         text: root.current && !root.current.dialog ? root.current.text() : ""
         onClosed: root.finishCurrent()
     }

@@ -125,6 +125,5 @@ Flickable {
         id: errorPopup
         objectName: "ethernetErrorPopup"
         isDialog: false
-        dynTr: manager.dynTr
     }
 }

@@ -67,7 +67,6 @@ Item {
         NumberPad {
             id: pad
             objectName: "pinPad"
-            style.dynTr: manager.dynTr
             onCalcNumberPressed: root.calcNumberPressed(text)
             onCustomLeftPressed: root.customLeftPressed(text)
             onCustomRightPressed: root.customRightPressed(text)

@@ -84,7 +84,6 @@ Page {
         objectName: "confirmPopup"
         property string command: ""
         isDialog: true
-        dynTr: manager.dynTr
         text: manager.dynTr + qsTr("Are you sure?")
         onButtonYesPressed: {
             if (command === "reboot")
@@ -100,7 +99,6 @@ Page {
         id: barcodePopup
         objectName: "barcodePopup"
         isDialog: false
-        dynTr: manager.dynTr
         onOpened: validatorManager.enableBarcode()
         onClosed: validatorManager.disableBarcode()
     }
