@@ -22,6 +22,7 @@ Item {
             SettingSwitch {
                 id: audioSwitch
                 objectName: "audioSwitch"
+                Accessible.name: "Audio Enabled"
                 checked: board.audioEnabled
                 onToggled: board.setAudioEnabled(checked)
             }
@@ -41,6 +42,7 @@ Item {
         Slider {
             id: volumeSlider
             objectName: "volumeSlider"
+            Accessible.name: "Audio Volume"
             Layout.fillWidth: true
             Layout.preferredHeight: 60
             from: 0

@@ -38,6 +38,7 @@ Flickable {
         ComboBox {
             id: modeCombo
             objectName: "brightnessModeCombo"
+            Accessible.name: "Brightness Mode"
             Layout.preferredWidth: (root.width - 40) / 2
             model: root.modes
             currentIndex: board.displayBrightnessMode === "auto" ? 0 : 1
@@ -54,6 +55,7 @@ Flickable {
         Slider {
             id: brightnessSlider
             objectName: "brightnessSlider"
+            Accessible.name: "Display Brightness"
             Layout.columnSpan: 2
             Layout.fillWidth: true
             Layout.preferredHeight: 56
@@ -78,6 +80,7 @@ Flickable {
         Label { text: "Show Cursor"; Layout.fillWidth: true }
         SettingSwitch {
             objectName: "cursorSwitch"
+            Accessible.name: "Show Cursor"
             Layout.alignment: Qt.AlignRight
             checked: manager.showCursor
             onToggled: manager.showCursor = checked
@@ -86,6 +89,7 @@ Flickable {
         Label { text: "Dark Theme"; Layout.fillWidth: true }
         SettingSwitch {
             objectName: "darkThemeSwitch"
+            Accessible.name: "Dark Theme"
             Layout.alignment: Qt.AlignRight
             checked: root.Material.theme === Material.Dark
             onToggled: root.setDarkTheme(checked)
@@ -99,6 +103,7 @@ Flickable {
         }
         SpinBox {
             objectName: "displayOffBox"
+            Accessible.name: "Display OFF (min)"
             Layout.preferredWidth: (root.width - 40) / 2
             editable: true
             from: 0

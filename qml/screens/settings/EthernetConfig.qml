@@ -80,6 +80,7 @@ Flickable {
             ComboBox {
                 id: modeCombo
                 objectName: "ethernetModeCombo"
+                Accessible.name: "Mode"
                 Layout.fillWidth: true
                 model: ["auto", "manual"]
                 currentIndex: root.ethernet.method === "manual" ? 1 : 0
@@ -88,15 +89,15 @@ Flickable {
             }
 
             Label { text: "IPV4 Address"; Layout.preferredWidth: (root.width - 40) * 0.35 }
-            AddressField { id: addressField; objectName: "ipv4AddressField"; Layout.fillWidth: true; enabled: root.manual; text: root.config.address }
+            AddressField { id: addressField; objectName: "ipv4AddressField"; Accessible.name: "IPV4 Address"; Layout.fillWidth: true; enabled: root.manual; text: root.config.address }
             Label { text: "IPV4 Netmask"; Layout.preferredWidth: (root.width - 40) * 0.35 }
-            AddressField { id: maskField; objectName: "ipv4NetmaskField"; Layout.fillWidth: true; enabled: root.manual; text: root.config.mask }
+            AddressField { id: maskField; objectName: "ipv4NetmaskField"; Accessible.name: "IPV4 Netmask"; Layout.fillWidth: true; enabled: root.manual; text: root.config.mask }
             Label { text: "IPV4 Gateway"; Layout.preferredWidth: (root.width - 40) * 0.35 }
-            AddressField { id: gatewayField; objectName: "ipv4GatewayField"; Layout.fillWidth: true; enabled: root.manual; text: root.config.gateway }
+            AddressField { id: gatewayField; objectName: "ipv4GatewayField"; Accessible.name: "IPV4 Gateway"; Layout.fillWidth: true; enabled: root.manual; text: root.config.gateway }
             Label { text: "DNS #0"; Layout.preferredWidth: (root.width - 40) * 0.35 }
-            AddressField { id: dns0Field; objectName: "dns0Field"; Layout.fillWidth: true; enabled: root.manual; text: root.config.dns0 }
+            AddressField { id: dns0Field; objectName: "dns0Field"; Accessible.name: "DNS #0"; Layout.fillWidth: true; enabled: root.manual; text: root.config.dns0 }
             Label { text: "DNS #1"; Layout.preferredWidth: (root.width - 40) * 0.35 }
-            AddressField { id: dns1Field; objectName: "dns1Field"; Layout.fillWidth: true; enabled: root.manual; text: root.config.dns1 }
+            AddressField { id: dns1Field; objectName: "dns1Field"; Accessible.name: "DNS #1"; Layout.fillWidth: true; enabled: root.manual; text: root.config.dns1 }
         }
 
         RowLayout {

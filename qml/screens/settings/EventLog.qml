@@ -37,6 +37,7 @@ Item {
             TextField {
                 id: searchField
                 objectName: "eventSearchField"
+                Accessible.name: placeholderText
                 Layout.fillWidth: true
                 placeholderText: manager.dynTr + qsTr("Search")
                 inputMethodHints: Qt.ImhNoPredictiveText
@@ -55,6 +56,7 @@ Item {
 
         ComboBox {
             objectName: "eventPeriodCombo"
+            Accessible.name: "Period"
             Layout.fillWidth: true
             model: root.periods
             onActivated: {

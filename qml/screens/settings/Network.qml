@@ -12,13 +12,14 @@ Item {
         objectName: "networkTabs"
         width: parent.width
         currentIndex: swipe.currentIndex
-        TabButton { objectName: "tabGeneral"; text: "General"; height: 56 }
-        TabButton { objectName: "tabEthernet"; text: "Ethernet"; height: 56 }
+        TabButton { objectName: "tabGeneral"; text: "General"; Accessible.name: text; height: 56 }
+        TabButton { objectName: "tabEthernet"; text: "Ethernet"; Accessible.name: text; height: 56 }
     }
 
     SwipeView {
         id: swipe
         objectName: "networkSwipe"
+        Accessible.name: "Network pages"
         anchors.top: tabs.bottom
         anchors.left: parent.left
         anchors.right: parent.right

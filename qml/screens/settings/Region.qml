@@ -51,6 +51,7 @@ Flickable {
             Label { text: "Locale"; Layout.preferredWidth: (root.width - 40) / 3 }
             ComboBox {
                 objectName: "localeCombo"
+                Accessible.name: "Locale"
                 Layout.fillWidth: true
                 Layout.preferredHeight: root.rowHeight
                 model: root.locales
@@ -107,6 +108,7 @@ Flickable {
             Label { text: "Timezone"; Layout.preferredWidth: (root.width - 40) / 3 }
             ComboBox {
                 objectName: "timezoneCombo"
+                Accessible.name: "Timezone"
                 Layout.fillWidth: true
                 Layout.preferredHeight: root.rowHeight
                 model: root.clock.timezones
@@ -118,6 +120,7 @@ Flickable {
             Label { text: "NTP server"; Layout.preferredWidth: (root.width - 40) / 3 }
             TextField {
                 objectName: "ntpServerField"
+                Accessible.name: "NTP server"
                 Layout.fillWidth: true
                 Layout.preferredHeight: root.rowHeight
                 text: root.clock.ntpServer
@@ -128,6 +131,7 @@ Flickable {
             Label { text: "NTP Active"; Layout.preferredWidth: (root.width - 40) / 3 }
             SettingSwitch {
                 objectName: "ntpActiveSwitch"
+                Accessible.name: "NTP Active"
                 Layout.preferredHeight: root.rowHeight
                 checked: root.clock.ntpEnabled
                 onToggled: root.clock.ntpEnabled = checked

@@ -56,6 +56,7 @@ Popup {
         ComboBox {
             id: portCombo
             objectName: "serialPortCombo"
+            Accessible.name: "Serial Port"
             Layout.fillWidth: true
             model: root.diagnostics ? root.diagnostics.serialPorts : []
         }
@@ -63,6 +64,7 @@ Popup {
         ComboBox {
             id: flowCombo
             objectName: "serialFlowCombo"
+            Accessible.name: "Flow Ctrl"
             Layout.fillWidth: true
             model: root.flowControls
         }

@@ -88,26 +88,31 @@ ToolBar {
             MenuItem {
                 objectName: "optionScanConfig"
                 text: "Scan Config QR"
+                Accessible.name: text
                 onTriggered: root.scanConfigRequested()
             }
             MenuItem {
                 objectName: "optionRestart"
                 text: "Restart Application"
+                Accessible.name: text
                 onTriggered: root.powerRequested("restart")
             }
             MenuItem {
                 objectName: "optionReboot"
                 text: "Reboot"
+                Accessible.name: text
                 onTriggered: root.powerRequested("reboot")
             }
             MenuItem {
                 objectName: "optionShutdown"
                 text: "Shutdown"
+                Accessible.name: text
                 onTriggered: root.powerRequested("shutdown")
             }
             MenuItem {
                 objectName: "optionLogout"
                 text: "Logout"
+                Accessible.name: text
                 onTriggered: root.logoutRequested()
             }
         }

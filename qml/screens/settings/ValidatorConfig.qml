@@ -50,6 +50,7 @@ Flickable {
             TextField {
                 id: urlField
                 objectName: "obcUrlField"
+                Accessible.name: "OBC URL"
                 Layout.fillWidth: true
                 text: String(root.config.obuUrl)
                 inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoPredictiveText
@@ -63,6 +64,7 @@ Flickable {
             SpinBox {
                 id: passbackBox
                 objectName: "passbackBox"
+                Accessible.name: "Passback Time (sec)"
                 Layout.fillWidth: true
                 editable: true
                 from: 0
@@ -81,6 +83,7 @@ Flickable {
             SpinBox {
                 id: shutdownBox
                 objectName: "shutdownDelayBox"
+                Accessible.name: "Shutdown Delay (sec)"
                 Layout.fillWidth: true
                 editable: true
                 from: 5
@@ -97,6 +100,7 @@ Flickable {
             SettingSwitch {
                 id: qrSwitch
                 objectName: "qrPassbackSwitch"
+                Accessible.name: "QR Passback Enabled"
                 checked: root.config.passbackQrEnabled
             }
 
@@ -110,6 +114,7 @@ Flickable {
             SettingSwitch {
                 id: errorSwitch
                 objectName: "errorDescSwitch"
+                Accessible.name: "Show Error Description"
                 checked: manager.showErrorDesc
             }
         }
