@@ -101,6 +101,8 @@ GridLayout {
     CustomPopup {
         id: dialog
         objectName: "testDialog"
+        // Centred on the window, not on the item that declares it.
+        parent: Overlay.overlay
         isDialog: true
         text: root.current && root.current.dialog ? root.current.text() : ""
         onButtonYesPressed: root.answer(true)
@@ -111,6 +113,8 @@ GridLayout {
     CustomPopup {
         id: message
         objectName: "testMessage"
+        // Centred on the window, not on the item that declares it.
+        parent: Overlay.overlay
         isDialog: false
         text: root.current && !root.current.dialog ? root.current.text() : ""
         onClosed: root.finishCurrent()

@@ -125,6 +125,8 @@ Flickable {
     CustomPopup {
         id: errorPopup
         objectName: "ethernetErrorPopup"
+        // Centred on the window, not on the item that declares it.
+        parent: Overlay.overlay
         isDialog: false
     }
 }

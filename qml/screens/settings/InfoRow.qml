@@ -38,7 +38,8 @@ Item {
         anchors.right: parent.right
         anchors.verticalCenter: parent.verticalCenter
         horizontalAlignment: Text.AlignRight
-        elide: Text.ElideLeft
+        // Long values (a vehicle's id) wrap rather than lose characters.
+        wrapMode: Text.WrapAtWordBoundaryOrAnywhere
         font.pixelSize: 16
         font.bold: true
     }
