@@ -17,10 +17,12 @@ Popup {
     property int windowHeight: imageSource !== "" ? 300 : 200
     property string imageSource: ""
     property size imageSize: Qt.size(200, 200)
-    // Yes and No re-translate through the GUI manager's dynTr, which notifies on every language
-    // change; a copy in a property of our own would not, as its value never changes.
-    readonly property string yesText: (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("Yes")
-    readonly property string noText: (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("No")
+    // Always empty, like the GUI manager's. Yes and No re-translate because their bindings read
+    // manager.dynTr itself, which notifies on every language change; a copy here never changes
+    // value, so it alone would not.
+    property string dynTr: ""
+    readonly property string yesText: dynTr + (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("Yes")
+    readonly property string noText: dynTr + (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("No")
 
     component DialogButton: CustomButton {
         width: 100

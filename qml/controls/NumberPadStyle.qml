@@ -4,11 +4,14 @@ import "../style"
 // The look and the key order of a NumberPad. Keys 9 and 11 are the two non-number keys.
 QtObject {
     property string leftArrow: "\u2190"
-    // "CLR" re-translates through the GUI manager's dynTr, which notifies on every language change.
+    // Always empty, like the GUI manager's. "CLR" re-translates because its binding reads
+    // manager.dynTr itself, which notifies on every language change; a copy here never changes
+    // value, so it alone would not.
+    property string dynTr: ""
     property var phoneModel: ["1", "2", "3", "4", "5", "6", "7", "8", "9", leftArrow, "0",
-        (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("CLR")]
+        dynTr + (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("CLR")]
     property var keypadModel: ["7", "8", "9", "4", "5", "6", "1", "2", "3", leftArrow, "0",
-        (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("CLR")]
+        dynTr + (typeof manager !== "undefined" && manager ? manager.dynTr : "") + qsTr("CLR")]
     property var customModel: []
     property int btnWidth: 118
     property int btnHeight: 70

@@ -46,7 +46,9 @@ Logger* Logger::instance()
 double Logger::now()
 {
     timespec ts {};
-    clock_gettime(CLOCK_REALTIME, &ts);
+    // The monotonic clock: the stamps count the seconds since start even when NTP or a
+    // technician sets the wall clock meanwhile.
+    clock_gettime(CLOCK_MONOTONIC, &ts);
     return (double(ts.tv_sec) * 1e9 + double(ts.tv_nsec)) / 1e6;
 }
 

@@ -28,7 +28,7 @@ public:
     bool getStderr() const;
     double getStartTime() const;
 
-    // Wall-clock milliseconds with a fraction.
+    // Milliseconds with a fraction on the monotonic clock: only differences mean anything.
     static double now();
     // "[%9.03f] " style stamp body: seconds right-aligned in nine characters, three decimals.
     static QByteArray formatElapsed(double seconds);

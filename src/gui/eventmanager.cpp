@@ -5,6 +5,8 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QFile>
+#include <QMutexLocker>
 #include <QSettings>
 
 #include <algorithm>
@@ -26,6 +28,11 @@ EventManager::EventManager(Config& config, const QString& directory, Clock clock
     , m_fileName(directory + QStringLiteral("/events.ini"))
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
 {
+    m_writer.setMaxThreadCount(1);
+    m_writer.setExpiryTimeout(-1);
+    // A power cut between creating the writer's lock file and filling it in leaves an empty
+    // lock that would hold every write (and so the start) until it counts as stale.
+    removeStaleLock(lockFileName());
     load();
     update();
 }
@@ -37,6 +44,7 @@ void EventManager::pruneOld()
 
 EventManager::~EventManager()
 {
+    waitForWrites();
     // Events are children of the log; the visible list only borrows them.
     m_visible.clear();
 }
@@ -240,21 +248,79 @@ void EventManager::load()
         qWarning().noquote().nospace() << "[EventManager] WARN: Dropped " << undated << " entry(ies) without a time";
 }
 
+void EventManager::waitForWrites()
+{
+    m_writer.waitForDone();
+}
+
 void EventManager::save()
 {
-    QSettings settings(m_fileName, QSettings::NativeFormat);
+    QVector<Record> records;
+    records.reserve(m_events.size());
+    for (const Event* e : qAsConst(m_events))
+        records.append({ e->category(), e->name(), e->description(), e->timestamp() });
+    {
+        QMutexLocker lock(&m_pendingMutex);
+        m_pending = std::move(records);
+        if (m_writerBusy)
+            return; // the running writer picks the latest state up when it is done
+        m_writerBusy = true;
+    }
+    m_writer.start([this] { writeLoop(); });
+}
+
+void EventManager::writeLoop()
+{
+    for (;;) {
+        QVector<Record> records;
+        {
+            QMutexLocker lock(&m_pendingMutex);
+            if (!m_pending) {
+                m_writerBusy = false;
+                return;
+            }
+            records = std::move(*m_pending);
+            m_pending.reset();
+        }
+        write(m_fileName, records);
+    }
+}
+
+void EventManager::write(const QString& fileName, const QVector<Record>& records)
+{
+    removeStaleLock(fileName + QStringLiteral(".lock"));
+    // The settings writer replaces the file by a complete new one, so a power cut leaves the
+    // old log or the new one.
+    QSettings settings(fileName, QSettings::NativeFormat);
     settings.clear();
     settings.beginWriteArray(ArrayName);
-    for (int i = 0; i < m_events.size(); ++i) {
-        const Event* e = m_events.at(i);
+    for (int i = 0; i < records.size(); ++i) {
+        const Record& r = records.at(i);
         settings.setArrayIndex(i);
-        settings.setValue(QStringLiteral("category"), e->category());
-        settings.setValue(QStringLiteral("name"), e->name());
-        settings.setValue(QStringLiteral("desc"), e->description());
-        settings.setValue(QStringLiteral("timestamp"), e->timestamp());
+        settings.setValue(QStringLiteral("category"), r.category);
+        settings.setValue(QStringLiteral("name"), r.name);
+        settings.setValue(QStringLiteral("desc"), r.description);
+        settings.setValue(QStringLiteral("timestamp"), r.timestamp);
     }
     settings.endArray();
     settings.sync();
     if (settings.status() == QSettings::AccessError)
-        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write " << m_fileName;
+        qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write " << fileName;
+}
+
+void EventManager::removeStaleLock(const QString& lockFileName)
+{
+    // A live lock names its process on the first line; the writer then checks whether that
+    // process still runs. A lock without a readable process id can only be left over.
+    QFile lock(lockFileName);
+    if (!lock.exists())
+        return;
+    qint64 pid = 0;
+    if (lock.open(QIODevice::ReadOnly))
+        pid = lock.readLine(64).trimmed().toLongLong();
+    lock.close();
+    if (pid > 0)
+        return;
+    if (QFile::remove(lockFileName))
+        qWarning().noquote().nospace() << "[EventManager] WARN: Removed a stale lock file : " << lockFileName;
 }

@@ -2,11 +2,15 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
+#include <QThreadPool>
 #include <QVariant>
+#include <QVector>
 
 #include <functional>
+#include <optional>
 
 class Config;
 class Event;
@@ -14,7 +18,9 @@ class Event;
 // The validator's short local history (start-up, ignition, maintenance login and logout),
 // browsed on the maintenance "Event Log" page as `eventLogManager`. Kept in memory oldest
 // first, rewritten to "events.ini" after every change and read back at start (last 1000
-// entries). Entries older than 30 days go when the owner calls pruneOld(), once the clock
+// entries). The rewrite of a full log costs more than a frame, so it runs on a writer thread
+// of its own: the file is still replaced atomically, writes keep their order, a burst of
+// changes costs one write of the latest state, and destruction waits for the last one. Entries older than 30 days go when the owner calls pruneOld(), once the clock
 // can be trusted: a clock far ahead would otherwise erase the whole audit trail. QML sees a
 // filtered copy, newest first.
 class EventManager : public QObject
@@ -39,6 +45,10 @@ public:
     QString fileName() const { return m_fileName; }
     // The stored list, oldest first (the visible one is `data`).
     const QList<Event*>& events() const { return m_events; }
+    // Returns once every change made so far is on disk.
+    void waitForWrites();
+    // The lock file that the settings writer keeps beside the log while it writes.
+    QString lockFileName() const { return m_fileName + QStringLiteral(".lock"); }
 
 public slots:
     // Drops the entries older than 30 days by the clock.
@@ -55,8 +65,20 @@ signals:
     void dataChanged();
 
 private:
+    // One entry as written to the file, detached from the QObject the GUI thread owns.
+    struct Record
+    {
+        QString category;
+        QString name;
+        QString description;
+        QDateTime timestamp;
+    };
+
     void load();
     void save();
+    void writeLoop();
+    static void write(const QString& fileName, const QVector<Record>& records);
+    static void removeStaleLock(const QString& lockFileName);
     void update();
     void drop(Event* event);
 
@@ -69,4 +91,10 @@ private:
     QString m_nameFilter;
     QDateTime m_from;
     QDateTime m_to;
+
+    // The latest unsaved state, handed from the GUI thread to the writer thread.
+    QMutex m_pendingMutex;
+    std::optional<QVector<Record>> m_pending;
+    bool m_writerBusy = false;
+    QThreadPool m_writer; // one thread; last member, so it stops before the rest goes
 };

@@ -390,15 +390,35 @@ void Board::handleDisplay(const QJsonObject& payload, const QString& topic)
     reader.reportWrongKeys(QStringLiteral("[Board] "), topic);
 }
 
+bool Board::acceptsPeripheral(const QString& key, bool firstPowerMessage)
+{
+    if (peripheralNames().contains(key) || m_extraPeripherals.contains(key))
+        return true;
+    // The board's first power message answers "/power/get" with every switch it has; a switch
+    // that is not in the name table is admitted from it alone, and only a few, so that no
+    // client can make the map, the list and the time to handle a message grow without end.
+    if (!firstPowerMessage || m_extraPeripherals.size() >= MaxExtraPeripherals)
+        return false;
+    m_extraPeripherals.insert(key);
+    return true;
+}
+
 void Board::handlePower(const QJsonObject& payload, const QString& topic)
 {
+    const bool first = !m_powerSeen;
+    m_powerSeen = true;
     bool changed = false;
     QStringList wrong;
+    QStringList unknown;
     // QJsonObject iterates in sorted key order.
     for (auto it = payload.constBegin(); it != payload.constEnd(); ++it) {
         const QJsonValue value = it.value();
         if (value.isNull())
             continue;
+        if (!acceptsPeripheral(it.key(), first)) {
+            unknown.append(it.key());
+            continue;
+        }
         if (!value.isBool()) {
             wrong.append(it.key());
             continue;
@@ -410,6 +430,11 @@ void Board::handlePower(const QJsonObject& payload, const QString& topic)
         m_powerObject.insert(it.key(), value);
         changed = true;
         emit peripheralPowerChanged(it.key(), value.toBool());
+    }
+    if (!unknown.isEmpty()) {
+        qWarning().noquote().nospace() << "[Board] " << "WARN: Ignoring " << unknown.size()
+                                       << " unknown peripheral(s) on " << topic << " : "
+                                       << PayloadReader::keyList(unknown);
     }
     if (!wrong.isEmpty())
         PayloadReader::reportWrongKeys(QStringLiteral("[Board] "), topic, wrong);

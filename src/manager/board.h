@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 #include <QVariantList>
@@ -103,6 +104,7 @@ private:
     void handleConfig(const QJsonObject& payload, const QString& topic);
     void handleDisplay(const QJsonObject& payload, const QString& topic);
     void handlePower(const QJsonObject& payload, const QString& topic);
+    bool acceptsPeripheral(const QString& key, bool firstPowerMessage);
     void handleEvent(const QJsonObject& payload, const QString& topic);
     void handleAudio(const QJsonObject& payload, const QString& topic);
 
@@ -113,6 +115,10 @@ private:
     QJsonObject m_statusObject;
     QJsonObject m_displayObject;
     QJsonObject m_powerObject;
+    // Switches outside the name table, admitted from the first power message only.
+    static constexpr int MaxExtraPeripherals = 8;
+    QSet<QString> m_extraPeripherals;
+    bool m_powerSeen = false;
     QVariantMap m_audio;
     int m_delayShutdownFor = 0;
     QTimer m_monitorTimer;

@@ -5,7 +5,6 @@
 #include "payloadreader.h"
 
 #include <QDebug>
-#include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QRegularExpression>
@@ -22,11 +21,35 @@ Clock::Clock(MqttClient& client, const QString& baseTopic, QObject* parent)
     , m_client(client)
     , m_topic(baseTopic + QStringLiteral("/clock/ntp"))
 {
-    m_timezones = parseTimezoneList(runTimedatectl({QStringLiteral("--no-pager"), QStringLiteral("list-timezones")}));
+    // Parented so that tests can find it; as a member it is destroyed before the parent would.
+    m_commandTimer.setParent(this);
+    m_commandTimer.setObjectName(QStringLiteral("commandTimer"));
+    m_commandTimer.setSingleShot(true);
+    m_commandTimer.setInterval(CommandTimeoutMillis);
+    connect(&m_commandTimer, &QTimer::timeout, this, &Clock::onCommandTimeout);
+
+    runTimedatectl({QStringLiteral("--no-pager"), QStringLiteral("list-timezones")}, [this](const QByteArray& output) {
+        const QStringList zones = parseTimezoneList(output);
+        if (zones == m_timezones)
+            return;
+        m_timezones = zones;
+        emit timezonesChanged();
+    });
+    readTimezone(false);
     connect(&m_client, &MqttClient::connected, this, &Clock::refresh);
     // An empty payload is no message of this service. Its lines carry no tag.
     routeJson(m_client, m_topic + StatusSuffix, this, &Clock::onStatusReceived, QString(), EmptyPayload::Refused);
     routeJson(m_client, m_topic + ConfigSuffix, this, &Clock::onConfigReceived, QString(), EmptyPayload::Refused);
+}
+
+Clock::~Clock()
+{
+    m_jobs.clear();
+    if (m_process) {
+        m_process->disconnect(this);
+        m_process->kill();
+        m_process->waitForFinished(CommandTimeoutMillis);
+    }
 }
 
 QStringList Clock::parseTimezoneList(const QByteArray& output)
@@ -46,33 +69,83 @@ QString Clock::parseTimezone(const QByteArray& statusOutput)
     return match.hasMatch() ? match.captured(1) : QString();
 }
 
-QByteArray Clock::runTimedatectl(const QStringList& arguments)
+void Clock::runTimedatectl(const QStringList& arguments, Done done)
 {
-    // An argument list and no shell: nothing in a zone name can become a second command.
-    QElapsedTimer elapsed;
-    elapsed.start();
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(QStringLiteral("timedatectl"), arguments, QIODevice::ReadOnly);
-    if (!process.waitForStarted(CommandTimeoutMillis)) {
-        qWarning().noquote().nospace() << "WARN: Cannot run timedatectl " << arguments.join(QLatin1Char(' ')) << " : "
-                                       << process.errorString();
-        return {};
-    }
-    const int left = qMax(0, CommandTimeoutMillis - int(elapsed.elapsed()));
-    if (!process.waitForFinished(left)) {
-        process.kill();
-        process.waitForFinished(CommandTimeoutMillis);
-        qWarning().noquote().nospace() << "WARN: timedatectl " << arguments.join(QLatin1Char(' '))
-                                       << " did not finish within " << CommandTimeoutMillis << " ms";
-        return {};
-    }
-    return process.readAllStandardOutput();
+    m_jobs.append(Run{arguments, std::move(done)});
+    if (!m_process)
+        startNextRun();
 }
 
-QString Clock::timezone() const
+void Clock::startNextRun()
 {
-    return parseTimezone(runTimedatectl({QStringLiteral("status")}));
+    if (m_jobs.isEmpty()) {
+        emit idle();
+        return;
+    }
+    // An argument list and no shell: nothing in a zone name can become a second command.
+    const QStringList arguments = m_jobs.first().arguments;
+    if (arguments == QStringList{QStringLiteral("status")})
+        m_zoneReadQueued = false;
+    m_process = new QProcess(this);
+    m_process->setStandardInputFile(QProcess::nullDevice());
+    QProcess* const process = m_process;
+    connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
+            [this, process] { if (process == m_process) finishRun(process->readAllStandardOutput()); });
+    connect(process, &QProcess::errorOccurred, this, [this, process, arguments](QProcess::ProcessError error) {
+        if (process != m_process || error != QProcess::FailedToStart)
+            return;
+        qWarning().noquote().nospace() << "WARN: Cannot run timedatectl " << arguments.join(QLatin1Char(' ')) << " : "
+                                       << process->errorString();
+        finishRun({});
+    });
+    m_commandTimer.start();
+    m_process->start(QStringLiteral("timedatectl"), arguments, QIODevice::ReadOnly);
+}
+
+void Clock::onCommandTimeout()
+{
+    if (!m_process || m_jobs.isEmpty())
+        return;
+    qWarning().noquote().nospace() << "WARN: timedatectl " << m_jobs.first().arguments.join(QLatin1Char(' '))
+                                   << " did not finish within " << CommandTimeoutMillis << " ms";
+    finishRun({});
+}
+
+void Clock::finishRun(const QByteArray& output)
+{
+    m_commandTimer.stop();
+    QProcess* const process = m_process;
+    m_process = nullptr;
+    if (process) {
+        process->disconnect(this);
+        // A hung run is killed; the process object goes once the child is reaped.
+        if (process->state() != QProcess::NotRunning) {
+            connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), process, &QObject::deleteLater);
+            process->kill();
+        } else {
+            process->deleteLater();
+        }
+    }
+    const Run run = m_jobs.takeFirst();
+    run.done(output);
+    startNextRun();
+}
+
+void Clock::readTimezone(bool announce)
+{
+    m_announceZone = m_announceZone || announce;
+    if (m_zoneReadQueued)
+        return;
+    m_zoneReadQueued = true;
+    runTimedatectl({QStringLiteral("status")}, [this](const QByteArray& output) {
+        const QString zone = parseTimezone(output);
+        const bool announce = m_announceZone;
+        m_announceZone = false;
+        if (zone == m_timezone && !announce)
+            return;
+        m_timezone = zone;
+        emit timezoneChanged();
+    });
 }
 
 void Clock::setTimezone(const QString& timezone)
@@ -83,12 +156,13 @@ void Clock::setTimezone(const QString& timezone)
         qWarning().noquote().nospace() << "WARN: Ignoring unknown time zone : " << timezone.left(64);
         return;
     }
-    if (this->timezone() == timezone)
+    if (m_timezone == timezone)
         return;
     qInfo().noquote().nospace() << "Setting time zone : " << timezone;
-    runTimedatectl({QStringLiteral("set-timezone"), timezone});
-    // Emitted whatever the outcome: the next read shows the zone really in force.
-    emit timezoneChanged();
+    runTimedatectl({QStringLiteral("set-timezone"), timezone}, [](const QByteArray&) {});
+    // Announced whatever the outcome, once the zone in force has been read again: a page
+    // that showed the user's choice goes back to the real zone if the change failed.
+    readTimezone(true);
 }
 
 void Clock::setNtpServer(const QString& server)
@@ -124,6 +198,7 @@ void Clock::ntpSync()
 void Clock::refresh()
 {
     qInfo().noquote().nospace() << "Refreshing Clock status and config";
+    readTimezone(false);
     m_client.publish(QByteArray(), m_topic + StatusSuffix + QStringLiteral("/get"));
     m_client.publish(QByteArray(), m_topic + ConfigSuffix + QStringLiteral("/get"));
 }

@@ -5,6 +5,11 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+class QProcess;
 
 namespace manager {
 
@@ -13,8 +18,11 @@ class PayloadReader;
 
 // Time keeping for the region settings page. NTP belongs to the device service and is mirrored
 // over MQTT (setters only publish requests; values change when the service reports them back).
-// The time zone belongs to the operating system: it is read from timedatectl on every access
-// and never cached, so the page always shows what is really in force.
+// The time zone belongs to the operating system and is read with timedatectl, which can take
+// seconds or hang: it runs as an asynchronous process, one at a time, and never on a getter.
+// The zone list is read at construction; the zone in force is read then, on every refresh()
+// (the region page calls it when it opens, and every connection does) and after each change,
+// and kept; the change signals fire when a read finds something new.
 class Clock : public QObject
 {
     Q_OBJECT
@@ -26,9 +34,11 @@ class Clock : public QObject
 public:
     // The object's own topic is baseTopic + "/clock/ntp".
     Clock(MqttClient& client, const QString& baseTopic, QObject* parent = nullptr);
+    ~Clock() override;
 
     QStringList timezones() const { return m_timezones; }
-    QString timezone() const;
+    // The zone read last; empty until the first read has finished, or when it failed.
+    QString timezone() const { return m_timezone; }
     void setTimezone(const QString& timezone);
     QString ntpServer() const { return m_ntpServer; }
     void setNtpServer(const QString& server);
@@ -37,8 +47,11 @@ public:
     bool ntpSynced() const { return m_ntpSynced; }
     QString topic() const { return m_topic; }
 
-    // Every timedatectl run blocks the caller at most this long.
+    // A timedatectl run that has not finished after this long is killed (objectName of the
+    // timer: "commandTimer").
     static constexpr int CommandTimeoutMillis = 1000;
+    // True while a timedatectl run is going on or waiting.
+    bool isBusy() const { return m_process || !m_jobs.isEmpty(); }
 
     // Output of "timedatectl --no-pager list-timezones": Latin-1 up to the first NUL, one zone
     // per line feed, empty parts kept.
@@ -51,6 +64,8 @@ public slots:
     void refresh();
 
 signals:
+    // Every timedatectl run asked for so far has finished (tests wait for it).
+    void idle();
     void timezonesChanged();
     void timezoneChanged();
     void ntpServerChanged();
@@ -64,13 +79,31 @@ private:
     void setNtpEnabledState(bool enabled);
     void setNtpSyncedState(bool synced);
     void setNtpServerState(const QString& server);
-    // Runs timedatectl with the arguments, without a shell; returns its standard output, or an
-    // empty array when it is missing or overruns the bound (it is then killed).
-    static QByteArray runTimedatectl(const QStringList& arguments);
+    using Done = std::function<void(const QByteArray& output)>;
+    // Queues a timedatectl run with the arguments, without a shell; done gets its standard
+    // output, or an empty array when it is missing, fails to start or overruns the bound.
+    void runTimedatectl(const QStringList& arguments, Done done);
+    void startNextRun();
+    void finishRun(const QByteArray& output);
+    void onCommandTimeout();
+    void readTimezone(bool announce);
+
+    struct Run
+    {
+        QStringList arguments;
+        Done done;
+    };
 
     MqttClient& m_client;
     QString m_topic;
+    QList<Run> m_jobs;
+    QProcess* m_process = nullptr;
+    QTimer m_commandTimer;
     QStringList m_timezones;
+    QString m_timezone;
+    // A zone read waits in the queue (not yet started); a second one would learn nothing more.
+    bool m_zoneReadQueued = false;
+    bool m_announceZone = false;
     QString m_ntpServer;
     bool m_ntpEnabled = false;
     bool m_ntpSynced = false;

@@ -86,7 +86,6 @@ OwnTopics::OwnTopics(MqttClient& client, Config& config, const QString& baseTopi
     , m_config(config)
     , m_baseTopic(baseTopic)
 {
-    connect(&m_client, &MqttClient::received, this, &OwnTopics::onMqttReceived);
     subscribe();
 }
 
@@ -122,21 +121,21 @@ const QStringList& OwnTopics::localOnlyKeys()
 
 void OwnTopics::subscribe()
 {
-    // Recorded by the client, which sends them once on every connection (and at once when
-    // connected already).
+    // The client records the subscriptions and sends them once on every connection (and at
+    // once when connected already). Routes under an earlier base end here; the broker may
+    // still deliver there until the next connection, and nothing listens.
+    m_client.unroute(this);
     for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet })
-        m_client.subscribe(m_baseTopic + suffix);
+        m_client.route(m_baseTopic + suffix, this, &OwnTopics::onMqttReceived);
 }
 
-void OwnTopics::onMqttReceived(const QByteArray& data, const QByteArray& topic)
+void OwnTopics::onMqttReceived(const QByteArray& data, const QString& topic)
 {
-    const QString name = QString::fromUtf8(topic);
-    if (!name.startsWith(m_baseTopic) || name.size() <= m_baseTopic.size())
-        return;
-    const QStringRef suffix = name.midRef(m_baseTopic.size());
+    // A base with wildcards in it routes more than our four topics: only the exact ones count.
+    const QStringRef suffix = topic.startsWith(m_baseTopic) ? topic.midRef(m_baseTopic.size()) : QStringRef();
     if (suffix != InfoGet && suffix != StatusGet && suffix != ConfigGet && suffix != ConfigSet)
         return;
-    qInfo().noquote().nospace() << Tag << "Message received : " << name;
+    qInfo().noquote().nospace() << Tag << "Message received : " << topic;
 
     if (suffix == InfoGet)
         publishInfo();

@@ -51,7 +51,7 @@ public slots:
     // subscriber arriving later reads the program as up.
     void publishStatus(bool retain = false);
     void publishConfig();
-    void onMqttReceived(const QByteArray& data, const QByteArray& topic);
+    void onMqttReceived(const QByteArray& data, const QString& topic);
 
 private:
     void subscribe();

@@ -244,6 +244,18 @@ QString PayloadReader::brief(const QString& text, int max)
             + QStringLiteral(" chars)");
 }
 
+QString PayloadReader::keyList(const QStringList& keys)
+{
+    // One line of bounded length, however many keys a message carries.
+    QStringList shown;
+    for (const QString& key : keys.mid(0, MaxKeysShown))
+        shown << brief(key, 60);
+    QString list = shown.join(QStringLiteral(", "));
+    if (keys.size() > MaxKeysShown)
+        list += QStringLiteral(" and %1 more").arg(keys.size() - MaxKeysShown);
+    return list;
+}
+
 void PayloadReader::reportWrongKeys(const QString& tag, const QString& topic) const
 {
     reportWrongKeys(tag, topic, wrongKeys());
@@ -253,15 +265,8 @@ void PayloadReader::reportWrongKeys(const QString& tag, const QString& topic, co
 {
     if (keys.isEmpty())
         return;
-    // One line of bounded length, however many keys a message carries.
-    QStringList shown;
-    for (const QString& key : keys.mid(0, MaxKeysShown))
-        shown << brief(key, 60);
-    QString list = shown.join(QStringLiteral(", "));
-    if (keys.size() > MaxKeysShown)
-        list += QStringLiteral(" and %1 more").arg(keys.size() - MaxKeysShown);
     qWarning().noquote().nospace() << tag << "WARN: Ignoring wrongly typed values on " << brief(topic) << " : "
-                                   << list;
+                                   << keyList(keys);
 }
 
 } // namespace manager

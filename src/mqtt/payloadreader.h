@@ -50,6 +50,8 @@ public:
     // value: the first MaxKeysShown of them and how many more; nothing when every key could be
     // read. tag is the caller's prefix ("[Board] ").
     static constexpr int MaxKeysShown = 5;
+    // "a, b, c, d, e and 7 more": the first MaxKeysShown keys (each shortened) and the count.
+    static QString keyList(const QStringList& keys);
     void reportWrongKeys(const QString& tag, const QString& topic) const;
     static void reportWrongKeys(const QString& tag, const QString& topic, const QStringList& keys);
 

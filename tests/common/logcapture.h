@@ -24,6 +24,8 @@ public:
                 result << line.second;
         return result;
     }
+    // Every line with its level, in order.
+    QList<QPair<QtMsgType, QString>> entries() const { return m_lines; }
     QStringList all() const
     {
         QStringList result;

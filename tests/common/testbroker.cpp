@@ -48,14 +48,47 @@ bool TestBroker::start()
 {
     if (isRunning())
         return true;
+    // A free port is only free until someone binds it: another test running beside this one
+    // may take it between our choice and mosquitto's bind. So mosquitto's own word decides:
+    // it says "running" once it listens, and exits when the bind fails. A first start then
+    // moves to another port; a restart must keep its port (clients know it) and tries again.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (attempt > 0) {
+            if (m_everStarted)
+                QThread::msleep(100);
+            else
+                m_port = freePort();
+        }
+        switch (launch()) {
+        case Launch::Listening:
+            m_everStarted = true;
+            return true;
+        case Launch::PortTaken:
+            continue;
+        case Launch::Failed:
+            return false;
+        }
+    }
+    qWarning("mosquitto found no port to listen on: %s", m_output.constData());
+    return false;
+}
+
+TestBroker::Launch TestBroker::launch()
+{
     const QString confPath = m_dir.filePath(QStringLiteral("mosquitto.conf"));
     QFile conf(confPath);
     if (!conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
+        return Launch::Failed;
     QStringList lines { QStringLiteral("listener %1 127.0.0.1").arg(m_port),
                         QStringLiteral("set_tcp_nodelay true"),
                         QStringLiteral("persistence false"),
-                        QStringLiteral("log_dest stdout") };
+                        // Unbuffered, so "running" is seen at once; the types start() reads
+                        // stay on whatever a test adds.
+                        QStringLiteral("log_dest stderr"),
+                        QStringLiteral("log_type error"),
+                        QStringLiteral("log_type warning"),
+                        QStringLiteral("log_type notice"),
+                        QStringLiteral("log_type information") };
     bool hasAnonymous = false;
     for (const QString& line : m_extra)
         hasAnonymous = hasAnonymous || line.startsWith(QStringLiteral("allow_anonymous"));
@@ -66,15 +99,29 @@ bool TestBroker::start()
     conf.close();
     conf.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther);
 
+    const int from = m_output.size();
     m_process.start(QStringLiteral(MOSQUITTO_BIN), { QStringLiteral("-c"), confPath });
     if (!m_process.waitForStarted(5000))
-        return false;
-    if (!waitForPort(m_port, 5000)) {
+        return Launch::Failed;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (elapsed.elapsed() < 10000) {
+        m_process.waitForReadyRead(100);
         m_output += m_process.readAll();
-        qWarning("mosquitto did not come up: %s", m_output.constData());
-        return false;
+        const QByteArray said = m_output.mid(from);
+        if (said.contains(" running"))
+            return Launch::Listening;
+        if (m_process.state() == QProcess::NotRunning) {
+            m_output += m_process.readAll();
+            if (m_output.mid(from).contains("Address already in use"))
+                return Launch::PortTaken;
+            qWarning("mosquitto did not come up: %s", m_output.mid(from).constData());
+            return Launch::Failed;
+        }
     }
-    return true;
+    qWarning("mosquitto did not come up: %s", m_output.mid(from).constData());
+    kill();
+    return Launch::Failed;
 }
 
 void TestBroker::stop()

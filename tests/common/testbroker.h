@@ -14,7 +14,9 @@ public:
     explicit TestBroker(const QStringList& extraConfig = {});
     ~TestBroker();
 
-    bool start();          // waits until the port accepts connections
+    // Waits until mosquitto listens. The first start moves to another free port when the
+    // chosen one was taken meanwhile (port() tells which); a restart keeps its port.
+    bool start();
     void stop();           // SIGTERM and wait
     void kill();           // SIGKILL and wait
     bool isRunning() const;
@@ -31,9 +33,13 @@ public:
     static bool waitForPort(quint16 port, int timeoutMs);
 
 private:
+    enum class Launch { Listening, PortTaken, Failed };
+    Launch launch();
+
     QTemporaryDir m_dir;
     QStringList m_extra;
     quint16 m_port = 0;
+    bool m_everStarted = false;
     mutable QProcess m_process;
     mutable QByteArray m_output;
 };

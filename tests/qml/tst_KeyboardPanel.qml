@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.15
+import QtQuick.VirtualKeyboard 2.15
 import "qrc:/qml/controls"
 
 // The keyboard panel hosts whichever keyboard is installed and never breaks when one is not;
@@ -69,5 +70,34 @@ TestCase {
         compare(panel.panel.language, "el_GR");
         panel.language = "en_IE";
         compare(panel.panel.language, "en_IE");
+    }
+
+    Component {
+        id: fieldComponent
+        TextInput { width: 200; height: 40 }
+    }
+
+    Component {
+        id: spyComponent
+        SignalSpy {}
+    }
+
+    // Qt's keyboard reports its Enter key through the panel, and only that key.
+    function test_enterKey_data() {
+        return [
+            { tag: "Enter", key: Qt.Key_Return, text: "\n", count: 1 },
+            { tag: "a letter", key: Qt.Key_K, text: "K", count: 0 },
+        ];
+    }
+
+    function test_enterKey(data) {
+        var panel = createTemporaryObject(panelComponent, testCase, { inputMethod: "qtvirtualkeyboard", shown: true });
+        var field = createTemporaryObject(fieldComponent, testCase);
+        field.forceActiveFocus();
+        // The keyboard takes its layout and input method once it serves the focused field.
+        tryVerify(function() { return InputContext.inputEngine.inputMethod !== null; }, 5000, "keyboard ready");
+        var enter = createTemporaryObject(spyComponent, testCase, { target: panel, signalName: "enterPressed" });
+        verify(InputContext.inputEngine.virtualKeyClick(data.key, data.text, Qt.NoModifier));
+        compare(enter.count, data.count);
     }
 }

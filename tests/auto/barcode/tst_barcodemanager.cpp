@@ -2,6 +2,8 @@
 #include "barcodemanager.h"
 #include "mqttclient.h"
 
+#include "logcapture.h"
+
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
@@ -9,17 +11,6 @@
 namespace {
 
 const QString Base = QStringLiteral("orvo/barcode");
-
-// Collects the log lines written while it lives.
-struct LogCatcher
-{
-    LogCatcher() { s_lines.clear(); m_previous = qInstallMessageHandler(handler); }
-    ~LogCatcher() { qInstallMessageHandler(m_previous); }
-    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text) { s_lines.append({type, text}); }
-    static QVector<QPair<QtMsgType, QString>> s_lines;
-    QtMessageHandler m_previous;
-};
-QVector<QPair<QtMsgType, QString>> LogCatcher::s_lines;
 
 void feed(manager::MqttClient& client, const QString& suffix, const QByteArray& payload)
 {
@@ -59,17 +50,17 @@ private slots:
         manager::MqttClient client;
         manager::BarcodeManager barcode(client, Base);
         QSignalSpy changed(&barcode, &manager::BarcodeManager::statusChanged);
-        LogCatcher log;
+        LogCapture log;
         feed(client, "/status", payload);
         feed(client, "/status", payload);
         // One report, one line: the status line, or the refusal of a garbled report.
-        QCOMPARE(log.s_lines.size(), 2 - (status.isEmpty() ? 0 : 1));
-        QCOMPARE(log.s_lines.first().first, QtWarningMsg);
+        QCOMPARE(log.entries().size(), 2 - (status.isEmpty() ? 0 : 1));
+        QCOMPARE(log.entries().first().first, QtWarningMsg);
         if (status.isEmpty()) {
             QCOMPARE(changed.count(), 0);
             QVERIFY(barcode.status().isEmpty());
         } else {
-            QCOMPARE(log.s_lines.first().second, "[BarcodeManager] Barcode status is : " + status);
+            QCOMPARE(log.entries().first().second, "[BarcodeManager] Barcode status is : " + status);
             QCOMPARE(changed.count(), 1);
             QCOMPARE(changed.at(0).at(0).toString(), status);
             QCOMPARE(barcode.status(), status);
@@ -164,16 +155,16 @@ private slots:
         feed(client, "/info", R"({"device":{"model":"QR-9"}})");
         QSignalSpy changed(&barcode, &manager::BarcodeManager::statusChanged);
         QSignalSpy scanned(&barcode, &manager::BarcodeManager::barcodeScanned);
-        LogCatcher log;
+        LogCapture log;
 
         client.dispatch(payload, topic);
 
-        QCOMPARE(log.s_lines.size(), critical ? 1 : 0);
+        QCOMPARE(log.entries().size(), critical ? 1 : 0);
         if (critical) {
-            QCOMPARE(log.s_lines.first().first, QtCriticalMsg);
-            QVERIFY(log.s_lines.first().second.startsWith("[BarcodeManager] Failed to parse JSON message: "
+            QCOMPARE(log.entries().first().first, QtCriticalMsg);
+            QVERIFY(log.entries().first().second.startsWith("[BarcodeManager] Failed to parse JSON message: "
                                                           + QString::fromLatin1(payload.left(10))));
-            QVERIFY(log.s_lines.first().second.size() < 1000);
+            QVERIFY(log.entries().first().second.size() < 1000);
         }
         QCOMPARE(changed.count() + scanned.count(), 0);
         QCOMPARE(barcode.status(), QStringLiteral("disabled"));

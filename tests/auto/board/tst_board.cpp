@@ -50,6 +50,8 @@ private slots:
     void infoAndConfig();
     void displayResetsMissingKeys();
     void power();
+    void powerMapStaysBounded_data();
+    void powerMapStaysBounded();
     void ignitionEvent_data();
     void ignitionEvent();
     void audio();
@@ -237,6 +239,65 @@ void Tst_Board::power()
     // The list is the power state's to build; writing it only warns.
     board.setPeripherals({});
     QCOMPARE(board.peripherals().size(), 3);
+}
+
+namespace {
+// A power message with count boolean keys no board has ("bogus0000", ...).
+QByteArray bogusPower(int count, const QByteArray& extra = QByteArray())
+{
+    QByteArray payload = "{" + extra;
+    for (int i = 0; i < count; ++i)
+        payload += (i || !extra.isEmpty() ? "," : "") + QStringLiteral("\"bogus%1\":true").arg(i, 4, 10, QLatin1Char('0')).toUtf8();
+    return payload + "}";
+}
+} // namespace
+
+void Tst_Board::powerMapStaysBounded_data()
+{
+    QTest::addColumn<QByteArray>("first");
+    QTest::addColumn<QByteArray>("flood");
+    QTest::addColumn<QStringList>("kept");
+    QTest::addColumn<int>("ignored");
+    // The board answers "/power/get" with all its switches; what comes later cannot add any
+    // outside the name table.
+    QTest::newRow("flood after the board's report")
+        << QByteArray(R"({"display":true,"modem":false,"usbHub":false})") << bogusPower(3000, R"("touch":true)")
+        << QStringList{"display", "modem", "touch", "usbHub"} << 3000;
+    // A flood that comes first admits a few switches outside the table, no more.
+    QTest::newRow("flood first") << bogusPower(3000) << bogusPower(3000, R"("display":true)")
+                                 << QStringList{"bogus0000", "bogus0001", "bogus0002", "bogus0003", "bogus0004",
+                                                "bogus0005", "bogus0006", "bogus0007", "display"}
+                                 << 2992;
+}
+
+void Tst_Board::powerMapStaysBounded()
+{
+    QFETCH(QByteArray, first);
+    QFETCH(QByteArray, flood);
+    QFETCH(QStringList, kept);
+    QFETCH(int, ignored);
+    manager::MqttClient client;
+    manager::Board board(client, Base);
+    send(client, "/power", first);
+    QSignalSpy powerSpy(&board, &manager::Board::peripheralPowerChanged);
+
+    LogCapture log;
+    send(client, "/power", flood);
+
+    QStringList items;
+    for (const QVariant& entry : board.peripherals())
+        items << entry.toMap().value("item").toString();
+    QCOMPARE(items, kept);
+    for (const QList<QVariant>& arguments : qAsConst(powerSpy))
+        QVERIFY2(kept.contains(arguments.at(0).toString()), qPrintable(arguments.at(0).toString()));
+    // One warning for the whole message, and no line per key.
+    const QStringList warnings = log.lines(QtWarningMsg);
+    QCOMPARE(warnings.size(), 1);
+    QVERIFY2(warnings.first().startsWith(QStringLiteral("[Board] WARN: Ignoring %1 unknown peripheral(s) on "
+                                                        "orvo/board/power : bogus").arg(ignored)),
+             qPrintable(warnings.first()));
+    QVERIFY2(warnings.first().endsWith(QStringLiteral(" and %1 more").arg(ignored - 5)), qPrintable(warnings.first()));
+    QVERIFY2(log.all().size() <= 2, qPrintable(log.all().join('\n')));
 }
 
 void Tst_Board::ignitionEvent_data()

@@ -1,18 +1,17 @@
 #include "cliargs.h"
+#include "logcapture.h"
 
 #include <QtTest>
 
 namespace {
 
 QStringList g_messages;
-void captureMessages(QtMsgType, const QMessageLogContext&, const QString& text) { g_messages << text; }
 
 CliParseResult parse(const QStringList& args)
 {
-    g_messages.clear();
-    auto previous = qInstallMessageHandler(captureMessages);
+    LogCapture log;
     const CliParseResult result = parseCLIArgs(QStringList { "VovadudozAD" } + args);
-    qInstallMessageHandler(previous);
+    g_messages = log.all();
     return result;
 }
 

@@ -1,4 +1,5 @@
 #include "config.h"
+#include "logcapture.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -6,6 +7,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -26,10 +29,6 @@ const QVariantMap Defaults {
 
 QStringList g_messages;
 
-void captureMessages(QtMsgType, const QMessageLogContext&, const QString& text)
-{
-    g_messages << text;
-}
 
 // Writes the file the way editors do: a new file renamed over the old one.
 void replaceFile(const QString& path, const QByteArray& content)
@@ -65,12 +64,13 @@ private slots:
 
     void createsDefaultFile()
     {
-        auto previous = qInstallMessageHandler(captureMessages);
+        auto capture = std::make_unique<LogCapture>();
         {
             Config config(m_file, Defaults);
             Q_UNUSED(config)
         }
-        qInstallMessageHandler(previous);
+        g_messages = capture->all();
+        capture.reset();
 
         QCOMPARE(g_messages.filter(QStringLiteral("[Config] Creating default config file : ")).size(), 1);
         QSettings settings(m_file, QSettings::IniFormat);
@@ -81,12 +81,13 @@ private slots:
 
         // A second start finds the file and does not announce a creation again.
         g_messages.clear();
-        previous = qInstallMessageHandler(captureMessages);
+        capture = std::make_unique<LogCapture>();
         {
             Config config(m_file, Defaults);
             QCOMPARE(config.keys().size(), 25);
         }
-        qInstallMessageHandler(previous);
+        g_messages = capture->all();
+        capture.reset();
         QVERIFY(g_messages.filter(QStringLiteral("Creating default")).isEmpty());
     }
 
@@ -154,15 +155,22 @@ private slots:
         QCOMPARE(changes.keys(), (QStringList { "gui/locale", "log/level" }));
         QCOMPARE(config.get("log/level").toInt(), 3);
 
-        // Rewriting the same values changes nothing and reports nothing.
+        // Rewriting the same values changes nothing and reports nothing. Absence is proved by
+        // an edit made after it: once that one is applied, the rewrite has been handled too.
+        {
+            QFile file(m_file);
+            const QByteArray same = readAll(m_file);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(file.write(same), same.size());
+        }
         {
             QSettings settings(m_file, QSettings::IniFormat);
-            settings.setValue("gui/locale", "en_IE");
-            settings.setValue("gui/showCursor", "true");
+            settings.setValue("log/level", 1);
         }
-        QTest::qWait(300);
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(fileChanged.count(), 1);
+        QTRY_COMPARE(config.get("log/level").toInt(), 1);
+        QCOMPARE(changed.count(), 2);
+        QCOMPARE(fileChanged.count(), 2);
+        QCOMPARE(changed.at(1).at(0).toMap().keys(), QStringList { "log/level" });
     }
 
     void editorReplaceKeepsTheWatch()
@@ -182,11 +190,18 @@ private slots:
         QTRY_COMPARE(changed.count(), 2);
         QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("de_DE"));
 
-        // And a save of our own after that still does not come back as an outside change.
+        // And a save of our own after that still does not come back as an outside change: once
+        // an outside edit made after it is applied, the save would have been seen too.
         QSignalSpy fileChanged(&config, &Config::configFileChanged);
         config.set("gui/locale", "el_GR");
-        QTest::qWait(300);
-        QCOMPARE(fileChanged.count(), 0);
+        content = readAll(m_file);
+        QVERIFY(content.contains("locale=el_GR"));
+        content.replace("level=2", "level=1");
+        replaceFile(m_file, content);
+        QTRY_COMPARE(config.get("log/level").toInt(), 1);
+        QCOMPARE(fileChanged.count(), 1);
+        QCOMPARE(changed.count(), 4);
+        QCOMPARE(changed.last().at(0).toMap().keys(), QStringList { "log/level" });
     }
 
     void jsonRoundTrip()
@@ -257,9 +272,10 @@ private slots:
     {
         Config config(m_file, Defaults);
         config.addOverrides({ { "mqtt/host", "forced" } });
-        auto previous = qInstallMessageHandler(captureMessages);
+        auto capture = std::make_unique<LogCapture>();
         config.print();
-        qInstallMessageHandler(previous);
+        g_messages = capture->all();
+        capture.reset();
 
         const QString dashes = QStringLiteral("[Config] ") + QString(60, '-');
         QCOMPARE(g_messages.size(), 25 + 4);
@@ -307,9 +323,10 @@ private slots:
         config.setHiddenKeys({ "mqtt/password", "gui/settingsPin" });
         config.set("gui/settingsPin", "482913");
         config.addOverrides({ { "mqtt/password", "s3cret" } });
-        auto previous = qInstallMessageHandler(captureMessages);
+        auto capture = std::make_unique<LogCapture>();
         config.print();
-        qInstallMessageHandler(previous);
+        g_messages = capture->all();
+        capture.reset();
 
         const QString all = g_messages.join('\n');
         QVERIFY(!all.contains("482913"));
@@ -319,9 +336,10 @@ private slots:
         // An unset secret prints as empty, so the log still tells that it is missing.
         config.set("gui/settingsPin", QString());
         g_messages.clear();
-        previous = qInstallMessageHandler(captureMessages);
+        capture = std::make_unique<LogCapture>();
         config.print();
-        qInstallMessageHandler(previous);
+        g_messages = capture->all();
+        capture.reset();
         QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/settingsPin      : ")));
     }
 

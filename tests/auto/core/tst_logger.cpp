@@ -4,6 +4,8 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <time.h>
+
 #include <syslog.h>
 
 namespace {
@@ -132,6 +134,20 @@ private slots:
         QCOMPARE(g_syslog.size(), 1);
         QVERIFY2(QRegularExpression(R"(^\[   83\.5\d\d\] \[Test\] stamped$)").match(QString::fromUtf8(g_syslog.at(0).text)).hasMatch(),
                  g_syslog.at(0).text.constData());
+    }
+
+    // The stamps must not jump when the wall clock is set: they come from the monotonic clock.
+    void stampsFollowTheMonotonicClock()
+    {
+        timespec before {};
+        timespec after {};
+        clock_gettime(CLOCK_MONOTONIC, &before);
+        const double now = manager::Logger::now();
+        clock_gettime(CLOCK_MONOTONIC, &after);
+        auto millis = [](const timespec& ts) { return double(ts.tv_sec) * 1e3 + double(ts.tv_nsec) / 1e6; };
+        QVERIFY2(now >= millis(before) && now <= millis(after),
+                 qPrintable(QStringLiteral("%1 not within [%2, %3]").arg(now, 0, 'f', 3).arg(millis(before), 0, 'f', 3)
+                                .arg(millis(after), 0, 'f', 3)));
     }
 
     void colorPatternShowsCategoryAndColours()

@@ -123,6 +123,7 @@ private slots:
         QCOMPARE(log->events().size(), 1001);
         QCOMPARE(log->events().first()->name(), QString("e1"));
         QCOMPARE(log->events().last()->name(), QString("p2"));
+        log->waitForWrites();
         QCOMPARE(fileSize(), 1001);
         QVERIFY(!names(log->data()).contains("e0"));
 
@@ -154,6 +155,7 @@ private slots:
         QTest::ignoreMessage(QtInfoMsg, QString("[EventManager] Deleted %1 event(s) older than 2026-02-13 12:00:00")
                                             .arg(kept ? 0 : 1).toUtf8());
         log->pruneOld();
+        log->waitForWrites();
         QCOMPARE(names(log->events()), kept ? (QStringList { "old", "new" }) : QStringList { "new" });
         QSettings s(iniPath(), QSettings::NativeFormat);
         QCOMPARE(s.contains("extra/marker"), kept);
@@ -257,6 +259,53 @@ private slots:
         QCOMPARE(log->events().last()->category(), QString("Board"));
     }
 
+    void writesOffTheCallerKeepTheirOrder()
+    {
+        // A burst of pushes: the writer thread may skip states in between, never the last
+        // one, and never writes an older state after a newer one.
+        auto log = open();
+        for (int i = 0; i < 300; ++i)
+            log->push(new Event("Board", QString("burst %1").arg(i), {}, m_now));
+        log->waitForWrites();
+        QCOMPARE(fileSize(), 300);
+        QSettings s(iniPath(), QSettings::NativeFormat);
+        QCOMPARE(s.value("events/300/name").toString(), QString("burst 299"));
+
+        // Destruction waits for the last write.
+        log->push(new Event("Board", "last", {}, m_now));
+        log.reset();
+        QCOMPARE(fileSize(), 301);
+    }
+
+    void staleLockRemovedAtStart_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("removed");
+        // A power cut between creating the lock and filling it in: the writer would wait for
+        // it to grow old (start-up took 11 s longer).
+        QTest::newRow("empty") << QByteArray() << true;
+        QTest::newRow("garbage") << QByteArray("\x00\xff\n\n") << true;
+        // A lock naming a process is for the writer to judge (it checks the process).
+        QTest::newRow("names a process") << QByteArray("1\nVovadudozAD\nhost\n") << false;
+    }
+    void staleLockRemovedAtStart()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, removed);
+        writeFile(recent(3));
+        const QString lock = iniPath() + ".lock";
+        {
+            QFile f(lock);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        auto log = open();
+        QCOMPARE(QFile::exists(lock), !removed);
+        QCOMPARE(log->events().size(), 3);
+        if (!removed)
+            QFile::remove(lock);
+    }
+
     void clearAll()
     {
         auto log = open();
@@ -272,6 +321,7 @@ private slots:
         QCOMPARE(changed.count(), 1);
         QVERIFY(log->events().isEmpty());
         QVERIFY(names(log->data()).isEmpty());
+        log->waitForWrites();
         QCOMPARE(fileSize(), 0);
         QVERIFY(!a.isNull());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -54,7 +54,7 @@ private slots:
 private:
     void feed(const QString& topic, const QByteArray& payload)
     {
-        emit m_wire->client.received(payload, topic.toUtf8());
+        m_wire->client.dispatch(payload, topic);
     }
 
     std::unique_ptr<BrokerFixture> m_wire;

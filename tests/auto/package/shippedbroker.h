@@ -58,11 +58,27 @@ public:
             line.replace(QStringLiteral(" /etc/"), QLatin1Char(' ') + m_root.path() + QStringLiteral("/etc/"));
             lines << line;
         }
-        lines << QStringLiteral("log_type all") << extraConfig;
+        // mosquitto buffers its standard output in blocks but writes its log file line by
+        // line: tests read the file to see what the broker did (and refused) so far.
+        const QString logFile = m_root.filePath(QStringLiteral("broker.log"));
+        QFile created(logFile);
+        if (!created.open(QIODevice::WriteOnly))
+            return fail(QStringLiteral("cannot create the broker log"));
+        created.close();
+        created.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                               | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther);
+        lines << QStringLiteral("log_type all") << QStringLiteral("log_dest file ") + logFile << extraConfig;
         broker.reset(new TestBroker(lines));
         if (!broker->start())
             return fail(QStringLiteral("mosquitto did not start: ") + broker->log());
         return true;
+    }
+
+    // Everything the broker logged so far, complete up to the last line.
+    QString log() const
+    {
+        QFile file(m_root.filePath(QStringLiteral("broker.log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
     QString password(const QString& user) const

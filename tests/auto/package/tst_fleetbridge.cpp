@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -78,13 +79,16 @@ private slots:
     void depotReadsInfoAndStatus();
     void depotChangesASetting();
     void depotSeesTheLinkLostAndBack();
+    void depotSeesTheProgramsLastWill();
+    void anotherVehicleCannotConfigureThisOne();
 
 private:
     // Asks again every half second until an answer comes: the bridge may still be
     // subscribing at the central broker after a reconnection.
     QByteArray ask(const QString& what, int ms);
 
-    TestBroker m_central;
+    QTemporaryDir m_centralDir;
+    std::unique_ptr<TestBroker> m_central;
     std::unique_ptr<Link> m_link;
     ShippedBroker m_vehicle;
     QTemporaryDir m_dir;
@@ -95,6 +99,10 @@ private:
 
 QByteArray Tst_FleetBridge::ask(const QString& what, int ms)
 {
+    // Only an answer to this question counts, not one that came before it.
+    for (int i = m_depot->got.size() - 1; i >= 0; --i)
+        if (m_depot->got.at(i).first == Remote + "/" + what)
+            m_depot->got.removeAt(i);
     QByteArray answer;
     static_cast<void>(QTest::qWaitFor([&] {
         m_depot->client.publish(QByteArray(), Remote + "/" + what + "/get");
@@ -107,8 +115,22 @@ QByteArray Tst_FleetBridge::ask(const QString& what, int ms)
 void Tst_FleetBridge::initTestCase()
 {
     manager::Logger::instance()->setSinks([](int, const char*) {}, [](const char*) {});
-    QVERIFY(m_central.start());
-    m_link.reset(new Link(m_central.port()));
+    // The depot's broker with the example access list the package ships: the vehicles and the
+    // depot's tool log in.
+    QVERIFY(m_centralDir.isValid());
+    QFile::setPermissions(m_centralDir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                              | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    const QString passwd = m_centralDir.filePath("passwd");
+    QFile(passwd).open(QIODevice::WriteOnly);
+    for (const QString& user : {QStringLiteral("depot-tool"), Vehicle, QStringLiteral("bus-043")})
+        QCOMPARE(QProcess::execute("mosquitto_passwd", {"-b", passwd, user, user + "-secret"}), 0);
+    QFile::setPermissions(passwd, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    const QString acl = m_centralDir.filePath("depot.acl");
+    QVERIFY(QFile::copy(QStringLiteral(VOVADUDOZ_SOURCE_DIR "/packaging/mosquitto/depot.acl"), acl));
+    QFile::setPermissions(acl, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    m_central.reset(new TestBroker({"allow_anonymous false", "password_file " + passwd, "acl_file " + acl}));
+    QVERIFY(m_central->start());
+    m_link.reset(new Link(m_central->port()));
     QVERIFY(m_link->up());
 
     // The shipped snippet, enabled as its instructions say, without TLS (the central broker
@@ -126,12 +148,14 @@ void Tst_FleetBridge::initTestCase()
             line = QStringLiteral("address 127.0.0.1:%1").arg(m_link->port());
         if (line.startsWith("restart_timeout "))
             line = "restart_timeout 1";
+        if (line.startsWith("remote_password "))
+            line = "remote_password " + Vehicle + "-secret";
         bridge << line;
     }
     QVERIFY(bridge.contains("connection vovadudozad-depot"));
     QVERIFY2(m_vehicle.start(bridge), qPrintable(m_vehicle.error()));
 
-    m_depot.reset(new Party("127.0.0.1", m_central.port(), QString(), QString(), {"fleet/+/ui/#", "fleet/+/bridge"}));
+    m_depot.reset(new Party("127.0.0.1", m_central->port(), "depot-tool", "depot-tool-secret", {"fleet/+/ui/#", "fleet/+/bridge"}));
     QVERIFY(m_depot->waitConnected(10000));
     QCOMPARE(m_depot->waitFor("fleet/" + Vehicle + "/bridge", 15000), QByteArray("1"));
 
@@ -185,6 +209,42 @@ void Tst_FleetBridge::depotSeesTheLinkLostAndBack()
     QCOMPARE(m_depot->waitFor("fleet/" + Vehicle + "/bridge", 15000), QByteArray("1"));
     const QJsonObject status = json(ask("status", 15000));
     QCOMPARE(status.value("service").toBool(), true);
+}
+
+void Tst_FleetBridge::depotSeesTheProgramsLastWill()
+{
+    // A program that dies leaves its last will on its status topic; the broker publishes it
+    // under the program's identity, and the bridge carries it to the depot. Played by a client
+    // with the program's identity and will, killed without a goodbye.
+    QProcess program;
+    program.start(QStringLiteral("mosquitto_sub"),
+                  {"-h", "127.0.0.1", "-p", QString::number(m_vehicle.broker->port()),
+                   "-u", "vovadudozad", "-P", m_vehicle.password("vovadudozad"), "-i", "dying-program",
+                   "--will-topic", "orvo/ui/status", "--will-payload", R"({"service": false})",
+                   "-t", "orvo/ui/status/get"});
+    QVERIFY(program.waitForStarted(5000));
+    QVERIFY2(QTest::qWaitFor([&] { return m_vehicle.log().contains("as dying-program"); }, 10000),
+             qPrintable(m_vehicle.log().right(2000) + program.readAll()));
+    m_depot->got.clear();
+    program.kill();
+    program.waitForFinished(5000);
+    QVERIFY(QTest::qWaitFor([&] {
+        const QByteArray status = m_depot->waitFor(Remote + "/status", 100);
+        return !status.isNull() && json(status).value("service") == QJsonValue(false);
+    }, 15000));
+}
+
+void Tst_FleetBridge::anotherVehicleCannotConfigureThisOne()
+{
+    // Another vehicle's bridge identity on the central broker may not reach into this one.
+    const int before = m_config->get("gui/displayOffMin").toInt();
+    const int code = QProcess::execute("mosquitto_pub",
+        {"-h", "127.0.0.1", "-p", QString::number(m_central->port()), "-u", "bus-043", "-P", "bus-043-secret",
+         "-q", "1", "-t", Remote + "/config/set", "-m", R"({"gui": {"displayOffMin": 59}})"});
+    QCOMPARE(code, 0); // accepted at the door, dropped by the access list
+    // An answer from the program means it has handled everything the bridge gave it before.
+    QVERIFY(!ask("status", 15000).isNull());
+    QCOMPARE(m_config->get("gui/displayOffMin").toInt(), before);
 }
 
 QTEST_MAIN(Tst_FleetBridge)

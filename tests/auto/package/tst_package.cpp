@@ -73,6 +73,8 @@ private slots:
     void unitVerifies();
     void partsAgreeOnUserAndStateFolder();
     void sysusersMakesAnUnprivilegedUser();
+    void devicesStayReachable_data();
+    void devicesStayReachable();
     void brokerIdentities();
 
 private:
@@ -295,6 +297,27 @@ void Tst_Package::sysusersMakesAnUnprivilegedUser()
     QVERIFY2(fields.at(2).toInt() > 0 && fields.at(2).toInt() < 1000, qPrintable(entry.first())); // a system user, not root
     QCOMPARE(fields.at(5), QStringLiteral("/var/lib/vovadudozad"));
     QVERIFY2(fields.at(6).endsWith(QStringLiteral("nologin")), qPrintable(entry.first()));
+}
+
+void Tst_Package::devicesStayReachable_data()
+{
+    // Hardening options that would close /dev to the service: the screen (GPU, framebuffer),
+    // the touch panel, the serial ports of the self-test and the SD card are all devices.
+    QTest::addColumn<QString>("option");
+    QTest::newRow("private /dev") << "PrivateDevices";
+    QTest::newRow("device list") << "DeviceAllow";
+    QTest::newRow("device policy") << "DevicePolicy";
+    QTest::newRow("clock protection (implies a device list)") << "ProtectClock";
+}
+
+void Tst_Package::devicesStayReachable()
+{
+    QFETCH(QString, option);
+    const QString unit = fileText(m_root + QStringLiteral("/lib/systemd/system/vovadudozad.service"));
+    QVERIFY(unit.contains(QStringLiteral("[Service]")));
+    const QString value = unitValue(unit, option);
+    QVERIFY2(value.isEmpty() || value == QStringLiteral("no") || value == QStringLiteral("auto"),
+             qPrintable(option + QLatin1Char('=') + value));
 }
 
 void Tst_Package::brokerIdentities()

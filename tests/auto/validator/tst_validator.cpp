@@ -1,4 +1,5 @@
 #include "badpayloads.h"
+#include "logcapture.h"
 #include "mqttclient.h"
 #include "validator.h"
 
@@ -7,6 +8,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <memory>
+
 using manager::Validator;
 
 namespace {
@@ -14,15 +17,12 @@ namespace {
 const QString base = "orvo/blm";
 const QByteArray allGood = R"("hasRfid": true, "hasRoute": true, "hasQr": true, "hasObu": true)";
 
-QList<QPair<QtMsgType, QString>> logLines; // what the code under test logged
+// What the code under test logged, one capture per test function.
+std::unique_ptr<LogCapture> g_log;
 
 QStringList lines(QtMsgType type)
 {
-    QStringList result;
-    for (const auto& line : qAsConst(logLines))
-        if (line.first == type)
-            result << line.second;
-    return result;
+    return g_log->lines(type);
 }
 
 // A status message with service up, the given "state" members and more top-level members.
@@ -64,8 +64,12 @@ class Tst_Validator : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init() { logLines.clear(); }
+    void init()
+    {
+        g_log.reset();
+        g_log = std::make_unique<LogCapture>();
+    }
+    void cleanup() { g_log.reset(); }
     void subscriptions();
     void statusRules_data();
     void statusRules();
@@ -78,17 +82,13 @@ private slots:
     void cardTypes_data();
     void cardTypes();
     void cardsRetryScansAndMaintenance();
+    void maintenanceBarcodeIsTyped_data();
+    void maintenanceBarcodeIsTyped();
     void badInput_data();
     void badInput();
     void samObjectsDoNotAccumulate();
 };
 
-void Tst_Validator::initTestCase()
-{
-    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        logLines.append({type, text});
-    });
-}
 
 void Tst_Validator::subscriptions()
 {
@@ -164,7 +164,7 @@ void Tst_Validator::wronglyTypedGatesKeepLastStatus()
     Proxy p;
     p.send(base + "/status", status(allGood));
     QCOMPARE(p.v.status(), QStringLiteral("online"));
-    logLines.clear();
+    g_log->clear();
     const int reasons = p.reasonSpy.count();
 
     p.send(base + "/status", payload);
@@ -187,7 +187,7 @@ void Tst_Validator::statusRules()
     QCOMPARE(p.v.reasonCode(), code);
     QCOMPARE(p.v.reason(), reason);
     QCOMPARE(p.reasonSpy.count(), code.isEmpty() ? 0 : 1);
-    QCOMPARE(logLines, (QList<QPair<QtMsgType, QString>>{
+    QCOMPARE(g_log->entries(), (QList<QPair<QtMsgType, QString>>{
                            {QtWarningMsg, "[Validator] Validator status is : " + status}}));
 }
 
@@ -338,10 +338,57 @@ void Tst_Validator::cardsRetryScansAndMaintenance()
     QCOMPARE(p.results.at(1).value("denyReasonId"), QVariant(103));
     QCOMPARE(p.results.at(2), Transaction().toMap());
 
-    const QJsonObject code{{"obu", QJsonObject{{"host", "10.1.1.1"}}}};
-    p.send(base + "/barcode/maintenance/scanned", QJsonDocument(code).toJson());
-    QCOMPARE(maintenance.takeFirst().at(0).toJsonObject(), code);
+    p.send(base + "/barcode/maintenance/scanned", R"({"validator": {"obc": "mqtt://10.1.1.1:1883"}})");
+    QCOMPARE(maintenance.count(), 1);
+    QCOMPARE(maintenance.takeFirst().at(0).value<manager::MaintenanceBarcode>().obc, QStringLiteral("mqtt://10.1.1.1:1883"));
     QVERIFY(lines(QtCriticalMsg).isEmpty());
+}
+
+void Tst_Validator::maintenanceBarcodeIsTyped_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("fields"); // hasValidator, obc, hasEthernet, method, address, netmask, gateway, dns0, dns1
+    QTest::addColumn<bool>("urlValid");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("both") << QByteArray(R"({"validator": {"obc": "mqtt://u:p@10.0.0.9:1883"},
+        "network": {"eth0": {"method": "manual", "address": "10.0.0.20", "netmask": "255.255.255.0",
+                             "gateway": "10.0.0.1", "dns0": "10.0.0.2", "dns1": "10.0.0.3"}}})")
+                          << QStringList{"1", "mqtt://u:p@10.0.0.9:1883", "1", "manual", "10.0.0.20", "255.255.255.0",
+                                         "10.0.0.1", "10.0.0.2", "10.0.0.3"}
+                          << true << "";
+    QTest::newRow("automatic addressing") << QByteArray(R"({"network": {"eth0": {"method": "dhcp"}}})")
+                                          << QStringList{"0", "", "1", "dhcp", "", "", "", "", ""} << false << "";
+    QTest::newRow("validator without address") << QByteArray(R"({"validator": {}})")
+                                               << QStringList{"1", "", "0", "", "", "", "", "", ""} << false << "";
+    QTest::newRow("another interface") << QByteArray(R"({"network": {"wlan0": {"method": "manual"}}})")
+                                       << QStringList{"0", "", "0", "", "", "", "", "", ""} << false << "";
+    QTest::newRow("wrong types read empty, one warning")
+        << QByteArray(R"({"validator": {"obc": 17}, "network": {"eth0": {"method": "manual", "address": [10, 0, 0, 20]}}})")
+        << QStringList{"1", "", "1", "manual", "", "", "", "", ""} << false
+        << "[Validator] WARN: Ignoring wrongly typed values on orvo/blm/barcode/maintenance/scanned : validator.obc, "
+           "network.eth0.address";
+    QTest::newRow("network not an object") << QByteArray(R"({"network": "eth0"})")
+                                           << QStringList{"0", "", "0", "", "", "", "", "", ""} << false
+                                           << "[Validator] WARN: Ignoring wrongly typed values on "
+                                              "orvo/blm/barcode/maintenance/scanned : network";
+}
+
+void Tst_Validator::maintenanceBarcodeIsTyped()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, fields);
+    QFETCH(bool, urlValid);
+    QFETCH(QString, warning);
+    Proxy p;
+    QSignalSpy maintenance(&p.v, &Validator::maintenanceBarcodeScanned);
+    p.send(base + "/barcode/maintenance/scanned", payload);
+    QCOMPARE(maintenance.count(), 1);
+    const auto barcode = maintenance.at(0).at(0).value<manager::MaintenanceBarcode>();
+    const QStringList got{barcode.hasValidator ? "1" : "0", barcode.obc, barcode.hasEthernet ? "1" : "0",
+                          barcode.method, barcode.address, barcode.netmask, barcode.gateway, barcode.dns0, barcode.dns1};
+    QCOMPARE(got, fields);
+    QCOMPARE(barcode.obcUrl().isValid(), urlValid);
+    QCOMPARE(lines(QtWarningMsg), warning.isEmpty() ? QStringList() : QStringList{warning});
 }
 
 void Tst_Validator::badInput_data()
@@ -383,10 +430,10 @@ void Tst_Validator::badInput()
         "device": {"rfid": {"state": 2, "sams": [{}]}, "barcode": {"enabled": true}})"));
     QCOMPARE(p.v.status() + p.v.vehicle() + p.v.config()->obuUrl().host(), QString("onlineVh"));
     const QStringList before = p.state();
-    logLines.clear();
+    g_log->clear();
     p.send(topic, payload);
     QCOMPARE(p.state(), before);
-    QCOMPARE(logLines.size(), criticals);
+    QCOMPARE(g_log->entries().size(), criticals);
     QCOMPARE(lines(QtCriticalMsg).size(), criticals);
     // One line with the reason, never the payload.
     if (criticals)
