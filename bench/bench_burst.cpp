@@ -62,12 +62,17 @@ bool waitForPort(quint16 port)
 template<typename Predicate>
 bool spin(Predicate done, int ms)
 {
+    // Sleeps in the event loop as the program's own loop does: the overload of processEvents
+    // with a time limit ignores WaitForMoreEvents and would spin, taking a core from the broker
+    // on a small machine. The timer wakes the loop to look at the predicate.
+    QTimer wake;
+    wake.start(20);
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
         if (timer.elapsed() > ms)
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -22,10 +22,6 @@ void initLibraryOnce()
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
-// The broker is never given a chance to starve the event loop: after this many packets in one
-// readiness event the rest wait for the next turn of the loop.
-constexpr int MaxPacketsPerRead = 64;
-
 constexpr int HousekeepingMillis = 1000;
 
 } // namespace

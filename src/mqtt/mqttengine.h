@@ -49,6 +49,9 @@ public:
     // per topic and minute: a service never sends that much, and one such message must not
     // stall the GUI thread or flood the log.
     static constexpr int MaxPayloadBytes = 256 * 1024;
+    // A burst is taken in batches of this many packets per readiness event, and the broker is
+    // never given a chance to starve the event loop: the rest wait for the next turn of the loop.
+    static constexpr int MaxPacketsPerRead = 64;
 
     explicit MqttEngine(QObject* parent = nullptr);
     ~MqttEngine() override;

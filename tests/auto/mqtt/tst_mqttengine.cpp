@@ -1,10 +1,12 @@
 #include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTimer>
 #include <QTest>
 
 #include <mosquitto.h>
+#include <sys/ioctl.h>
 
 #include "fakebroker.h"
 #include "logcapture.h"
@@ -44,6 +46,7 @@ private slots:
     void payloadsArriveIntact_data();
     void payloadsArriveIntact();
     void oversizedPayloadsAreDroppedWithOneWarningPerTopic();
+    void aBurstIsReadInBoundedBatchesInOrder();
     void hostNamesResolveWithoutBlocking();
     void callbacksMayReconnect();
     void closeTransportEndsTheSessionUncleanly();
@@ -249,6 +252,66 @@ void Tst_MqttEngine::oversizedPayloadsAreDroppedWithOneWarningPerTopic()
     QCOMPARE(warnings.at(0), QStringLiteral("[MqttClient] WARN: Dropped a message of %1 bytes on 'orvo/board/power': "
                                             "larger than 262144 bytes").arg(tooBig.size()));
     QVERIFY2(warnings.at(1).contains(QLatin1String("on 'orvo/blm/status'")), qPrintable(warnings.at(1)));
+}
+
+void Tst_MqttEngine::aBurstIsReadInBoundedBatchesInOrder()
+{
+    TestBroker broker;
+    QVERIFY(broker.start());
+    MqttEngine engine;
+    aim(engine, broker.port());
+    QSignalSpy received(&engine, &MqttEngine::messageReceived);
+    engine.connectToHost();
+    QVERIFY(waitState(engine, MqttEngine::Connected));
+    MqttPeer peer(broker);
+    QVERIFY(peer.waitConnected(5000));
+    QVERIFY(engine.subscribe(QStringLiteral("orvo/#"), 0));
+    QVERIFY(engine.publish(QStringLiteral("orvo/ready"), "ready", 0, false) != -1);
+    QVERIFY(received.wait(5000));
+    received.clear();
+
+    QSocketNotifier* reader = nullptr;
+    for (QSocketNotifier* notifier : engine.findChildren<QSocketNotifier*>()) {
+        if (notifier->type() == QSocketNotifier::Read)
+            reader = notifier;
+    }
+    QVERIFY(reader);
+    // The whole burst waits in the socket before the engine may read any of it.
+    reader->setEnabled(false);
+    const int total = 3 * MqttEngine::MaxPacketsPerRead + 7;
+    const QString topic = QStringLiteral("orvo/burst");
+    qint64 bytes = 0;
+    for (int i = 0; i < total; ++i) {
+        const QByteArray payload = QByteArray::number(i);
+        QVERIFY(peer.publish(topic, payload));
+        bytes += 1 + 1 + 2 + topic.size() + payload.size(); // fixed header, length, topic length, topic, payload
+    }
+    const int fd = int(reader->socket());
+    const auto pending = [fd] {
+        int n = 0;
+        return ::ioctl(fd, FIONREAD, &n) == 0 ? n : -1;
+    };
+    QVERIFY2(QTest::qWaitFor([&] { return pending() >= bytes; }, 10000), qPrintable(QString::number(pending())));
+
+    // Recorded after the engine's own handler, which was connected first.
+    QList<int> batches;
+    QObject::connect(reader, &QSocketNotifier::activated, [&] {
+        int before = 0;
+        for (int b : batches)
+            before += b;
+        batches << received.count() - before;
+    });
+    reader->setEnabled(true);
+    QVERIFY(QTest::qWaitFor([&] { return received.count() >= total; }, 10000));
+    QCOMPARE(received.count(), total);
+    for (int i = 0; i < total; ++i) {
+        QCOMPARE(received.at(i).at(1).toString(), topic);
+        QCOMPARE(received.at(i).at(0).toByteArray(), QByteArray::number(i));
+    }
+    QVERIFY(batches.size() >= 4);
+    QCOMPARE(batches.first(), MqttEngine::MaxPacketsPerRead);
+    for (int b : batches)
+        QVERIFY2(b <= MqttEngine::MaxPacketsPerRead, qPrintable(QString::number(b)));
 }
 
 void Tst_MqttEngine::hostNamesResolveWithoutBlocking()
