@@ -565,7 +565,7 @@ void GUIManager::onMqttError(const QString& error)
 // ---------------------------------------------------------------------------------------------
 // Maintenance configuration barcode
 
-void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& data)
+void GUIManager::onMaintenanceBarcodeScanned(const manager::MaintenanceBarcode& barcode)
 {
     qInfo().noquote().nospace() << "[GUIManager] Maintenance Barcode scanned";
     if (!m_session.sessionActive()) {
@@ -574,10 +574,10 @@ void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& data)
     }
     QStringList applied;
 
-    if (data.contains(QStringLiteral("validator"))) {
-        const QString obc = data.value(QStringLiteral("validator")).toObject().value(QStringLiteral("obc")).toString();
-        const QUrl url(obc, QUrl::TolerantMode);
-        if (!obc.isEmpty() && url.isValid()) {
+    if (barcode.hasValidator) {
+        const QString& obc = barcode.obc;
+        const QUrl url = barcode.obcUrl();
+        if (url.isValid()) {
             qInfo().noquote().nospace() << "[GUIManager] Applying Validator configuration";
             applied << QStringLiteral("OBC : %1").arg(url.toString());
             m_validator.config()->setObuUrl(url);
@@ -587,22 +587,19 @@ void GUIManager::onMaintenanceBarcodeScanned(const QJsonObject& data)
         }
     }
 
-    const QJsonObject network = data.value(QStringLiteral("network")).toObject();
-    if (network.contains(QStringLiteral("eth0"))) {
-        const QJsonObject eth0 = network.value(QStringLiteral("eth0")).toObject();
-        const auto text = [&eth0](const char* key) { return eth0.value(QLatin1String(key)).toString(); };
-        const QString method = text("method");
-        const QString address = text("address");
-        const QString netmask = text("netmask");
-        const QString gateway = text("gateway");
-        const QString dns0 = text("dns0");
-        const QString dns1 = text("dns1");
+    if (barcode.hasEthernet) {
+        const QString& method = barcode.method;
+        const QString& address = barcode.address;
+        const QString& netmask = barcode.netmask;
+        const QString& gateway = barcode.gateway;
+        const QString& dns0 = barcode.dns0;
+        const QString& dns1 = barcode.dns1;
         manager::Ethernet* ethernet = m_network.ethernet();
         if (ethernet->interface() == QLatin1String("eth0")) {
             applied << QStringLiteral("Method : %1").arg(method) << QStringLiteral("Address : %1").arg(address)
                     << QStringLiteral("Netmask : %1").arg(netmask) << QStringLiteral("Gateway : %1").arg(gateway)
                     << QStringLiteral("DNS #0 : %1").arg(dns0) << QStringLiteral("DNS #1 : %1").arg(dns1);
-            const bool manual = method == QLatin1String("manual");
+            const bool manual = barcode.isManual();
             IPv4* config = ethernet->config();
             ethernet->setMethod(manual ? QStringLiteral("manual") : QStringLiteral("auto"));
             config->setAddress(manual ? address : QString());

@@ -156,7 +156,7 @@ signals:
 private slots:
     void onTicketValidated(const Transaction& transaction);
     void onSessionActiveChanged();
-    void onMaintenanceBarcodeScanned(const QJsonObject& data);
+    void onMaintenanceBarcodeScanned(const manager::MaintenanceBarcode& barcode);
     void onConfigChanged(const QVariantMap& changes);
     void onConfigFileChanged();
     void pruneWhenClockTrusted();

@@ -51,6 +51,7 @@ Validator::Validator(MqttClient& client, const QString& baseTopic, QObject* pare
     , m_client(client)
     , m_baseTopic(baseTopic)
 {
+    qRegisterMetaType<manager::MaintenanceBarcode>();
     QObject::connect(&m_client, &MqttClient::disconnected, this, &Validator::onMqttDisconnected);
 
     const QString tag = QStringLiteral("[Validator] ");
@@ -103,9 +104,12 @@ void Validator::onRetryReceived(const QByteArray& data, const QString& /*topic*/
     emit cardRetry();
 }
 
-void Validator::onMaintenanceBarcodeReceived(const QJsonObject& data, const QString& /*topic*/)
+void Validator::onMaintenanceBarcodeReceived(const QJsonObject& data, const QString& topic)
 {
-    emit maintenanceBarcodeScanned(data);
+    QStringList wrong;
+    const MaintenanceBarcode barcode = MaintenanceBarcode::fromJson(data, &wrong);
+    PayloadReader::reportWrongKeys(QStringLiteral("[Validator] "), topic, wrong);
+    emit maintenanceBarcodeScanned(barcode);
 }
 
 void Validator::onMqttDisconnected()

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QUrl>
 
+#include "maintenancebarcode.h"
 #include "transaction.h"
 #include "validatorbarcode.h"
 #include "validatorconfig.h"
@@ -74,7 +75,7 @@ signals:
     void cardRetry();
     // The record lives only for the duration of the emission: receivers copy what they need.
     void ticketValidated(const Transaction& transaction);
-    void maintenanceBarcodeScanned(const QJsonObject& data);
+    void maintenanceBarcodeScanned(const manager::MaintenanceBarcode& barcode);
 
 private:
     void onRetryReceived(const QByteArray& data, const QString& topic);

@@ -1,6 +1,8 @@
 #include "mqttengine.h"
 
 #include <QDebug>
+#include <QHostAddress>
+#include <QHostInfo>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -146,7 +148,46 @@ void MqttEngine::connectToHost()
     setState(Connecting);
     if (m_state != Connecting)
         return; // the owner reacted to Connecting by giving up
-    const int rc = mosquitto_connect_async(m_mosq, m_hostname.toUtf8().constData(), m_port,
+    // The library would resolve a name itself, blocking the GUI thread for as long as the name
+    // server takes (seconds, and again at every retry, while the network is down). A name is
+    // resolved in the background instead, and the library gets the address.
+    if (!QHostAddress(m_hostname).isNull()) {
+        connectSocket(m_hostname);
+        return;
+    }
+    m_lookupId = QHostInfo::lookupHost(m_hostname, this, SLOT(onHostLookedUp(QHostInfo)));
+}
+
+void MqttEngine::onHostLookedUp(const QHostInfo& info)
+{
+    if (info.lookupId() != m_lookupId || m_state != Connecting || !m_mosq)
+        return; // an answer for an attempt that has ended
+    m_lookupId = -1;
+    CallScope scope(this);
+    QHostAddress chosen;
+    for (const QHostAddress& address : info.addresses()) {
+        // IPv4 first: a broker listening on 127.0.0.1 only is the common case for "localhost".
+        if (chosen.isNull() || (address.protocol() == QAbstractSocket::IPv4Protocol
+                                && chosen.protocol() != QAbstractSocket::IPv4Protocol))
+            chosen = address;
+    }
+    if (chosen.isNull()) {
+        int suppressed = 0;
+        if (m_resolveLog.allow(m_hostname, m_monotonic.elapsed(), &suppressed)) {
+            qWarning().noquote().nospace() << "[MqttClient] " << "WARN: Cannot resolve broker host '"
+                                           << m_hostname.left(200) << "' : " << info.errorString();
+        }
+        dropSession();
+        setError(TransportInvalid);
+        setState(Disconnected);
+        return;
+    }
+    connectSocket(chosen.toString());
+}
+
+void MqttEngine::connectSocket(const QString& address)
+{
+    const int rc = mosquitto_connect_async(m_mosq, address.toUtf8().constData(), m_port,
                                            effectiveKeepAlive(m_keepAlive));
     if (rc != MOSQ_ERR_SUCCESS) {
         // Refused port, unknown host, no route: no socket, and no callback will follow.
@@ -330,6 +371,10 @@ void MqttEngine::setError(ClientError error)
 
 void MqttEngine::dropSession()
 {
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
     dropNotifiers();
     if (m_housekeeping)
         m_housekeeping->stop();
@@ -381,8 +426,9 @@ void MqttEngine::sync()
     if (m_writeNotifier)
         m_writeNotifier->setEnabled(mosquitto_want_write(m_mosq));
 
-    if (m_mosq && fd < 0 && m_state != Disconnected) {
-        // The library lost the socket without telling us.
+    if (m_mosq && fd < 0 && m_state != Disconnected && m_lookupId < 0) {
+        // The library lost the socket without telling us (while a name is being resolved there
+        // is no socket yet).
         CallScope scope(this);
         dropSession();
         if (m_error == NoError)

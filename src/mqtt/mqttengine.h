@@ -10,6 +10,7 @@
 
 #include "loglimiter.h"
 
+class QHostInfo;
 class QSocketNotifier;
 class QTimer;
 struct mosquitto;
@@ -82,6 +83,8 @@ public:
 
     // Starts an attempt with the current settings; ignored unless Disconnected. An attempt that
     // fails at once still passes through Connecting, so the owner sees the failure as a state.
+    // A host name is resolved in the background (the attempt stays Connecting meanwhile); an IP
+    // address is used as it is. Nothing here waits for the network.
     void connectToHost();
     void disconnectFromHost();
     // The packet id of the SUBSCRIBE, or nothing when it could not be sent.
@@ -104,6 +107,7 @@ signals:
     void messageReceived(const QByteArray& payload, const QString& topic);
 
 private slots:
+    void onHostLookedUp(const QHostInfo& info);
     void onReadable();
     void onWritable();
     void onHousekeeping();
@@ -126,6 +130,8 @@ private:
     void dropNotifiers();
     void destroyRetired();
     void dropOversized(const QString& topic, int size);
+    // Hands the resolved address to the library and starts the socket.
+    void connectSocket(const QString& address);
 
     mosquitto* m_mosq = nullptr;
     QList<mosquitto*> m_retired;
@@ -139,6 +145,8 @@ private:
     ClientError m_error = NoError;
     bool m_outageAnnounced = false;
     LogLimiter m_oversizeLog;
+    LogLimiter m_resolveLog;
+    int m_lookupId = -1;
     QElapsedTimer m_monotonic;
 
     QString m_hostname;

@@ -1,6 +1,7 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 
 #include <mosquitto.h>
@@ -43,6 +44,7 @@ private slots:
     void payloadsArriveIntact_data();
     void payloadsArriveIntact();
     void oversizedPayloadsAreDroppedWithOneWarningPerTopic();
+    void hostNamesResolveWithoutBlocking();
     void callbacksMayReconnect();
     void closeTransportEndsTheSessionUncleanly();
 };
@@ -247,6 +249,41 @@ void Tst_MqttEngine::oversizedPayloadsAreDroppedWithOneWarningPerTopic()
     QCOMPARE(warnings.at(0), QStringLiteral("[MqttClient] WARN: Dropped a message of %1 bytes on 'orvo/board/power': "
                                             "larger than 262144 bytes").arg(tooBig.size()));
     QVERIFY2(warnings.at(1).contains(QLatin1String("on 'orvo/blm/status'")), qPrintable(warnings.at(1)));
+}
+
+void Tst_MqttEngine::hostNamesResolveWithoutBlocking()
+{
+    // A name reserved never to resolve: however long the name server takes to say so, the
+    // attempt waits in Connecting while the event loop keeps turning.
+    MqttEngine engine;
+    engine.setHostname(QStringLiteral("broker.invalid"));
+    engine.setPort(1883);
+    int ticks = 0;
+    QTimer ticker;
+    ticker.setInterval(0);
+    QObject::connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start();
+    engine.connectToHost();
+    QCOMPARE(engine.state(), MqttEngine::Connecting);
+    QCOMPARE(engine.error(), MqttEngine::NoError);
+    QCOMPARE(ticks, 0);
+    QVERIFY(QTest::qWaitFor([&ticks] { return ticks >= 5; }, 5000));
+    // Cut by the owner (its attempt timer), the attempt ends at once; a late answer is ignored.
+    if (engine.state() == MqttEngine::Connecting) {
+        engine.closeTransport();
+        QCOMPARE(engine.state(), MqttEngine::Disconnected);
+    }
+    QCOMPARE(engine.error(), MqttEngine::TransportInvalid);
+
+    // A name that resolves still reaches the broker.
+    TestBroker broker;
+    QVERIFY(broker.start());
+    MqttEngine named;
+    named.setHostname(QStringLiteral("localhost"));
+    named.setPort(broker.port());
+    named.connectToHost();
+    QCOMPARE(named.state(), MqttEngine::Connecting);
+    QVERIFY(waitState(named, MqttEngine::Connected));
 }
 
 void Tst_MqttEngine::callbacksMayReconnect()

@@ -9,10 +9,12 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -72,6 +74,8 @@ private slots:
     void stopsEverything();
     void badArgumentsStartNothing_data();
     void badArgumentsStartNothing();
+    void runDirectoryIsFreshAndPrivate();
+    void setupSaysWhatToDoWithoutSudo();
 
 private:
     void prepare(QProcess& process, const QString& platform);
@@ -251,6 +255,76 @@ void Tst_RunScript::badArgumentsStartNothing()
     QCOMPARE(run.exitCode(), 2);
     QVERIFY(run.readAllStandardError().startsWith("scripts/run: "));
     QVERIFY(QDir(runDir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
+void Tst_RunScript::runDirectoryIsFreshAndPrivate()
+{
+    BrokerFixture wire;
+    QVERIFY(wire.start({ QStringLiteral("orvo/#") }, 3000));
+    QTemporaryDir tmp;
+    // Another local user made the old, predictable directory first and left a trap in it.
+    const QString guessed = tmp.filePath(QStringLiteral("vovadudoz-run-%1").arg(::getuid()));
+    QVERIFY(QDir().mkpath(guessed));
+    QVERIFY(QFile::link(tmp.filePath(QStringLiteral("elsewhere")), guessed + QStringLiteral("/gui.conf")));
+
+    QStringList dirs;
+    for (int i = 0; i < 2; ++i) {
+        QProcess run;
+        prepare(run, QStringLiteral("offscreen"));
+        QProcessEnvironment env = run.processEnvironment();
+        env.insert(QStringLiteral("TMPDIR"), tmp.path());
+        run.setProcessEnvironment(env);
+        run.setArguments({ QStringLiteral("--broker"), QStringLiteral("127.0.0.1:%1").arg(wire.broker.port()) });
+        run.start();
+        QByteArray err;
+        QVERIFY(QTest::qWaitFor([&] { err += run.readAllStandardError(); return err.contains("Program log"); }, 60000));
+        const QRegularExpression line(QStringLiteral("Run directory : (\\S+)"));
+        const QRegularExpressionMatch match = line.match(QString::fromUtf8(err));
+        QVERIFY2(match.hasMatch(), err.constData());
+        dirs << match.captured(1);
+        run.write("quit\n");
+        QVERIFY(run.waitForFinished(60000));
+    }
+    QVERIFY(dirs.at(0) != dirs.at(1));
+    for (const QString& dir : qAsConst(dirs)) {
+        QVERIFY2(dir.startsWith(tmp.path() + QStringLiteral("/vovadudoz-run.")), qPrintable(dir));
+        QVERIFY(QFileInfo(dir).isDir());
+        QVERIFY(QFileInfo(dir).ownerId() == ::getuid());
+        QVERIFY(QFileInfo::exists(dir + QStringLiteral("/gui.conf")));
+    }
+    // The trap was not followed.
+    QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("elsewhere"))));
+}
+
+void Tst_RunScript::setupSaysWhatToDoWithoutSudo()
+{
+    // Not root, no sudo, and a package missing: the script must say what to do, not fail on a
+    // missing command.
+    QTemporaryDir bin;
+    auto tool = [&bin](const char* name, const QByteArray& body) {
+        QFile file(bin.filePath(QLatin1String(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    };
+    tool("id", "echo 1000\n");
+    tool("dpkg-query", "exit 1\n");
+    for (const char* name : { "bash", "env", "dirname", "cat", "grep", "sed" }) {
+        const QString found = QStandardPaths::findExecutable(QLatin1String(name));
+        if (!found.isEmpty())
+            QVERIFY(QFile::link(found, bin.filePath(QLatin1String(name))));
+    }
+    QProcess setup;
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), bin.path());
+    setup.setProcessEnvironment(env);
+    setup.start(QStringLiteral(VOVADUDOZ_SOURCE_DIR "/scripts/setup"), QStringList());
+    QVERIFY(setup.waitForFinished(30000));
+    const QString err = QString::fromUtf8(setup.readAllStandardError());
+    QCOMPARE(setup.exitCode(), 1);
+    QVERIFY2(err.contains(QStringLiteral("sudo is not installed")), qPrintable(err));
+    QVERIFY2(err.contains(QStringLiteral("as root, run:  apt-get install")), qPrintable(err));
+    QVERIFY2(!err.contains(QStringLiteral("command not found")), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(Tst_RunScript)

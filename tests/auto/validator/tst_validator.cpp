@@ -82,6 +82,8 @@ private slots:
     void cardTypes_data();
     void cardTypes();
     void cardsRetryScansAndMaintenance();
+    void maintenanceBarcodeIsTyped_data();
+    void maintenanceBarcodeIsTyped();
     void badInput_data();
     void badInput();
     void samObjectsDoNotAccumulate();
@@ -336,10 +338,57 @@ void Tst_Validator::cardsRetryScansAndMaintenance()
     QCOMPARE(p.results.at(1).value("denyReasonId"), QVariant(103));
     QCOMPARE(p.results.at(2), Transaction().toMap());
 
-    const QJsonObject code{{"obu", QJsonObject{{"host", "10.1.1.1"}}}};
-    p.send(base + "/barcode/maintenance/scanned", QJsonDocument(code).toJson());
-    QCOMPARE(maintenance.takeFirst().at(0).toJsonObject(), code);
+    p.send(base + "/barcode/maintenance/scanned", R"({"validator": {"obc": "mqtt://10.1.1.1:1883"}})");
+    QCOMPARE(maintenance.count(), 1);
+    QCOMPARE(maintenance.takeFirst().at(0).value<manager::MaintenanceBarcode>().obc, QStringLiteral("mqtt://10.1.1.1:1883"));
     QVERIFY(lines(QtCriticalMsg).isEmpty());
+}
+
+void Tst_Validator::maintenanceBarcodeIsTyped_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QStringList>("fields"); // hasValidator, obc, hasEthernet, method, address, netmask, gateway, dns0, dns1
+    QTest::addColumn<bool>("urlValid");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("both") << QByteArray(R"({"validator": {"obc": "mqtt://u:p@10.0.0.9:1883"},
+        "network": {"eth0": {"method": "manual", "address": "10.0.0.20", "netmask": "255.255.255.0",
+                             "gateway": "10.0.0.1", "dns0": "10.0.0.2", "dns1": "10.0.0.3"}}})")
+                          << QStringList{"1", "mqtt://u:p@10.0.0.9:1883", "1", "manual", "10.0.0.20", "255.255.255.0",
+                                         "10.0.0.1", "10.0.0.2", "10.0.0.3"}
+                          << true << "";
+    QTest::newRow("automatic addressing") << QByteArray(R"({"network": {"eth0": {"method": "dhcp"}}})")
+                                          << QStringList{"0", "", "1", "dhcp", "", "", "", "", ""} << false << "";
+    QTest::newRow("validator without address") << QByteArray(R"({"validator": {}})")
+                                               << QStringList{"1", "", "0", "", "", "", "", "", ""} << false << "";
+    QTest::newRow("another interface") << QByteArray(R"({"network": {"wlan0": {"method": "manual"}}})")
+                                       << QStringList{"0", "", "0", "", "", "", "", "", ""} << false << "";
+    QTest::newRow("wrong types read empty, one warning")
+        << QByteArray(R"({"validator": {"obc": 17}, "network": {"eth0": {"method": "manual", "address": [10, 0, 0, 20]}}})")
+        << QStringList{"1", "", "1", "manual", "", "", "", "", ""} << false
+        << "[Validator] WARN: Ignoring wrongly typed values on orvo/blm/barcode/maintenance/scanned : validator.obc, "
+           "network.eth0.address";
+    QTest::newRow("network not an object") << QByteArray(R"({"network": "eth0"})")
+                                           << QStringList{"0", "", "0", "", "", "", "", "", ""} << false
+                                           << "[Validator] WARN: Ignoring wrongly typed values on "
+                                              "orvo/blm/barcode/maintenance/scanned : network";
+}
+
+void Tst_Validator::maintenanceBarcodeIsTyped()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QStringList, fields);
+    QFETCH(bool, urlValid);
+    QFETCH(QString, warning);
+    Proxy p;
+    QSignalSpy maintenance(&p.v, &Validator::maintenanceBarcodeScanned);
+    p.send(base + "/barcode/maintenance/scanned", payload);
+    QCOMPARE(maintenance.count(), 1);
+    const auto barcode = maintenance.at(0).at(0).value<manager::MaintenanceBarcode>();
+    const QStringList got{barcode.hasValidator ? "1" : "0", barcode.obc, barcode.hasEthernet ? "1" : "0",
+                          barcode.method, barcode.address, barcode.netmask, barcode.gateway, barcode.dns0, barcode.dns1};
+    QCOMPARE(got, fields);
+    QCOMPARE(barcode.obcUrl().isValid(), urlValid);
+    QCOMPARE(lines(QtWarningMsg), warning.isEmpty() ? QStringList() : QStringList{warning});
 }
 
 void Tst_Validator::badInput_data()
