@@ -64,6 +64,40 @@
     </message>
 </context>
 <context>
+    <name>Diagnostics</name>
+    <message>
+        <source>Buzzer</source>
+        <translation>Βομβητής</translation>
+    </message>
+    <message>
+        <source>Barcode</source>
+        <translation>Κώδικας</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>Ηχείο</translation>
+    </message>
+    <message>
+        <source>Sensor</source>
+        <translation>Αισθητήρας</translation>
+    </message>
+    <message>
+        <source>Serial</source>
+        <translation>Σειριακή</translation>
+    </message>
+    <message>
+        <source>FINISH</source>
+        <translation>ΤΕΛΟΣ</translation>
+    </message>
+</context>
+<context>
+    <name>EventLog</name>
+    <message>
+        <source>Search</source>
+        <translation>Αναζήτηση</translation>
+    </message>
+</context>
+<context>
     <name>GUIManager</name>
     <message>
         <source>Initializing</source>
@@ -102,6 +136,19 @@
     <message>
         <source>LOGIN</source>
         <translation>ΕΙΣΟΔΟΣ</translation>
+    </message>
+    <message>
+        <source>Too many wrong PINs
+Try again in %1 s</source>
+        <translation>Πολλοί λάθος κωδικοί
+Δοκιμάστε ξανά σε %1 δ</translation>
+    </message>
+</context>
+<context>
+    <name>Main</name>
+    <message>
+        <source>Are you sure?</source>
+        <translation>Είστε σίγουροι;</translation>
     </message>
 </context>
 <context>
@@ -331,6 +378,89 @@ YOUR TICKET</source>
     <message>
         <source>mins</source>
         <translation>λεπτά</translation>
+    </message>
+</context>
+<context>
+    <name>Validator</name>
+    <message>
+        <source>Validator</source>
+        <translation>Ακυρωτικό</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>Σειριακός αριθμός</translation>
+    </message>
+    <message>
+        <source>Pole ID</source>
+        <translation>Κωδικός στύλου</translation>
+    </message>
+    <message>
+        <source>Vehicle</source>
+        <translation>Όχημα</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>Έκδοση</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Reason</source>
+        <translation>Αιτία</translation>
+    </message>
+    <message>
+        <source>Firmware</source>
+        <translation>Υλικολογισμικό</translation>
+    </message>
+    <message>
+        <source>Model</source>
+        <translation>Μοντέλο</translation>
+    </message>
+    <message>
+        <source>State</source>
+        <translation>Κατάσταση</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <translation>Σφάλμα</translation>
+    </message>
+    <message>
+        <source>Barcode</source>
+        <translation>Γραμμωτός κώδικας</translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation>Ενεργό</translation>
+    </message>
+    <message>
+        <source>Enabled</source>
+        <translation>Ενεργοποιημένο</translation>
+    </message>
+    <message>
+        <source>Slot</source>
+        <translation>Υποδοχή</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Όνομα</translation>
+    </message>
+    <message>
+        <source>Mode</source>
+        <translation>Λειτουργία</translation>
+    </message>
+    <message>
+        <source>Unlocked</source>
+        <translation>Ξεκλείδωτο</translation>
+    </message>
+    <message>
+        <source>Production</source>
+        <translation>Παραγωγή</translation>
+    </message>
+    <message>
+        <source>Configure</source>
+        <translation>Ρυθμίσεις</translation>
     </message>
 </context>
 </TS>

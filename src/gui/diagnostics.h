@@ -97,6 +97,8 @@ public:
     // list), and local "now".
     void setPortLister(PortLister lister);
     void setClock(Clock clock);
+    // Where the checks look; a test that runs the whole program points them at a fake tree.
+    void setPaths(const Paths& paths) { m_paths = paths; }
 
     QString rtc() const;
     QString ethernet() const;

@@ -35,7 +35,12 @@ private slots:
         // Texts without a Greek entry stay English (an empty lookup), also in a wrong context.
         QTest::newRow("InitPage has none") << "InitPage" << "SAVE" << "";
         QTest::newRow("context matters") << "Valid" << "Pin" << "";
-        QTest::newRow("maintenance pages have none") << "Main" << "LOGIN" << "";
+        QTest::newRow("wrong context on a maintenance page") << "Main" << "LOGIN" << "";
+        QTest::newRow("lock-out keeps its placeholder") << "Login" << "Too many wrong PINs\nTry again in %1 s"
+                                                        << "Πολλοί λάθος κωδικοί\nΔοκιμάστε ξανά σε %1 δ";
+        QTest::newRow("Validator page label") << "Validator" << "Pole ID" << "Κωδικός στύλου";
+        // The reader's name is a name in both languages.
+        QTest::newRow("Validator page, untranslated") << "Validator" << "RFID" << "";
     }
     void greekTexts()
     {
@@ -72,9 +77,10 @@ private slots:
             }
         }
         QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
-        QCOMPARE(perContext.keys(), (QStringList { "AlreadyValid", "CustomPopup", "GUIManager", "Invalid", "Login",
-                                                   "OutOfOrder", "OutOfService", "Retry", "ScanBarcode", "ScanCard",
-                                                   "ScanScreens", "Transaction", "Valid" }));
+        QCOMPARE(perContext.keys(), (QStringList { "AlreadyValid", "CustomPopup", "Diagnostics", "EventLog",
+                                                   "GUIManager", "Invalid", "Login", "Main", "OutOfOrder",
+                                                   "OutOfService", "Retry", "ScanBarcode", "ScanCard", "ScanScreens",
+                                                   "Transaction", "Valid", "Validator" }));
         QCOMPARE(perContext.value("Transaction"), 27);
         QCOMPARE(perContext.value("Valid"), 12);
         QCOMPARE(perContext.value("AlreadyValid"), 12);

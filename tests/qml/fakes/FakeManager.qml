@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "parts"
 
 // Stands in for the GUI manager: the members the screens read and call, with the calls
 // recorded so a test can check them. Tests reset what they change in init().
@@ -17,6 +18,40 @@ QtObject {
 
     property int maintenanceRequests: 0
     property var savedDeviceIds: []
+
+    // The maintenance area's members: requests are recorded in `calls` ("name(args)").
+    signal settingsAccessGranted()
+    signal settingsAccessDenied()
+    signal barcodeConfigurationApplied(var configList)
+
+    property bool lockedOut: false
+    property int lockoutRemainingSec: 0
+    property int shutdownDelaySec: 120
+    property bool showErrorDesc: false
+    property int displayOffMin: 5
+    property QtObject clock: FakeClock {}
+    property QtObject update: FakeUpdate {}
+    property QtObject diagnostics: FakeDiagnostics {}
+    property CallLog log: CallLog {}
+    readonly property var calls: log.calls
+
+    function reset() {
+        log.clear()
+        screen = "Busy"
+        language = "en_IE"
+        lockedOut = false
+        lockoutRemainingSec = 0
+        shutdownDelaySec = 120
+        showErrorDesc = false
+        displayOffMin = 5
+        showCursor = false
+    }
+
+    function settingsLoginRequest(pin) { log.record("settingsLoginRequest", [pin]) }
+    function settingsLogoutRequest() { log.record("settingsLogoutRequest") }
+    function rebootRequest() { log.record("rebootRequest") }
+    function shutdownRequest() { log.record("shutdownRequest") }
+    function exitRequest() { log.record("exitRequest") }
 
     function setMaintenanceScreen() {
         maintenanceRequests += 1;

@@ -1,0 +1,75 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Controls.Material 2.15
+import QtQuick.Layouts 1.15
+import "../../style"
+
+// The recorded events, newest first, searchable by name and limited to a period. The filters
+// live in the event log; the page starts from the whole log so that its controls and the list
+// agree.
+Item {
+    id: root
+    objectName: "eventLogPage"
+
+    readonly property var periods: ["All history", "Last hour", "Last 2 hours", "Today", "Yesterday",
+                                    "Last week", "Last month"]
+
+    Component.onCompleted: {
+        eventLogManager.applyFilter("")
+        eventLogManager.applyFilterPeriod(periods[0])
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 10
+        spacing: 8
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: 8
+            Image {
+                Layout.preferredWidth: 30
+                Layout.preferredHeight: 30
+                sourceSize: Qt.size(30, 30)
+                source: Style.symbol(Style.icons + "search.svg",
+                                     root.Material.theme === Material.Dark ? Style.accent : "transparent")
+            }
+            TextField {
+                id: searchField
+                objectName: "eventSearchField"
+                Accessible.name: placeholderText
+                Layout.fillWidth: true
+                placeholderText: manager.dynTr + qsTr("Search")
+                inputMethodHints: Qt.ImhNoPredictiveText
+                onTextChanged: eventLogManager.applyFilter(text)
+            }
+            PageButton {
+                objectName: "eventSearchClear"
+                Layout.preferredHeight: 56
+                text: "CLEAR"
+                onClicked: {
+                    searchField.clear()
+                    Qt.inputMethod.hide()
+                }
+            }
+        }
+
+        ComboBox {
+            objectName: "eventPeriodCombo"
+            Accessible.name: "Period"
+            Layout.fillWidth: true
+            model: root.periods
+            onActivated: {
+                eventLogManager.applyFilterPeriod(currentText)
+                Qt.inputMethod.hide()
+            }
+        }
+
+        EventList {
+            objectName: "eventList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            events: eventLogManager.data
+        }
+    }
+}
