@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTranslator>
 
 // Stands in for the GUI manager where the window is shown without the rest of the program (the
@@ -69,6 +70,7 @@ signals:
     void errorOccured(const QString& error);
     void settingsAccessGranted();
     void settingsAccessDenied();
+    void barcodeConfigurationApplied(const QStringList& configList);
 
 private:
     QString m_screen = QStringLiteral("Busy");
