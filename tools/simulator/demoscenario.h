@@ -16,6 +16,7 @@ public:
     struct Step
     {
         QString command;
+        QString screen;   // the screen the window should reach (its name in the program's log)
         QString expect;   // what the window should show
     };
 

@@ -1,0 +1,40 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import "../style"
+
+// Shown while the program starts, reboots or waits for the validation service.
+Item {
+    id: root
+    objectName: "Busy"
+
+    BusyIndicator {
+        id: indicator
+        objectName: "busyIndicator"
+        readonly property real side: Math.min(root.width, root.height) / 5
+        width: side
+        height: side
+        y: 200
+        anchors.horizontalCenter: parent.horizontalCenter
+        // Spinning costs frames; nobody sees it while another screen is up.
+        running: root.visible
+        Accessible.name: messageText.text.length > 0 ? messageText.text : "Busy"
+    }
+
+    Text {
+        id: messageText
+        objectName: "busyMessage"
+        anchors.top: indicator.bottom
+        anchors.topMargin: 30
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.leftMargin: 20
+        anchors.rightMargin: 20
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.Wrap
+        font.pointSize: 22
+        color: Style.foreground
+        text: manager.message
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
+    }
+}

@@ -1,0 +1,87 @@
+import QtQuick 2.15
+import "../style"
+
+// The usual idle screen: the card animation and the ticket animation take turns, either after
+// each pass (manager.animSwitchSec 0) or every animSwitchSec seconds.
+Item {
+    id: root
+    objectName: "ScanScreens"
+
+    property int mode: 0        // 0: card, 1: ticket
+    property int frame: 0
+    readonly property int lastFrame: mode === 0 ? 6 : 8
+    readonly property bool switchByPass: manager.animSwitchSec === 0
+
+    function toggleMode() { mode = mode === 0 ? 1 : 0 }
+
+    function step() {
+        if (frame >= lastFrame) {
+            frame = 0
+            if (switchByPass)
+                toggleMode()
+        } else {
+            frame += 1
+        }
+    }
+
+    function switchAnimation() {
+        toggleMode()
+        frame = 0
+    }
+
+    // With switching by pass, an animation hands over as soon as it reaches its last frame.
+    onFrameChanged: {
+        if (switchByPass && frame === lastFrame) {
+            toggleMode()
+            frame = 0
+        }
+    }
+
+    Timer {
+        id: frameTimer
+        objectName: "frameTimer"
+        interval: 300
+        repeat: true
+        running: root.visible
+        onTriggered: root.step()
+    }
+
+    Timer {
+        id: switchTimer
+        objectName: "switchTimer"
+        interval: Math.max(0, manager.animSwitchSec) * 1000
+        repeat: true
+        running: root.visible && !root.switchByPass && manager.animSwitchSec > 0
+        onTriggered: root.switchAnimation()
+    }
+
+    Image {
+        objectName: "frame"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.verticalCenter: parent.verticalCenter
+        anchors.verticalCenterOffset: 10
+        source: "qrc:/qml/images/" + (root.mode === 0 ? "NFC/" : "Barcode/")
+                + (root.frame > root.lastFrame ? 0 : root.frame) + ".png"
+        Accessible.role: Accessible.Animation
+        Accessible.name: prompt.text.replace(/\n/g, " ")
+    }
+
+    Text {
+        id: prompt
+        objectName: "prompt"
+        y: 150
+        anchors.right: parent.right
+        anchors.rightMargin: 20
+        width: 150
+        height: 170
+        horizontalAlignment: Text.AlignRight
+        wrapMode: Text.WordWrap
+        font.family: Style.fontFamily
+        font.pointSize: 14
+        font.bold: true
+        color: Style.foreground
+        text: manager.dynTr + (root.mode === 0 ? qsTr("SCAN\nYOUR CARD") : qsTr("SCAN\nYOUR TICKET"))
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
+    }
+}

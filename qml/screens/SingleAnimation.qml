@@ -1,0 +1,76 @@
+import QtQuick 2.15
+import "../controls"
+import "../style"
+
+// One looping animation with its prompt, and a button that offers the other way to validate.
+// ScanCard and ScanBarcode are the two halves of a mirror pair.
+Item {
+    id: root
+
+    property string framesPath
+    property int lastFrame
+    property string prompt
+    property string buttonIcon
+    property string buttonText
+    property string buttonName
+    property int frame: 0
+    signal buttonClicked()
+
+    // Hidden animations would keep the window drawing at full rate for nobody.
+    NumberAnimation on frame {
+        from: 0
+        to: root.lastFrame
+        duration: 2300
+        loops: Animation.Infinite
+        running: root.visible
+    }
+
+    Image {
+        objectName: "frame"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.verticalCenter: parent.verticalCenter
+        anchors.verticalCenterOffset: 10
+        source: root.framesPath + Math.min(root.frame, root.lastFrame) + ".png"
+        Accessible.role: Accessible.Animation
+        Accessible.name: root.prompt.replace(/\n/g, " ")
+    }
+
+    Text {
+        objectName: "prompt"
+        y: 150
+        anchors.right: parent.right
+        anchors.rightMargin: 20
+        width: 150
+        height: 120
+        horizontalAlignment: Text.AlignRight
+        wrapMode: Text.WordWrap
+        verticalAlignment: Text.AlignVCenter
+        font.family: Style.fontFamily
+        font.pointSize: 14
+        font.bold: true
+        color: Style.foreground
+        text: root.prompt
+        Accessible.role: Accessible.StaticText
+        Accessible.name: text
+    }
+
+    CustomButton {
+        id: button
+        objectName: root.buttonName
+        x: -borderWidth
+        y: parent.height - height - 20
+        width: 270
+        height: 120
+        icon: root.buttonIcon
+        iconSize: Qt.size(50, 50)
+        iconColor: "white"
+        text: root.buttonText
+        color: Style.scanButton
+        textColor: "white"
+        textHAlign: Text.AlignLeft
+        textPointSize: 12
+        borderWidth: 10
+        borderColor: isPressed ? Style.scanButtonPressed : Style.accent
+        onClicked: root.buttonClicked()
+    }
+}

@@ -1,0 +1,51 @@
+import QtQuick 2.15
+import "../controls"
+import "../style"
+
+// The card or ticket was accepted: the product and its figures.
+Item {
+    id: root
+    objectName: "Valid"
+
+    // Dates and money follow the language the passenger chose.
+    property var locale: Qt.locale()
+
+    Connections {
+        target: manager
+        function onLanguageChanged() { root.locale = Qt.locale(manager.language) }
+    }
+
+    Column {
+        width: parent.width
+
+        ImageBox {
+            objectName: "symbol"
+            width: parent.width
+            icon: Style.icons + "valid.svg"
+            iconSize: Qt.size(250, 250)
+            iconColor: Style.valid
+        }
+        TextBox {
+            objectName: "label"
+            width: parent.width
+            height: 100
+            textSize: 32
+            text: manager.dynTr + qsTr("VALID")
+        }
+        TextBox {
+            objectName: "fareProduct"
+            width: parent.width
+            height: 100
+            textSize: 14
+            text: transaction.fareProduct || ""
+        }
+        ResultSeparator {}
+        DetailsBlock {
+            type: transaction.type
+            details: transaction.details
+            locale: root.locale
+            alreadyValid: false
+            trContext: "Valid"
+        }
+    }
+}

@@ -1,0 +1,102 @@
+import QtQuick 2.15
+import QtTest 1.15
+import "qrc:/qml/screens"
+
+// The idle animation: card and ticket take turns after each pass when animSwitchSec is 0, and
+// every animSwitchSec seconds otherwise. Timers are driven by hand, never waited for.
+TestCase {
+    id: testCase
+    name: "ScanScreens"
+    width: 480
+    height: 680
+    visible: true
+    when: windowShown
+
+    Component {
+        id: screenComponent
+        ScanScreens {
+            width: testCase.width
+            height: testCase.height
+        }
+    }
+
+    function init() {
+        manager.animSwitchSec = 0;
+        manager.language = "en_IE";
+    }
+
+    function createScreen() {
+        var screen = createTemporaryObject(screenComponent, testCase);
+        verify(screen);
+        findChild(screen, "frameTimer").stop();
+        findChild(screen, "switchTimer").stop();
+        return screen;
+    }
+
+    // mode:frame after each of count frame ticks.
+    function tick(screen, count) {
+        var seen = [];
+        var timer = findChild(screen, "frameTimer");
+        for (var i = 0; i < count; ++i) {
+            timer.triggered();
+            seen.push(screen.mode + ":" + screen.frame);
+        }
+        return seen;
+    }
+
+    function test_alternatesAfterEachPass() {
+        var screen = createScreen();
+        compare(findChild(screen, "switchTimer").interval, 0);
+        compare(findChild(screen, "frameTimer").interval, 300);
+        // Card frames 0..5, then ticket frames 0..7, then the card again.
+        compare(tick(screen, 15), ["0:1", "0:2", "0:3", "0:4", "0:5", "1:0",
+                                   "1:1", "1:2", "1:3", "1:4", "1:5", "1:6", "1:7", "0:0",
+                                   "0:1"]);
+    }
+
+    function test_promptAndPictureFollowTheMode() {
+        var screen = createScreen();
+        var prompt = findChild(screen, "prompt");
+        var frame = findChild(screen, "frame");
+        compare(prompt.text, "SCAN\nYOUR CARD");
+        verify(String(frame.source).indexOf("/NFC/0.png") > 0, frame.source);
+        tick(screen, 6);
+        compare(prompt.text, "SCAN\nYOUR TICKET");
+        verify(String(frame.source).indexOf("/Barcode/0.png") > 0, frame.source);
+    }
+
+    function test_switchTimerTakesOver() {
+        manager.animSwitchSec = 5;
+        var screen = createScreen();
+        var switchTimer = findChild(screen, "switchTimer");
+        compare(switchTimer.interval, 5000);
+        verify(switchTimer.repeat);
+
+        // The card animation runs all its frames and starts over; it never hands over by itself.
+        compare(tick(screen, 8), ["0:1", "0:2", "0:3", "0:4", "0:5", "0:6", "0:0", "0:1"]);
+        switchTimer.triggered();
+        compare(screen.mode + ":" + screen.frame, "1:0");
+        compare(tick(screen, 10), ["1:1", "1:2", "1:3", "1:4", "1:5", "1:6", "1:7", "1:8", "1:0", "1:1"]);
+        switchTimer.triggered();
+        compare(screen.mode + ":" + screen.frame, "0:0");
+    }
+
+    function test_switchTimerRunsOnlyWithANonZeroValue() {
+        var screen = createTemporaryObject(screenComponent, testCase);
+        verify(!findChild(screen, "switchTimer").running);
+        manager.animSwitchSec = 2;
+        verify(findChild(screen, "switchTimer").running);
+        compare(findChild(screen, "switchTimer").interval, 2000);
+        manager.animSwitchSec = 0;
+        verify(!findChild(screen, "switchTimer").running);
+    }
+
+    function test_frameBeyondTheLastShowsTheFirst() {
+        manager.animSwitchSec = 5;
+        var screen = createScreen();
+        screen.mode = 1;
+        screen.frame = 8;
+        screen.mode = 0;   // frame 8 is past the card animation's last frame
+        verify(String(findChild(screen, "frame").source).indexOf("/NFC/0.png") > 0);
+    }
+}

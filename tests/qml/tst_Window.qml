@@ -1,0 +1,112 @@
+import QtQuick 2.15
+import QtTest 1.15
+
+// The window follows the manager: one screen at a time, the header hidden where it must be,
+// the single-animation screens handing over by themselves, errors in the popup.
+TestCase {
+    id: testCase
+    name: "Window"
+    when: windowShown
+
+    property var window: null
+
+    function initTestCase() {
+        var component = Qt.createComponent("qrc:/qml/main.qml");
+        compare(component.status, Component.Ready, component.errorString());
+        window = component.createObject(null);
+        verify(window);
+        waitForRendering(window.contentItem);
+    }
+
+    function cleanupTestCase() {
+        window.destroy();
+    }
+
+    function init() {
+        manager.screen = "Busy";
+        manager.language = "en_IE";
+    }
+
+    function visibleScreens() {
+        var names = [];
+        var area = findChild(window.contentItem, "screenArea");
+        for (var i = 0; i < area.children.length; ++i) {
+            var loader = area.children[i];
+            if (loader.visible && loader.item)
+                names.push(loader.item.objectName);
+        }
+        return names;
+    }
+
+    function test_headerAndScreenPerName_data() {
+        return [
+            { tag: "Busy", screen: "Busy", header: true, shown: ["Busy"] },
+            { tag: "ScanScreens", screen: "ScanScreens", header: true, shown: ["ScanScreens"] },
+            { tag: "Valid", screen: "Valid", header: true, shown: ["Valid"] },
+            { tag: "Login keeps the header", screen: "Login", header: true, shown: ["Login"] },
+            { tag: "Settings hides it", screen: "Settings", header: false, shown: ["Settings"] },
+            { tag: "ScreenSaver hides it", screen: "ScreenSaver", header: false, shown: ["ScreenSaver"] },
+            { tag: "unknown name shows no screen", screen: "Media", header: true, shown: [] },
+            { tag: "names are case-sensitive", screen: "valid", header: true, shown: [] },
+        ];
+    }
+
+    function test_headerAndScreenPerName(data) {
+        manager.screen = data.screen;
+        compare(window.currentScreen, data.screen);
+        compare(findChild(window.contentItem, "header").visible, data.header);
+        compare(visibleScreens(), data.shown);
+        // Screens fill the window below the header, or all of it without one.
+        var area = findChild(window.contentItem, "screenArea");
+        compare(area.y, data.header ? 120 : 0);
+        compare(area.height, window.height - area.y);
+    }
+
+    function test_everyScreenLoadedAtStart() {
+        var area = findChild(window.contentItem, "screenArea");
+        var loaded = 0;
+        for (var i = 0; i < area.children.length; ++i) {
+            if (area.children[i].status === Loader.Ready)
+                ++loaded;
+        }
+        compare(loaded, 14);
+    }
+
+    function test_singleAnimationsHandOverWithoutTheManager() {
+        manager.screen = "ScanCard";
+        mouseClick(findChild(window.contentItem, "scanTicketButton"));
+        compare(window.currentScreen, "ScanBarcode");
+        compare(manager.screen, "ScanCard");
+        mouseClick(findChild(window.contentItem, "scanCardButton"));
+        compare(window.currentScreen, "ScanCard");
+        // The next word from the manager takes over again.
+        manager.screen = "Valid";
+        compare(visibleScreens(), ["Valid"]);
+    }
+
+    function test_errorOpensThePopup() {
+        var popup = findChild(window.contentItem, "errorPopup");
+        verify(popup);
+        manager.errorOccured("Broker unreachable");
+        tryCompare(popup, "opened", true);
+        compare(popup.text, "Broker unreachable");
+        manager.errorOccured("Second error");
+        compare(popup.text, "Second error");
+        popup.close();
+        // A modal popup takes every press until it has gone.
+        tryCompare(popup, "visible", false);
+    }
+
+    function test_windowLocaleFollowsLanguage() {
+        manager.language = "el_GR";
+        compare(window.locale.name, "el_GR");
+        manager.language = "en_IE";
+        compare(window.locale.name, "en_IE");
+    }
+
+    function test_hiddenGestureAsksForMaintenance() {
+        var before = manager.maintenanceRequests;
+        findChild(window.contentItem, "header").magicButtonPressed();
+        compare(manager.maintenanceRequests, before + 1);
+    }
+}

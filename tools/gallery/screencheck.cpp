@@ -1,0 +1,183 @@
+#include "screencheck.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QThread>
+#include <QTimer>
+
+#include <cstdlib>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+bool anyImageLoading(QQuickItem* item)
+{
+    if (!item->isVisible())
+        return false;
+    // Image, AnimatedImage and BorderImage all report Loading (2) in "status".
+    if (item->inherits("QQuickImageBase") && item->property("status").toInt() == 2)
+        return true;
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children) {
+        if (anyImageLoading(child))
+            return true;
+    }
+    return false;
+}
+
+qreal effectiveOpacity(const QQuickItem* item)
+{
+    qreal opacity = 1.0;
+    for (; item; item = item->parentItem())
+        opacity *= item->opacity();
+    return opacity;
+}
+
+QString describe(const QQuickItem* text)
+{
+    QString shown = text->property("text").toString();
+    shown.replace(QLatin1Char('\n'), QLatin1String("\\n"));
+    const QString name = text->objectName().isEmpty() ? QString() : text->objectName() + QLatin1Char(' ');
+    return name + QLatin1Char('"') + shown + QLatin1Char('"');
+}
+
+void checkText(QQuickItem* text, const QSize& window, QStringList* problems)
+{
+    const QString shown = text->property("text").toString();
+    if (shown.trimmed().isEmpty() || effectiveOpacity(text) <= 0.0)
+        return;
+    const qreal width = text->width();
+    const qreal height = text->height();
+    const qreal contentWidth = text->property("contentWidth").toReal();
+    const qreal contentHeight = text->property("contentHeight").toReal();
+    const int hAlign = text->property("effectiveHorizontalAlignment").isValid()
+        ? text->property("effectiveHorizontalAlignment").toInt()
+        : text->property("horizontalAlignment").toInt();
+    const int vAlign = text->property("verticalAlignment").toInt();
+    const qreal tolerance = 1.0;
+
+    if (text->property("truncated").toBool())
+        problems->append(describe(text) + QStringLiteral(" is elided or truncated"));
+    if (width > 0 && contentWidth > width + tolerance)
+        problems->append(describe(text) + QStringLiteral(" is %1 px wide in a %2 px box").arg(contentWidth).arg(width));
+    if (height > 0 && contentHeight > height + tolerance)
+        problems->append(describe(text) + QStringLiteral(" is %1 px tall in a %2 px box").arg(contentHeight).arg(height));
+
+    qreal x = 0;
+    if (hAlign & Qt::AlignRight)
+        x = width - contentWidth;
+    else if (hAlign & Qt::AlignHCenter)
+        x = (width - contentWidth) / 2;
+    qreal y = 0;
+    if (vAlign & Qt::AlignBottom)
+        y = height - contentHeight;
+    else if (vAlign & Qt::AlignVCenter)
+        y = (height - contentHeight) / 2;
+    const QRectF drawn = text->mapRectToScene(QRectF(x, y, contentWidth, contentHeight));
+
+    if (drawn.left() < -tolerance || drawn.right() > window.width() + tolerance)
+        problems->append(describe(text) + QStringLiteral(" reaches outside the window width (x %1 to %2)")
+                                              .arg(drawn.left()).arg(drawn.right()));
+    if (drawn.top() < -tolerance || drawn.bottom() > window.height() + tolerance)
+        problems->append(describe(text) + QStringLiteral(" reaches outside the window height (y %1 to %2)")
+                                              .arg(drawn.top()).arg(drawn.bottom()));
+    for (const QQuickItem* parent = text->parentItem(); parent; parent = parent->parentItem()) {
+        if (!parent->clip())
+            continue;
+        const QRectF box = parent->mapRectToScene(parent->boundingRect());
+        if (!box.adjusted(-tolerance, -tolerance, tolerance, tolerance).contains(drawn))
+            problems->append(describe(text) + QStringLiteral(" is cut by its clipping parent ")
+                             + (parent->objectName().isEmpty() ? QString::fromLatin1(parent->metaObject()->className())
+                                                               : parent->objectName()));
+    }
+}
+
+void walk(QQuickItem* item, const QSize& window, QStringList* problems)
+{
+    if (!item->isVisible())
+        return;
+    if (item->inherits("QQuickText"))
+        checkText(item, window, problems);
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children)
+        walk(child, window, problems);
+}
+
+} // namespace
+
+QImage settleAndGrab(QQuickWindow* window, int maxMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    } while (anyImageLoading(window->contentItem()) && clock.elapsed() < maxMs);
+
+    // Two fresh frames: the first may still carry the previous screen's scene graph.
+    for (int frame = 0; frame < 2; ++frame) {
+        QEventLoop loop;
+        QObject::connect(window, &QQuickWindow::frameSwapped, &loop, &QEventLoop::quit);
+        QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+        window->update();
+        loop.exec();
+    }
+    return window->grabWindow();
+}
+
+QStringList textProblems(QQuickItem* root, const QSize& window)
+{
+    QStringList problems;
+    if (root)
+        walk(root, window, &problems);
+    return problems;
+}
+
+double changedShare(const QImage& a, const QImage& b, const QRect& area)
+{
+    if (a.size() != b.size() || area.isEmpty())
+        return 0.0;
+    const QImage left = a.convertToFormat(QImage::Format_RGB32);
+    const QImage right = b.convertToFormat(QImage::Format_RGB32);
+    const QRect box = area.intersected(left.rect());
+    qint64 changed = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y) {
+        const QRgb* l = reinterpret_cast<const QRgb*>(left.constScanLine(y));
+        const QRgb* r = reinterpret_cast<const QRgb*>(right.constScanLine(y));
+        for (int x = box.left(); x <= box.right(); ++x) {
+            if (l[x] != r[x])
+                ++changed;
+        }
+    }
+    return double(changed) / (double(box.width()) * box.height());
+}
+
+void reexecUnderXvfb(char** argv, bool openGL)
+{
+    if (qEnvironmentVariableIsSet("VOVADUDOZ_UNDER_XVFB"))
+        return;
+    setenv("VOVADUDOZ_UNDER_XVFB", "1", 1);
+    // Mesa's driver and Qt Quick's software renderer keep allocations until exit and unload
+    // libraries before the leak check can name them. The same window is checked for leaks
+    // under the offscreen platform (tst_accessibility, tst_guimanager); here the sanitizers
+    // watch for memory errors only.
+    const QByteArray asan = qgetenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS", (asan.isEmpty() ? QByteArray("detect_leaks=0") : asan + ":detect_leaks=0").constData(), 1);
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    if (openGL)
+        unsetenv("QT_QUICK_BACKEND");
+    else
+        setenv("QT_QUICK_BACKEND", "software", 1);
+    std::vector<char*> args { const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
+                              const_cast<char*>("-screen 0 480x800x24") };
+    for (char** arg = argv; *arg; ++arg)
+        args.push_back(*arg);
+    args.push_back(nullptr);
+    execvp(args[0], args.data());
+    // Only reached when xvfb-run is missing: carry on where we are, the caller decides.
+    unsetenv("VOVADUDOZ_UNDER_XVFB");
+}
