@@ -50,7 +50,7 @@ std::function<void(DisplayHost&)> page(const QString& title, const QString& file
                                        std::function<void(DisplayHost&)> then = {})
 {
     return [title, file, then](DisplayHost& host) {
-        QQuickItem* frame = item(host, QStringLiteral("settingsScreen"));
+        QQuickItem* frame = item(host, QStringLiteral("Settings"));
         if (!frame)
             return;
         QMetaObject::invokeMethod(frame, "reset");
