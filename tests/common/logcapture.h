@@ -44,6 +44,13 @@ public:
             n += line.second.startsWith(prefix) ? 1 : 0;
         return n;
     }
+    int countContaining(const QString& part) const
+    {
+        int n = 0;
+        for (const auto& line : m_lines)
+            n += line.second.contains(part) ? 1 : 0;
+        return n;
+    }
     bool contains(const QString& text) const
     {
         for (const auto& line : m_lines)

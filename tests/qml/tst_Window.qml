@@ -33,7 +33,7 @@ TestCase {
         for (var i = 0; i < area.children.length; ++i) {
             var loader = area.children[i];
             if (loader.visible && loader.item)
-                names.push(loader.item.objectName);
+                names.push(loader.objectName.replace("screen_", ""));
         }
         return names;
     }

@@ -1,4 +1,5 @@
 #include "config.h"
+#include "logcapture.h"
 #include "sessionmanager.h"
 
 #include <QMetaObject>
@@ -10,40 +11,6 @@
 #include <memory>
 
 namespace {
-
-// Collects every log line (debug included) while alive, to check what must never be logged.
-QStringList* g_lines = nullptr;
-QtMessageHandler g_previous = nullptr;
-
-void collect(QtMsgType type, const QMessageLogContext& ctx, const QString& msg)
-{
-    if (g_lines)
-        g_lines->append(msg);
-    if (g_previous && type != QtDebugMsg)
-        g_previous(type, ctx, msg);
-}
-
-struct LogCapture
-{
-    QStringList lines;
-    LogCapture()
-    {
-        g_lines = &lines;
-        g_previous = qInstallMessageHandler(collect);
-    }
-    ~LogCapture()
-    {
-        qInstallMessageHandler(g_previous);
-        g_lines = nullptr;
-    }
-    int count(const QString& part) const
-    {
-        int n = 0;
-        for (const QString& l : lines)
-            n += l.contains(part) ? 1 : 0;
-        return n;
-    }
-};
 
 // Records the order of the session's signals.
 struct SignalOrder
@@ -145,11 +112,11 @@ private slots:
         m_session->loginRequest("987654");
         m_session->loginRequest("4711");
         QVERIFY(m_session->sessionActive());
-        for (const QString& line : qAsConst(log.lines)) {
+        for (const QString& line : log.all()) {
             QVERIFY2(!line.contains("987654") && !line.contains("4711"), qPrintable(line));
         }
-        QCOMPARE(log.count("[SessionManager] Entered PIN    : 6 character(s)"), 1);
-        QCOMPARE(log.count("[SessionManager] Entered PIN    : 4 character(s)"), 1);
+        QCOMPARE(log.countContaining("[SessionManager] Entered PIN    : 6 character(s)"), 1);
+        QCOMPARE(log.countContaining("[SessionManager] Entered PIN    : 4 character(s)"), 1);
     }
 
     void fiveWrongPinsLockEveryLoginForAMinute()
@@ -167,7 +134,7 @@ private slots:
             QCOMPARE(granted.count(), 0);
             QVERIFY(!m_session->sessionActive());
             int warnings = 0;
-            for (const QString& line : qAsConst(log.lines))
+            for (const QString& line : log.all())
                 warnings += line.contains("WARN") ? 1 : 0;
             QCOMPARE(warnings, 1);
         }
@@ -318,7 +285,7 @@ private slots:
             SignalOrder order(*m_session);
             m_session->logoutRequest();
             QVERIFY(order.names.isEmpty());
-            QCOMPARE(log.count("[SessionManager]"), 0);
+            QCOMPARE(log.countContaining("[SessionManager]"), 0);
         }
         m_session->loginRequest("4711");
         SignalOrder order(*m_session);

@@ -1,0 +1,242 @@
+// A burst of broker traffic against the whole program: tens of thousands of validation results
+// and status reports, published as fast as a second client can, through a private mosquitto to a
+// GUI manager with the window loaded. Figures: how much the process's resident memory grows at
+// its peak during the burst and how much of it stays, and how far the program (the last result
+// taken in by the GUI manager) lags behind the end of the burst on the publishing side.
+//
+// The publisher is a plain libmosquitto client on a thread of its own with the library's network
+// thread, so it sends at full speed while the program's single GUI thread works through it.
+
+#include "config.h"
+#include "guimanager.h"
+#include "transaction.h"
+#include "validator.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <mosquitto.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+constexpr int BurstMessages = 30000;
+constexpr int StatusEvery = 10; // one status report among ten messages, the rest are results
+
+qint64 nowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+quint16 freePort()
+{
+    QTcpServer server;
+    server.listen(QHostAddress::LocalHost, 0);
+    return server.serverPort();
+}
+
+bool waitForPort(quint16 port)
+{
+    for (int i = 0; i < 250; ++i) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        if (socket.waitForConnected(200))
+            return true;
+        QThread::msleep(20);
+    }
+    return false;
+}
+
+template<typename Predicate>
+bool spin(Predicate done, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+// "VmRSS" or "VmHWM" of this process, in KiB.
+long procStatus(const char* field)
+{
+    QFile file(QStringLiteral("/proc/self/status"));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field)) + 1).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Sets the peak back to the current size, so VmHWM tells the peak of what follows.
+void resetPeak()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    if (file.open(QIODevice::WriteOnly))
+        file.write("5");
+}
+
+QByteArray scan(int i, bool last)
+{
+    return QStringLiteral(R"({"transaction": {"result": true, "type": 2, "ticketId": "%1",
+        "fareProductName": "Single", "passengerTypeName": "Adult",
+        "card": {"balanceBefore": 1000, "balanceAfter": 850}}})")
+        .arg(last ? QStringLiteral("LAST") : QStringLiteral("T-%1").arg(i))
+        .toUtf8();
+}
+
+QByteArray status(int i)
+{
+    // Alternates between two reports that both keep the validator online.
+    return i % 2 ? QByteArrayLiteral(R"({"service": true, "state": {"hasRfid": true, "hasRoute": true, "hasQr": true, "hasObu": true}})")
+                 : QByteArrayLiteral(R"({"service": true, "state": {"hasRfid": true, "hasRoute": true, "hasQr": true, "hasObu": false}})");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND"))
+        qputenv("QT_QUICK_BACKEND", "software");
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("bench_burst"));
+
+    QTemporaryDir dir;
+    const quint16 port = freePort();
+    QFile conf(dir.filePath("mosquitto.conf"));
+    if (!conf.open(QIODevice::WriteOnly))
+        return 1;
+    // The broker must not drop what the program is slow to read: no queue limit for QoS 0.
+    conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nset_tcp_nodelay true\npersistence false\n"
+                              "max_queued_messages 0\nmax_queued_bytes 0\n")
+                   .arg(port)
+                   .toUtf8());
+    conf.close();
+    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                              | QFileDevice::ReadOther | QFileDevice::ExeOther);
+    QFile::setPermissions(conf.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+    QProcess broker;
+    broker.start(QStringLiteral(MOSQUITTO_BIN), { "-c", conf.fileName() });
+    if (!broker.waitForStarted() || !waitForPort(port)) {
+        fprintf(stderr, "bench_burst: mosquitto did not start\n");
+        return 1;
+    }
+
+    Config config(dir.filePath("gui.conf"), GUIManager::Defaults);
+    config.set("mqtt/host", "127.0.0.1");
+    config.set("mqtt/port", int(port));
+    config.set("log/syslog", false);
+    config.set("log/stderr", false);
+    config.set("gui/deviceId", dir.filePath("serialnumber"));
+    QFile serial(dir.filePath("serialnumber"));
+    if (serial.open(QIODevice::WriteOnly))
+        serial.write("BENCH-1");
+    serial.close();
+
+    mosquitto_lib_init();
+    int rc = 0;
+    {
+        GUIManager manager(config, dir.path());
+        manager.load();
+
+        std::atomic<qint64> lastTakenNs{0};
+        std::atomic<int> results{0};
+        QObject::connect(&manager.validator(), &manager::Validator::ticketValidated, [&](const Transaction& t) {
+            ++results;
+            if (t.ticketId() == QLatin1String("LAST"))
+                lastTakenNs = nowNs();
+        });
+
+        mosquitto* pub = mosquitto_new("bench-burst-publisher", true, nullptr);
+        if (!pub || mosquitto_connect(pub, "127.0.0.1", port, 60) != MOSQ_ERR_SUCCESS
+            || mosquitto_loop_start(pub) != MOSQ_ERR_SUCCESS) {
+            fprintf(stderr, "bench_burst: publisher did not connect\n");
+            return 1;
+        }
+        auto send = [pub](const char* topic, const QByteArray& payload) {
+            return mosquitto_publish(pub, nullptr, topic, payload.size(), payload.constData(), 0, false);
+        };
+        if (!spin([&] { return manager.mqttClient().isConnected(); }, 10000)) {
+            fprintf(stderr, "bench_burst: the program did not connect\n");
+            return 1;
+        }
+        // In service before the burst, and settled: a few results go through first.
+        send("orvo/blm/status", status(1));
+        send("orvo/board/power", R"({"display": true})");
+        spin([&] { return manager.screen() == QLatin1String("ScanScreens"); }, 10000);
+        for (int i = 0; i < 20; ++i)
+            send("orvo/blm/rfid/scanned", scan(i, false));
+        spin([&] { return results >= 20; }, 10000);
+        spin([] { return false; }, 500);
+
+        const long rssBefore = procStatus("VmRSS:");
+        resetPeak();
+        results = 0;
+        lastTakenNs = 0;
+        std::atomic<qint64> burstStartNs{0};
+        std::atomic<qint64> burstEndNs{0};
+        std::atomic<int> refused{0};
+        std::thread publisher([&] {
+            burstStartNs = nowNs();
+            for (int i = 0; i < BurstMessages; ++i) {
+                const bool last = i == BurstMessages - 1;
+                const int r = (i % StatusEvery == 5) ? send("orvo/blm/status", status(i))
+                                                     : send("orvo/blm/rfid/scanned", scan(i, last));
+                if (r != MOSQ_ERR_SUCCESS)
+                    ++refused;
+            }
+            // Queued in the library; the burst has ended once its network thread has written it.
+            while (mosquitto_want_write(pub))
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            burstEndNs = nowNs();
+        });
+        const bool done = spin([&] { return lastTakenNs != 0; }, 300000);
+        publisher.join();
+        const long rssPeak = procStatus("VmHWM:");
+        spin([] { return false; }, 1000);
+        const long rssAfter = procStatus("VmRSS:");
+
+        mosquitto_loop_stop(pub, true);
+        mosquitto_destroy(pub);
+
+        const int scans = BurstMessages - BurstMessages / StatusEvery;
+        printf("burst                  : %d messages (%d results, %d status reports), %d refused by the publisher\n",
+               BurstMessages, scans, BurstMessages / StatusEvery, int(refused));
+        if (!done) {
+            printf("the last result never arrived (%d of %d taken in)\n", int(results), scans);
+            rc = 1;
+        } else {
+            const double sendMs = double(burstEndNs - burstStartNs) / 1e6;
+            const double takenMs = double(lastTakenNs - burstStartNs) / 1e6;
+            printf("publisher sent it in   : %8.1f ms  (%.0f messages/s)\n", sendMs, BurstMessages / (sendMs / 1e3));
+            printf("program took it in by  : %8.1f ms  (%.0f messages/s); results taken in: %d of %d\n", takenMs,
+                   BurstMessages / (takenMs / 1e3), int(results), scans);
+            printf("lag behind burst end   : %8.1f ms\n", double(lastTakenNs - burstEndNs) / 1e6);
+        }
+        printf("resident memory        : before %ld KiB, peak %ld KiB (+%ld), 1 s after %ld KiB (+%ld)\n", rssBefore,
+               rssPeak, rssPeak - rssBefore, rssAfter, rssAfter - rssBefore);
+    }
+    mosquitto_lib_cleanup();
+    broker.kill();
+    broker.waitForFinished();
+    return rc;
+}
