@@ -24,17 +24,17 @@ Item {
         }
     }
 
+    // The frame goes back to 0 before the mode changes: in between, a frame past the other
+    // animation's last one would name a picture that does not exist.
     function switchAnimation() {
-        toggleMode()
         frame = 0
+        toggleMode()
     }
 
     // With switching by pass, an animation hands over as soon as it reaches its last frame.
     onFrameChanged: {
-        if (switchByPass && frame === lastFrame) {
-            toggleMode()
-            frame = 0
-        }
+        if (switchByPass && frame === lastFrame)
+            switchAnimation()
     }
 
     Timer {
@@ -61,7 +61,7 @@ Item {
         anchors.verticalCenter: parent.verticalCenter
         anchors.verticalCenterOffset: 10
         source: "qrc:/qml/images/" + (root.mode === 0 ? "NFC/" : "Barcode/")
-                + (root.frame > root.lastFrame ? 0 : root.frame) + ".png"
+                + (root.frame > (root.mode === 0 ? 6 : 8) ? 0 : root.frame) + ".png"
         Accessible.role: Accessible.Animation
         Accessible.name: prompt.text.replace(/\n/g, " ")
     }

@@ -54,6 +54,29 @@ TestCase {
                                    "0:1"]);
     }
 
+    // Every picture the screen asks for exists: 7 card frames (0-6), 9 ticket frames (0-8), also
+    // at the moment one animation hands over to the other.
+    function test_onlyExistingFramesAreShown_data() {
+        return [ { tag: "after each pass", seconds: 0 }, { tag: "by the switch timer", seconds: 5 } ];
+    }
+
+    function test_onlyExistingFramesAreShown(data) {
+        manager.animSwitchSec = data.seconds;
+        var screen = createScreen();
+        var frame = findChild(screen, "frame");
+        var sources = [];
+        var record = function() { sources.push(String(frame.source)); };
+        frame.sourceChanged.connect(record);
+        for (var round = 0; round < 3; ++round) {
+            tick(screen, 12);
+            findChild(screen, "switchTimer").triggered();
+        }
+        frame.sourceChanged.disconnect(record);
+        verify(sources.length > 20);
+        for (var i = 0; i < sources.length; ++i)
+            verify(/\/(NFC\/[0-6]|Barcode\/[0-8])\.png$/.test(sources[i]), sources[i]);
+    }
+
     function test_promptAndPictureFollowTheMode() {
         var screen = createScreen();
         var prompt = findChild(screen, "prompt");
