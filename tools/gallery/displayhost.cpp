@@ -14,6 +14,7 @@ DisplayHost::DisplayHost()
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
     QQmlContext* context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("manager"), &m_manager);
+    m_services.install(context, m_manager);
     context->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "maintenanceservices.h"
 #include "standinmanager.h"
 
 #include <QJsonObject>
@@ -21,6 +22,7 @@ public:
     bool load();
 
     StandInManager& manager() { return m_manager; }
+    MaintenanceServices& services() { return m_services; }
     QQmlApplicationEngine& engine() { return m_engine; }
     QQuickWindow* window() const { return m_window; }
 
@@ -33,6 +35,7 @@ public:
 
 private:
     StandInManager m_manager;
+    MaintenanceServices m_services;
     QQmlApplicationEngine m_engine;
     QQuickWindow* m_window = nullptr;
 };

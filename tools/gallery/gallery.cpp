@@ -44,6 +44,9 @@ GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QStrin
     if (entry.prepare)
         entry.prepare(host);
     shot.image = settleAndGrab(window);
+    const QStringList texts = textProblems(window->contentItem(), window->size());
+    if (entry.finish)
+        entry.finish(host);
 
     if (shot.image.isNull() || empty.isNull()) {
         shot.problems << QStringLiteral("the window could not be read back (no OpenGL window system?)");
@@ -54,7 +57,7 @@ GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QStrin
     const double changed = changedShare(empty, shot.image, screenArea(shot.image, headerShown));
     if (changed < 0.0025)
         shot.problems << QStringLiteral("the screen is blank (%1% of its area drawn)").arg(changed * 100, 0, 'f', 2);
-    shot.problems << textProblems(window->contentItem(), window->size());
+    shot.problems << texts;
     return shot;
 }
 

@@ -75,7 +75,7 @@ QVector<GalleryEntry> galleryEntries()
     const QJsonObject refused { { "result", false }, { "type", 2 }, { "denyReason", QJsonObject { { "id", 205 } } } };
     const QJsonObject refusedLong { { "result", false }, { "type", 5 }, { "denyReason", QJsonObject { { "id", 206 } } } };
 
-    return {
+    QVector<GalleryEntry> entries {
         { "Valid-0-barcode", "Valid", {}, accepted(0, "90-minute ticket", barcode), {} },
         { "Valid-2-epurse", "Valid", {}, accepted(2, "Pay as you go", purse(1000, 850)), {} },
         { "Valid-5-journeys", "Valid", {}, accepted(5, "10 journeys", journeys(7, 45)), {} },
@@ -99,4 +99,6 @@ QVector<GalleryEntry> galleryEntries()
         { "InitPage-keyboard", "InitPage", {}, {}, keyboardUp },
         { "Busy", "Busy", "Please Wait", {}, {} },
     };
+    entries << maintenanceEntries();
+    return entries;
 }

@@ -18,9 +18,15 @@ struct GalleryEntry
     QJsonObject transaction;      // the service's "transaction" object, empty for none
     // Extra steps after the screen is up (open the keyboard, scroll); may be empty.
     std::function<void(DisplayHost&)> prepare;
+    // Undoes what prepare left behind for the next picture (a theme, a lock-out); may be empty.
+    std::function<void(DisplayHost&)> finish = {};
 };
 
 QVector<GalleryEntry> galleryEntries();
+
+// The maintenance area: the PIN page, the settings frame, every page and its popups, in the
+// dark theme and, as the Display page can switch it, in the light one.
+QVector<GalleryEntry> maintenanceEntries();
 
 // The two languages every entry is drawn in.
 QStringList galleryLanguages();

@@ -67,6 +67,13 @@ void checkText(QQuickItem* text, const QSize& window, QStringList* problems)
     if (height > 0 && contentHeight > height + tolerance)
         problems->append(describe(text) + QStringLiteral(" is %1 px tall in a %2 px box").arg(contentHeight).arg(height));
 
+    // Text in a scrolling area (a list, a swiped page, a scrolled form) may lie partly or wholly
+    // outside the view: that is scrolling, not a text that does not fit its place.
+    for (const QQuickItem* parent = text->parentItem(); parent; parent = parent->parentItem()) {
+        if (parent->inherits("QQuickFlickable"))
+            return;
+    }
+
     qreal x = 0;
     if (hAlign & Qt::AlignRight)
         x = width - contentWidth;

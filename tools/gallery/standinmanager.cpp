@@ -76,3 +76,10 @@ void StandInManager::setAnimSwitchSec(int value)
     m_animSwitchSec = value;
     emit animSwitchSecChanged();
 }
+
+void StandInManager::setMaintenanceObjects(QObject* clock, QObject* update, QObject* diagnostics)
+{
+    m_clock = clock;
+    m_update = update;
+    m_diagnostics = diagnostics;
+}

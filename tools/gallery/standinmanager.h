@@ -24,6 +24,14 @@ class StandInManager : public QObject
     Q_PROPERTY(int animSwitchSec READ animSwitchSec WRITE setAnimSwitchSec NOTIFY animSwitchSecChanged)
     Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
     Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
+    // The maintenance pages' members: the proxies come from MaintenanceServices.
+    Q_PROPERTY(QObject* clock READ clock CONSTANT)
+    Q_PROPERTY(QObject* update READ update CONSTANT)
+    Q_PROPERTY(QObject* diagnostics READ diagnostics CONSTANT)
+    Q_PROPERTY(int shutdownDelaySec MEMBER m_shutdownDelaySec NOTIFY maintenanceSettingsChanged)
+    Q_PROPERTY(int displayOffMin MEMBER m_displayOffMin NOTIFY maintenanceSettingsChanged)
+    Q_PROPERTY(bool lockedOut MEMBER m_lockedOut NOTIFY lockoutChanged)
+    Q_PROPERTY(int lockoutRemainingSec MEMBER m_lockoutRemainingSec NOTIFY lockoutChanged)
 
 public:
     explicit StandInManager(QObject* parent = nullptr);
@@ -47,6 +55,12 @@ public:
     QColor screenSaverBg() const { return QColor(Qt::black); }
     QString screenSaverImg() const { return QStringLiteral("qrc:/qml/images/Icons/orvo.png"); }
 
+    QObject* clock() const { return m_clock; }
+    QObject* update() const { return m_update; }
+    QObject* diagnostics() const { return m_diagnostics; }
+    // Set once, before the window loads.
+    void setMaintenanceObjects(QObject* clock, QObject* update, QObject* diagnostics);
+
     // What the screens asked for, for whoever drives the window.
     int maintenanceRequests() const { return m_maintenanceRequests; }
     QString savedDeviceId() const { return m_savedDeviceId; }
@@ -56,6 +70,9 @@ public slots:
     void saveDeviceIdRequest(const QString& deviceId) { m_savedDeviceId = deviceId; }
     void settingsLoginRequest(const QString&) {}
     void settingsLogoutRequest() {}
+    void rebootRequest() {}
+    void shutdownRequest() {}
+    void exitRequest() {}
 
 signals:
     void screenChanged();
@@ -71,6 +88,8 @@ signals:
     void settingsAccessGranted();
     void settingsAccessDenied();
     void barcodeConfigurationApplied(const QStringList& configList);
+    void maintenanceSettingsChanged();
+    void lockoutChanged();
 
 private:
     QString m_screen = QStringLiteral("Busy");
@@ -83,4 +102,11 @@ private:
     int m_maintenanceRequests = 0;
     QString m_savedDeviceId;
     QTranslator m_translator;
+    QObject* m_clock = nullptr;
+    QObject* m_update = nullptr;
+    QObject* m_diagnostics = nullptr;
+    int m_shutdownDelaySec = 120;
+    int m_displayOffMin = 5;
+    bool m_lockedOut = false;
+    int m_lockoutRemainingSec = 0;
 };

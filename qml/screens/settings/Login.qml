@@ -8,7 +8,7 @@ import "../../style"
 // checks the PIN and decides about lock-outs.
 Item {
     id: root
-    objectName: "loginScreen"
+    objectName: "Login"
 
     property string input: ""
     readonly property bool dark: Material.theme === Material.Dark

@@ -7,7 +7,8 @@ import "../../controls"
 // always starts again from the menu, so no page (and no self-test) outlives the visit.
 Page {
     id: root
-    objectName: "settingsScreen"
+    objectName: "Settings"
+    Accessible.name: toolBar.title
 
     property string pageTitle: ""
     readonly property alias stack: stack

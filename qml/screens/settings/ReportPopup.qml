@@ -88,6 +88,9 @@ Popup {
 
         MouseArea {
             anchors.fill: parent
+            Accessible.role: Accessible.Button
+            Accessible.name: "Close"
+            Accessible.onPressAction: root.close()
             onClicked: root.close()
         }
     }

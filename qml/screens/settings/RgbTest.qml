@@ -13,17 +13,19 @@ Rectangle {
 
     color: colours[step]
 
-    Accessible.role: Accessible.Button
-    Accessible.name: "Next colour"
+    function next() {
+        if (step < colours.length - 1)
+            ++step
+        else
+            StackView.view.pop()
+    }
 
     MouseArea {
         objectName: "rgbArea"
+        Accessible.role: Accessible.Button
+        Accessible.name: "Next colour"
+        Accessible.onPressAction: root.next()
         anchors.fill: parent
-        onClicked: {
-            if (root.step < root.colours.length - 1)
-                ++root.step
-            else
-                root.StackView.view.pop()
-        }
+        onClicked: root.next()
     }
 }

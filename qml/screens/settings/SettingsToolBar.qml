@@ -17,6 +17,7 @@ ToolBar {
     signal logoutRequested()
 
     implicitHeight: 70
+    Accessible.name: title
     // No elevation: the bar's shadow is a GPU effect, and with it the software renderer draws
     // no bar at all.
     Material.elevation: 0
@@ -76,8 +77,20 @@ ToolBar {
         Menu {
             id: optionsMenu
             objectName: "settingsOptionsMenu"
+            title: "Options"
+            Accessible.name: title
             x: menuButton.width - width
             y: menuButton.height
+            // A plain list: the stock one adds an unnamed scroll indicator for five entries.
+            contentItem: ListView {
+                implicitHeight: contentHeight
+                model: optionsMenu.contentModel
+                interactive: false
+                clip: true
+                currentIndex: optionsMenu.currentIndex
+                // The menu's box (its popup item) is what assistive tools see as the menu.
+                onParentChanged: if (parent) parent.Accessible.name = optionsMenu.title
+            }
             // A plain box: the stock one is drawn with a GPU shadow effect only.
             background: Rectangle {
                 implicitWidth: 240

@@ -80,6 +80,11 @@ void Tst_Gallery::textChecksFindFaults_data()
         << QByteArray("Item { width: 40; height: 40; clip: true; objectName: 'box';"
                       " Text { font.pixelSize: 20; text: 'spills out' } }")
         << "cut by its clipping parent box";
+    // A scrolling list shows part of its rows: a row below the view is scrolled, not cut.
+    QTest::newRow("scrolled out of a list")
+        << QByteArray("Flickable { width: 100; height: 40; clip: true; contentHeight: 200;"
+                      " Text { y: 150; text: 'further down' } }")
+        << QString();
     QTest::newRow("fits") << QByteArray("Text { width: 300; wrapMode: Text.WordWrap; text: 'fits well' }") << QString();
 }
 

@@ -1,0 +1,193 @@
+#include "galleryentries.h"
+
+#include "displayhost.h"
+
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QInputMethod>
+#include <QMetaObject>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQmlExpression>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTimer>
+
+namespace {
+
+// Lets page transitions and popup animations finish.
+void settle(int ms = 450)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QQuickItem* item(DisplayHost& host, const QString& name)
+{
+    return findVisibleItem(host.window()->contentItem(), name);
+}
+
+// A tap on a button, as its clicked signal.
+void tap(DisplayHost& host, const QString& name)
+{
+    if (QQuickItem* button = item(host, name)) {
+        QMetaObject::invokeMethod(button, "clicked");
+        settle();
+    }
+}
+
+void setTheme(DisplayHost& host, const char* theme)
+{
+    // The window imports the Material style, so its own context can set its attached theme.
+    QQmlExpression expression(qmlContext(host.window()), host.window(),
+                              QStringLiteral("Material.theme = Material.") + QLatin1String(theme));
+    expression.evaluate();
+}
+
+// The settings frame back on its menu, then the page the menu row opens.
+std::function<void(DisplayHost&)> page(const QString& title, const QString& file,
+                                       std::function<void(DisplayHost&)> then = {})
+{
+    return [title, file, then](DisplayHost& host) {
+        QQuickItem* frame = item(host, QStringLiteral("Settings"));
+        if (!frame)
+            return;
+        QMetaObject::invokeMethod(frame, "reset");
+        settle();
+        if (!file.isEmpty()) {
+            QMetaObject::invokeMethod(frame, "changeView", Q_ARG(QVariant, title), Q_ARG(QVariant, file));
+            settle();
+        }
+        if (then)
+            then(host);
+        // A popup of an earlier picture hands the focus back to a field when it closes, and a
+        // focused field calls the keyboard up: none of these pages shows it.
+        host.window()->contentItem()->forceActiveFocus();
+        QGuiApplication::inputMethod()->hide();
+        settle(200);
+    };
+}
+
+std::function<void(DisplayHost&)> tapping(const QStringList& names)
+{
+    return [names](DisplayHost& host) {
+        for (const QString& name : names)
+            tap(host, name);
+    };
+}
+
+void ethernetTab(DisplayHost& host)
+{
+    if (QQuickItem* tabs = item(host, QStringLiteral("networkTabs")))
+        tabs->setProperty("currentIndex", 1);
+    settle();
+}
+
+void reportSaved(DisplayHost& host)
+{
+    emit host.services().diagnostics().saveReportFinished(
+        true, QStringLiteral("Test report saved successfully:\n./TestReport_20261207_1130.txt"));
+    settle(800);
+}
+
+void lockedOut(DisplayHost& host)
+{
+    host.manager().setProperty("lockoutRemainingSec", 42);
+    host.manager().setProperty("lockedOut", true);
+}
+
+void unlocked(DisplayHost& host)
+{
+    host.manager().setProperty("lockedOut", false);
+    host.manager().setProperty("lockoutRemainingSec", 0);
+}
+
+void configurationApplied(DisplayHost& host)
+{
+    page(QString(), QString())(host);
+    emit host.manager().barcodeConfigurationApplied(
+        { QStringLiteral("OBC URL : mqtt://validator@192.168.31.10:1883"), QStringLiteral("Ethernet : manual"),
+          QStringLiteral("IPv4 : 192.168.31.77 / 255.255.255.0") });
+    settle();
+}
+
+// The Ethernet page in manual mode with nothing filled in, after Save.
+void ethernetRefused(DisplayHost& host)
+{
+    host.services().client().dispatch(R"({"method":"manual","ipv4":{}})", QStringLiteral("orvo/network/ethernet/config"));
+    page(QStringLiteral("Network"), QStringLiteral("Network.qml"), [](DisplayHost& h) {
+        ethernetTab(h);
+        tap(h, QStringLiteral("ethernetConfigure"));
+        tap(h, QStringLiteral("ethernetSave"));
+    })(host);
+}
+
+void ethernetAuto(DisplayHost& host)
+{
+    host.services().client().dispatch(R"({"method":"auto","ipv4":{}})", QStringLiteral("orvo/network/ethernet/config"));
+}
+
+void light(DisplayHost& host)
+{
+    setTheme(host, "Light");
+}
+
+void dark(DisplayHost& host)
+{
+    setTheme(host, "Dark");
+}
+
+} // namespace
+
+QVector<GalleryEntry> maintenanceEntries()
+{
+    QVector<GalleryEntry> entries {
+        { "Login", "Login", {}, {}, {} },
+        { "Login-lockout", "Login", {}, {}, lockedOut, unlocked },
+        { "Settings-menu", "Settings", {}, {}, page({}, {}) },
+        { "Settings-options", "Settings", {}, {}, page({}, {}, tapping({ "settingsMenuButton" })) },
+        { "Settings-confirm", "Settings", {}, {}, page({}, {}, tapping({ "settingsMenuButton", "optionReboot" })) },
+        { "Settings-configuration-applied", "Settings", {}, {}, configurationApplied },
+        { "Validator", "Settings", {}, {}, page("Validator", "Validator.qml") },
+        { "Validator-configuration", "Settings", {}, {},
+          page("Validator", "Validator.qml", tapping({ "validatorConfigure" })) },
+        { "Diagnostics", "Settings", {}, {}, page("Diagnostics", "Diagnostics.qml") },
+        { "Diagnostics-question", "Settings", {}, {}, page("Diagnostics", "Diagnostics.qml", tapping({ "testBuzzer" })) },
+        { "Diagnostics-serial", "Settings", {}, {}, page("Diagnostics", "Diagnostics.qml", tapping({ "testSerial" })) },
+        { "Diagnostics-report", "Settings", {}, {}, page("Diagnostics", "Diagnostics.qml", reportSaved) },
+        { "Diagnostics-rgb", "Settings", {}, {}, page("Diagnostics", "Diagnostics.qml", tapping({ "testRgb" })) },
+        { "Region", "Settings", {}, {}, page("Region", "Region.qml") },
+        { "Audio", "Settings", {}, {}, page("Audio", "Audio.qml") },
+        { "Display", "Settings", {}, {}, page("Display", "Display.qml") },
+        { "Network", "Settings", {}, {}, page("Network", "Network.qml") },
+        { "Network-ethernet", "Settings", {}, {}, page("Network", "Network.qml", ethernetTab) },
+        { "Ethernet-configuration", "Settings", {}, {}, page("Network", "Network.qml", [](DisplayHost& host) {
+              ethernetTab(host);
+              tap(host, QStringLiteral("ethernetConfigure"));
+          }) },
+        { "Ethernet-configuration-refused", "Settings", {}, {}, ethernetRefused, ethernetAuto },
+        { "Update", "Settings", {}, {}, page("Update", "Update.qml") },
+        { "Event-log", "Settings", {}, {}, page("Event Log", "EventLog.qml") },
+    };
+    // The Display page switches the whole window between the dark and the light theme.
+    const QStringList lightOnes { "Login", "Settings-menu", "Validator", "Diagnostics", "Display", "Network",
+                                  "Event-log", "Diagnostics-question" };
+    const int count = entries.size();
+    for (int i = 0; i < count; ++i) {
+        const GalleryEntry& dark_ = entries.at(i);
+        if (!lightOnes.contains(dark_.name))
+            continue;
+        GalleryEntry lit = dark_;
+        lit.name = QStringLiteral("Light-") + dark_.name;
+        const auto prepare = dark_.prepare;
+        lit.prepare = [prepare](DisplayHost& host) {
+            light(host);
+            if (prepare)
+                prepare(host);
+        };
+        lit.finish = dark;
+        entries << lit;
+    }
+    return entries;
+}
