@@ -131,7 +131,7 @@ GridLayout {
         }
         function onTicketValidated(transaction) {
             root.diagnostics.barcodeScan = "OK"
-            if (message.opened && root.current === root.tests.barcode)
+            if (message.visible && root.current === root.tests.barcode)
                 message.close()
         }
     }
