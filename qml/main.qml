@@ -20,6 +20,34 @@ ApplicationWindow {
 
     property string currentScreen: "Busy"
     readonly property bool headerVisible: currentScreen !== "Settings" && currentScreen !== "ScreenSaver"
+    // A page that shows a picture over the whole window (the display colour test) hides the
+    // version text; every other page keeps its controls clear of it.
+    readonly property bool wholeWindowPage: {
+        for (var i = 0; i < screenRepeater.count; ++i) {
+            var loader = screenRepeater.itemAt(i)
+            if (loader && loader.visible && loader.item && loader.item.coversWindow === true)
+                return true
+        }
+        return false
+    }
+
+    // Whether the item takes typed text: only text fields call the keyboard up.
+    function takesText(item) {
+        return item !== null && item.visible && item.cursorPosition !== undefined && item.readOnly !== true
+    }
+
+    // The style's light and dark pairs follow the window's theme.
+    Binding {
+        target: Style
+        property: "dark"
+        value: root.Material.theme === Material.Dark
+    }
+
+    // Menus, popups and buttons take the focus from a field: the keyboard goes with it.
+    onActiveFocusItemChanged: {
+        if (!takesText(activeFocusItem))
+            Qt.inputMethod.hide()
+    }
 
     // Stacking order only; one screen is visible at a time.
     readonly property var screens: [
@@ -79,9 +107,11 @@ ApplicationWindow {
         anchors.top: root.headerVisible ? header.bottom : parent.top
         anchors.left: parent.left
         anchors.right: parent.right
-        anchors.bottom: parent.bottom
+        // The screen shown gives way to the keyboard, so its field stays in sight.
+        anchors.bottom: keyboard.shown ? keyboard.top : parent.bottom
 
         Repeater {
+            id: screenRepeater
             model: root.screens
             delegate: Loader {
                 id: loader
@@ -90,6 +120,11 @@ ApplicationWindow {
                 asynchronous: false
                 source: modelData.source
                 visible: root.currentScreen === modelData.name
+                // A hidden screen keeps no focus, so its field cannot call the keyboard up.
+                onVisibleChanged: {
+                    if (!visible && activeFocus)
+                        root.contentItem.forceActiveFocus()
+                }
 
                 // The single-animation screens hand over to each other without the controller.
                 Connections {
@@ -101,8 +136,25 @@ ApplicationWindow {
         }
     }
 
+    // The one keyboard of the window, at the bottom of the screen area; up only while a field
+    // has the focus. Fields that want Latin letters (serial number, addresses, search) get the
+    // English layout whatever the passengers' language.
+    KeyboardPanel {
+        id: keyboard
+        objectName: "keyboardPanel"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        shown: Qt.inputMethod.visible && root.takesText(root.activeFocusItem)
+        language: root.activeFocusItem && (root.activeFocusItem.inputMethodHints & Qt.ImhLatinOnly)
+                  ? "en_IE" : manager.language
+        // The field has the key too (a field acts on it through its accepted signal).
+        onEnterPressed: Qt.inputMethod.hide()
+    }
+
     Text {
         objectName: "versionText"
+        visible: !root.wholeWindowPage
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         anchors.margins: 10

@@ -52,6 +52,8 @@ Popup {
     x: parent ? (parent.width - windowWidth) / 2 : 0
     y: parent ? (parent.height - windowHeight) / 2 : 0
 
+    Overlay.modal: Rectangle { color: Style.dim }
+
     background: Rectangle {
         color: Style.background
         border.width: 1
@@ -60,6 +62,8 @@ Popup {
 
     contentItem: Item {
         objectName: "popupBox"
+        // The popup's box is what assistive tools see as the dialog: it is named by its text.
+        onParentChanged: if (parent) parent.Accessible.name = Qt.binding(function() { return root.text })
 
         MouseArea {
             anchors.fill: parent

@@ -26,7 +26,8 @@ Rectangle {
         radius: 35
         iconSize: 100
         pngImage: true
-        accessibleName: "Language"
+        // Named by the language it switches to, in that language.
+        accessibleName: root.language === "el_GR" ? "English" : "Ελληνικά"
         icon: Style.flags + (root.language === "el_GR" ? "uk.png" : "gr.png")
         onClicked: root.languageRequested(root.language === "el_GR" ? "en_IE" : "el_GR")
     }

@@ -10,8 +10,8 @@ Rectangle {
     property string icon: ""
     property size iconSize: Qt.size(250, 250)
     property color iconColor: "#41b987"
-    // What the symbol says; by default its file name ("valid", "warning").
-    property string accessibleName: Style.baseName(icon)
+    // What the symbol means, in the screen's language; the screen that shows it names it.
+    property string accessibleName: ""
 
     Layout.fillWidth: true
     implicitWidth: iconSize.width

@@ -13,6 +13,9 @@ Rectangle {
     property real textLetterSpacing: 1.0
     property real leftMargin: 0
     property real rightMargin: 0
+    // How assistive tools present the text; a result's title is an alert, so a screen reader
+    // announces it the moment it shows.
+    property int accessibleRole: Accessible.StaticText
 
     color: "transparent"
 
@@ -30,7 +33,7 @@ Rectangle {
         font.letterSpacing: root.textLetterSpacing
         horizontalAlignment: root.textHAlign
         verticalAlignment: root.textVAlign
-        Accessible.role: Accessible.StaticText
+        Accessible.role: root.accessibleRole
         Accessible.name: text
     }
 }

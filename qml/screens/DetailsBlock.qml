@@ -3,8 +3,8 @@ import "../controls"
 import "../style"
 
 // The figures under a "Valid" or "AlreadyValid" result. Which figures depends on the product
-// type; a type without figures shows nothing. Texts are looked up in the hosting screen's
-// translation context.
+// type; a type without figures shows nothing. The hosting screen hands in the words, translated
+// in its own context.
 Item {
     id: root
     objectName: "detailsBlock"
@@ -14,7 +14,8 @@ Item {
     property var locale: Qt.locale()
     // An already validated capped product has nothing new to tell.
     property bool alreadyValid: false
-    property string trContext: "Valid"
+    // The block's words in the screen's language, by their English text.
+    property var words: ({})
 
     readonly property string kind: {
         switch (Number(type)) {
@@ -30,7 +31,7 @@ Item {
     }
     readonly property bool twoColumns: kind !== "ticket"
 
-    function tr(text) { return manager.dynTr + qsTranslate(trContext, text) }
+    function tr(text) { return words[text] || text }
 
     function periodText(minutes) {
         var m = Number(minutes) || 0

@@ -34,8 +34,8 @@ Item {
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right
-        // The form stays above the keyboard and scrolls if it no longer fits.
-        anchors.bottom: keyboard.shown ? keyboard.top : parent.bottom
+        // The window shrinks the screen above its keyboard; the form scrolls if it no longer fits.
+        anchors.bottom: parent.bottom
         contentHeight: Math.max(height, form.implicitHeight)
         boundsBehavior: Flickable.StopAtBounds
         clip: true
@@ -65,7 +65,9 @@ Item {
                 font.pointSize: 18
                 placeholderText: "K00000000"
                 text: manager.deviceId
-                inputMethodHints: Qt.ImhNoPredictiveText | Qt.ImhPreferUppercase | Qt.ImhNoAutoUppercase
+                // Latin capitals and digits whatever the passengers' language: a Greek capital
+                // kappa looks like K but is no serial number.
+                inputMethodHints: Qt.ImhNoPredictiveText | Qt.ImhUppercaseOnly | Qt.ImhLatinOnly
                 Accessible.name: manager.dynTr + qsTr("Serial number")
                 onAccepted: root.askConfirmation()
                 onActiveFocusChanged: {
@@ -97,17 +99,6 @@ Item {
                 onClicked: root.askConfirmation()
             }
         }
-    }
-
-    KeyboardPanel {
-        id: keyboard
-        objectName: "keyboardPanel"
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        // Serial numbers are Latin letters and digits, whatever the passengers' language.
-        language: "en_IE"
-        onEnterPressed: root.askConfirmation()
     }
 
     CustomPopup {

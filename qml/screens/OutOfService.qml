@@ -12,6 +12,7 @@ Item {
 
         ImageBox {
             objectName: "symbol"
+            accessibleName: manager.dynTr + qsTr("Warning")
             width: parent.width
             icon: Style.icons + "warning.svg"
             iconSize: Qt.size(300, 300)
@@ -19,6 +20,7 @@ Item {
         }
         TextBox {
             objectName: "label"
+            accessibleRole: Accessible.AlertMessage
             width: parent.width
             height: 100
             textSize: 20

@@ -12,6 +12,7 @@ Item {
 
         ImageBox {
             objectName: "symbol"
+            accessibleName: manager.dynTr + qsTr("Try again")
             width: parent.width
             icon: Style.icons + "retry.svg"
             iconSize: Qt.size(250, 250)
@@ -19,6 +20,7 @@ Item {
         }
         TextBox {
             objectName: "label"
+            accessibleRole: Accessible.AlertMessage
             width: parent.width
             height: 200
             textSize: 24

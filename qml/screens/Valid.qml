@@ -20,6 +20,7 @@ Item {
 
         ImageBox {
             objectName: "symbol"
+            accessibleName: manager.dynTr + qsTr("Accepted")
             width: parent.width
             icon: Style.icons + "valid.svg"
             iconSize: Qt.size(250, 250)
@@ -27,6 +28,7 @@ Item {
         }
         TextBox {
             objectName: "label"
+            accessibleRole: Accessible.AlertMessage
             width: parent.width
             height: 100
             textSize: 32
@@ -45,7 +47,19 @@ Item {
             details: transaction.details
             locale: root.locale
             alreadyValid: false
-            trContext: "Valid"
+            words: ({
+                "Remaining": manager.dynTr + qsTr("Remaining"),
+                "Balance": manager.dynTr + qsTr("Balance"),
+                "Deducted": manager.dynTr + qsTr("Deducted"),
+                "Expires": manager.dynTr + qsTr("Expires"),
+                "Trips": manager.dynTr + qsTr("Trips"),
+                "day": manager.dynTr + qsTr("day"),
+                "days": manager.dynTr + qsTr("days"),
+                "hour": manager.dynTr + qsTr("hour"),
+                "hours": manager.dynTr + qsTr("hours"),
+                "min": manager.dynTr + qsTr("min"),
+                "mins": manager.dynTr + qsTr("mins")
+            })
         }
     }
 }

@@ -4,22 +4,42 @@ import QtQuick 2.15
 // The look of the whole display in one place: colours, the font and the sizes that more than
 // one screen or control uses. Screens and controls name these instead of repeating values.
 QtObject {
-    // The window runs the Material style in its dark theme (qtquickcontrols2.conf); controls
-    // that have a light and a dark variant pick the dark one through this flag.
-    readonly property bool dark: true
+    // Whether the window's Material theme is dark (the configured default); the window keeps
+    // it in step with its theme, and controls with a light and a dark variant pick theirs by it.
+    property bool dark: true
 
     readonly property color accent: "#00ADD7"
     readonly property color background: dark ? "#303030" : "#fafafa"
     readonly property color foreground: dark ? "white" : "black"
     readonly property color shadow: "#80000000"
+    // Behind a modal popup the page goes darker in both themes, so the popup stands out and
+    // the page still reads as the same page.
+    readonly property color dim: "#a6000000"
 
     // Results: always paired with a symbol of its own shape, never told by colour alone.
     readonly property color valid: "#41b987"
     readonly property color warning: "#fcdb03"
     readonly property color error: "#db4a37"
 
+    // Status texts by colour name ("green", "red", "amber", "grey"; anything else is the
+    // theme's text colour). The dark theme shows the Material 500 shades; on the light
+    // background those are too pale to read, so it takes darker ones of the same hue.
+    function statusColour(name) {
+        switch (name) {
+        case "green": return dark ? "#4caf50" : "#2e7d32"
+        case "red": return dark ? "#f44336" : "#c62828"
+        case "amber": return dark ? "#ffc107" : "#9a6700"
+        case "grey": return dark ? "#9e9e9e" : "#616161"
+        }
+        return foreground
+    }
+    // Text on a filled result button (Material 500 fills, the accent): black reads on all.
+    readonly property color onFill: "black"
+
     readonly property color scanButton: "#000621"
     readonly property color scanButtonPressed: "#36C478"
+    // A symbol drawn in the text colour of the light theme, where the accent is too pale.
+    readonly property color lightSymbol: "#43496a"
     readonly property color rowText: dark ? "white" : "#43496a"
     readonly property color rowTime: dark ? "white" : "#70758e"
 
@@ -28,6 +48,8 @@ QtObject {
     readonly property int screenWidth: 480
     readonly property int screenHeight: 800
     readonly property int headerHeight: 120
+    // The bottom strip that the window's version text sits in; no page puts a control there.
+    readonly property int versionStrip: 30
 
     readonly property string icons: "qrc:/qml/images/Icons/"
     readonly property string flags: "qrc:/qml/images/Flags/"

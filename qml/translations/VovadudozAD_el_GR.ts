@@ -51,6 +51,10 @@
         <source>mins</source>
         <translation>λεπτά</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Προειδοποίηση</translation>
+    </message>
 </context>
 <context>
     <name>CustomPopup</name>
@@ -67,34 +71,46 @@
     <name>Diagnostics</name>
     <message>
         <source>Buzzer</source>
-        <translation>Βομβητής</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Barcode</source>
-        <translation>Κώδικας</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Speaker</source>
-        <translation>Ηχείο</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Sensor</source>
-        <translation>Αισθητήρας</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Serial</source>
-        <translation>Σειριακή</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>FINISH</source>
-        <translation>ΤΕΛΟΣ</translation>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>LEDs</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RFID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RGB</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
     <name>EventLog</name>
     <message>
         <source>Search</source>
-        <translation>Αναζήτηση</translation>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -121,10 +137,37 @@
     </message>
 </context>
 <context>
+    <name>InitPage</name>
+    <message>
+        <source>Please confirm the serial number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enter Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Must start with &apos;C&apos; or &apos;K&apos; followed by 8 digits</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SAVE</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>Invalid</name>
     <message>
         <source>INVALID</source>
         <translation>ΑΚΥΡΟ</translation>
+    </message>
+    <message>
+        <source>Refused</source>
+        <translation>Απορρίφθηκε</translation>
     </message>
 </context>
 <context>
@@ -148,7 +191,14 @@ Try again in %1 s</source>
     <name>Main</name>
     <message>
         <source>Are you sure?</source>
-        <translation>Είστε σίγουροι;</translation>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>NumberPadStyle</name>
+    <message>
+        <source>CLR</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -158,6 +208,10 @@ Try again in %1 s</source>
         <translation>ΠΡΟΣΩΡΙΝΑ
 ΕΚΤΟΣ ΛΕΙΤΟΥΡΓΙΑΣ</translation>
     </message>
+    <message>
+        <source>Fault</source>
+        <translation>Βλάβη</translation>
+    </message>
 </context>
 <context>
     <name>OutOfService</name>
@@ -165,12 +219,20 @@ Try again in %1 s</source>
         <source>OUT OF SERVICE</source>
         <translation>ΕΚΤΟΣ ΥΠΗΡΕΣΙΑΣ</translation>
     </message>
+    <message>
+        <source>Warning</source>
+        <translation>Προειδοποίηση</translation>
+    </message>
 </context>
 <context>
     <name>Retry</name>
     <message>
         <source>PLEASE TRY AGAIN</source>
         <translation>ΔΟΚΙΜΑΣΤΕ ΞΑΝΑ</translation>
+    </message>
+    <message>
+        <source>Try again</source>
+        <translation>Δοκιμάστε ξανά</translation>
     </message>
 </context>
 <context>
@@ -379,88 +441,143 @@ YOUR TICKET</source>
         <source>mins</source>
         <translation>λεπτά</translation>
     </message>
+    <message>
+        <source>Accepted</source>
+        <translation>Αποδεκτό</translation>
+    </message>
 </context>
 <context>
     <name>Validator</name>
     <message>
         <source>Validator</source>
-        <translation>Ακυρωτικό</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Serial Number</source>
-        <translation>Σειριακός αριθμός</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Pole ID</source>
-        <translation>Κωδικός στύλου</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Vehicle</source>
-        <translation>Όχημα</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Version</source>
-        <translation>Έκδοση</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Status</source>
-        <translation>Κατάσταση</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Reason</source>
-        <translation>Αιτία</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Firmware</source>
-        <translation>Υλικολογισμικό</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Model</source>
-        <translation>Μοντέλο</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>State</source>
-        <translation>Κατάσταση</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Error</source>
-        <translation>Σφάλμα</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Barcode</source>
-        <translation>Γραμμωτός κώδικας</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Active</source>
-        <translation>Ενεργό</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Enabled</source>
-        <translation>Ενεργοποιημένο</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Slot</source>
-        <translation>Υποδοχή</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Name</source>
-        <translation>Όνομα</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Mode</source>
-        <translation>Λειτουργία</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Unlocked</source>
-        <translation>Ξεκλείδωτο</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Production</source>
-        <translation>Παραγωγή</translation>
+        <translation type="unfinished"></translation>
     </message>
     <message>
         <source>Configure</source>
-        <translation>Ρυθμίσεις</translation>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RFID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>UID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>SAM</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>manager::Board</name>
+    <message>
+        <source>Display</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>FTDI</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mPCIe #1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>mPCIe #2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>QR Reader</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>RFID Reader</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Touch</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>USB Host</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>USB Hub</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 </TS>

@@ -48,6 +48,10 @@ InputMethodChoice select()
         qunsetenv("QT_IM_MODULE");
     else
         qputenv("QT_IM_MODULE", choice.module.toLocal8Bit());
+    // The window hosts the one keyboard panel. Without this, Qt's keyboard opens a top-level
+    // window of its own whenever it is asked to show while no panel is in the scene, and that
+    // window takes taps meant for the screen below it.
+    qputenv("QT_VIRTUALKEYBOARD_DESKTOP_DISABLE", "1");
     return choice;
 }
 

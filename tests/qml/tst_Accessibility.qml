@@ -17,7 +17,6 @@ TestCase {
     Component { id: iconButton; CustomButton { icon: "qrc:/qml/images/Icons/nfc.svg" } }
     Component { id: namedIconButton; CustomButton { icon: "qrc:/qml/images/Icons/nfc.svg"; accessibleName: "Scan card" } }
     Component { id: roundButton; RoundButton { icon: "qrc:/qml/images/Icons/settings.svg" } }
-    Component { id: symbol; ImageBox { icon: "qrc:/qml/images/Icons/warning.svg" } }
     Component { id: label; TextBox { text: "OUT OF ORDER" } }
     Component { id: row; MessageRowItem { title: "Login"; message: "Technician" } }
     Component { id: clock; Clock {} }
@@ -33,7 +32,6 @@ TestCase {
             { tag: "icon-only button", component: iconButton, role: Accessible.Button, name: "nfc", reader: null },
             { tag: "icon-only button given a name", component: namedIconButton, role: Accessible.Button, name: "Scan card", reader: null },
             { tag: "round button", component: roundButton, role: Accessible.Button, name: "settings", reader: null },
-            { tag: "symbol", component: symbol, role: Accessible.Graphic, name: "warning", reader: null },
             { tag: "text box", component: label, role: Accessible.StaticText, name: "OUT OF ORDER", reader: "text" },
             { tag: "event row", component: row, role: Accessible.ListItem, name: "Login", reader: null },
             { tag: "clock", component: clock, role: Accessible.Clock, name: "Clock", reader: null },

@@ -57,10 +57,18 @@ TestCase {
         compare(icon.source.toString(), "qrc:/qml/images/Flags/gr.png");
     }
 
-    function test_flagIsNamedLanguage() {
-        var header = createTemporaryObject(headerComponent, testCase);
+    // The flag is named by the language it switches to, in that language.
+    function test_flagIsNamedByTheOtherLanguage_data() {
+        return [
+            { tag: "Greek shows English", language: "el_GR", name: "English" },
+            { tag: "English shows Greek", language: "en_IE", name: "Ελληνικά" },
+        ];
+    }
+
+    function test_flagIsNamedByTheOtherLanguage(data) {
+        var header = createTemporaryObject(headerComponent, testCase, { language: data.language });
         var flag = findChild(header, "languageButton");
-        compare(flag.Accessible.name, "Language");
+        compare(flag.Accessible.name, data.name);
         compare(flag.Accessible.role, Accessible.Button);
     }
 

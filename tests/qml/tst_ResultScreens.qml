@@ -1,9 +1,11 @@
 import QtQuick 2.15
 import QtTest 1.15
 import "qrc:/qml/screens"
+import "qrc:/qml/controls"
 
 // The figures under a result: which block each product type gets on "Valid" and
-// "AlreadyValid", the remaining-period wording, and money and dates in the chosen language.
+// "AlreadyValid", the remaining-period wording, and money and dates in the chosen language;
+// and what a screen reader hears of each result.
 TestCase {
     id: testCase
     name: "ResultScreens"
@@ -26,6 +28,16 @@ TestCase {
             width: testCase.width
             height: testCase.height
         }
+    }
+
+    Component { id: invalidComponent; Invalid { width: testCase.width; height: testCase.height } }
+    Component { id: retryComponent; Retry { width: testCase.width; height: testCase.height } }
+    Component { id: outOfOrderComponent; OutOfOrder { width: testCase.width; height: testCase.height } }
+    Component { id: outOfServiceComponent; OutOfService { width: testCase.width; height: testCase.height } }
+
+    function cleanup() {
+        testTranslator.load("");
+        manager.dynTrChanged();
     }
 
     function init() {
@@ -71,12 +83,50 @@ TestCase {
         compare(text(screen, "leftValue"), data.text);
     }
 
-    function test_remainingPeriodInGreek() {
-        var screen = show(validComponent, 0, { transferRemainingMin: 2160 });
-        manager.language = "el_GR";
-        // The fake manager installs no catalogue: the unit words stay English, the number follows.
-        compare(text(screen, "leftValue"), "2 days");
-        compare(text(screen, "leftHeading"), "Remaining");
+    // The block's words come from the hosting screen's own translation context.
+    function test_figureWordsInGreek_data() {
+        return [
+            { tag: "Valid", component: validComponent },
+            { tag: "AlreadyValid", component: alreadyValidComponent },
+        ];
+    }
+
+    function test_figureWordsInGreek(data) {
+        var screen = show(data.component, 8, { remaining: 2160 });
+        compare([text(screen, "leftHeading"), text(screen, "leftValue"), text(screen, "rightHeading")],
+                ["Remaining", "2 days", "Expires"]);
+        verify(testTranslator.load("el_GR"));
+        manager.dynTrChanged();
+        compare([text(screen, "leftHeading"), text(screen, "leftValue"), text(screen, "rightHeading")],
+                ["Υπόλοιπο", "2 ημέρες",
+                 "Λήγει"]);
+    }
+
+    // The title is an alert, so a screen reader announces the result as it shows; the symbol is
+    // named by its meaning in the passenger's language, not by its picture's file.
+    function test_announced_data() {
+        return [
+            { tag: "Valid", component: validComponent, title: "VALID", symbol: "Accepted", greek: "Αποδεκτό" },
+            { tag: "Invalid", component: invalidComponent, title: "INVALID", symbol: "Refused", greek: "Απορρίφθηκε" },
+            { tag: "AlreadyValid", component: alreadyValidComponent, title: "ALREADY VALIDATED", symbol: "Warning", greek: "Προειδοποίηση" },
+            { tag: "Retry", component: retryComponent, title: "PLEASE TRY AGAIN", symbol: "Try again", greek: "Δοκιμάστε ξανά" },
+            { tag: "OutOfOrder", component: outOfOrderComponent, title: "OUT OF ORDER", symbol: "Fault", greek: "Βλάβη" },
+            { tag: "OutOfService", component: outOfServiceComponent, title: "OUT OF SERVICE", symbol: "Warning", greek: "Προειδοποίηση" },
+        ];
+    }
+
+    function test_announced(data) {
+        var screen = createTemporaryObject(data.component, testCase);
+        var title = findChild(findChild(screen, "label"), "text");
+        compare(title.Accessible.role, Accessible.AlertMessage);
+        compare(title.Accessible.name, data.title);
+        var symbol = findChild(screen, "symbol");
+        compare(symbol.Accessible.role, Accessible.Graphic);
+        compare(symbol.Accessible.name, data.symbol);
+        verify(testTranslator.load("el_GR"));
+        manager.dynTrChanged();
+        compare(symbol.Accessible.name, data.greek);
+        verify(title.Accessible.name !== data.title, "the title is Greek too");
     }
 
     function test_blockByType_data() {

@@ -42,7 +42,8 @@ Item {
         anchors.bottomMargin: 10
         contentHeight: values.implicitHeight + 20
         clip: true
-        ScrollIndicator.vertical: ScrollIndicator {}
+        // Shown for as long as there is more to see: a cut row alone does not say "scroll".
+        ScrollBar.vertical: ScrollBar { policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
         ColumnLayout {
             width: root.width

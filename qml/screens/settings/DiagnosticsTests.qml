@@ -13,6 +13,8 @@ GridLayout {
 
     property var diagnostics
     property real buttonHeight: 56
+    // Three columns of one width, whatever their labels.
+    readonly property real cellWidth: (width - 2 * columnSpacing) / 3
     property string cardText: "Tap a card"
     property var current: null
     readonly property string sound: "/opt/orvo/vovadudozad/Valid.wav"
@@ -39,10 +41,6 @@ GridLayout {
                     open: () => board.monitor(2000), close: () => board.monitor(0) },
         "rgb": { result: "rgbTest", dialog: true, text: () => "Was the RGB test successful?" }
     })
-
-    function tr(text) {
-        return manager.dynTr + qsTranslate("Diagnostics", text)
-    }
 
     // Puts up the popup of one test and starts what it needs.
     function run(name) {
@@ -72,28 +70,28 @@ GridLayout {
     columnSpacing: 8
     rowSpacing: 8
 
-    TestButton { objectName: "testBuzzer"; text: root.tr("Buzzer"); result: root.diagnostics.buzzer; Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("buzzer") }
-    TestButton { objectName: "testLeds"; text: root.tr("LEDs"); result: root.diagnostics.leds; Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("leds") }
+    TestButton { objectName: "testBuzzer"; label: manager.dynTr + qsTranslate("Diagnostics", "Buzzer"); result: root.diagnostics.buzzer; Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("buzzer") }
+    TestButton { objectName: "testLeds"; label: manager.dynTr + qsTranslate("Diagnostics", "LEDs"); result: root.diagnostics.leds; Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("leds") }
     TestButton {
         objectName: "testRfid"
-        text: root.tr("RFID")
+        label: manager.dynTr + qsTranslate("Diagnostics", "RFID")
         result: root.diagnostics.cardScan
         highlighted: validatorManager.rfid.enabled
-        Layout.fillWidth: true
+        Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth
         Layout.preferredHeight: root.buttonHeight
         onClicked: root.run("rfid")
     }
-    TestButton { objectName: "testBarcode"; text: root.tr("Barcode"); result: root.diagnostics.barcodeScan; Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("barcode") }
-    TestButton { objectName: "testSpeaker"; text: root.tr("Speaker"); result: root.diagnostics.speaker; Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("speaker") }
-    TestButton { objectName: "testSensor"; text: root.tr("Sensor"); result: root.diagnostics.lightSensor; Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("sensor") }
-    TestButton { objectName: "testRgb"; text: root.tr("RGB"); result: root.diagnostics.rgbTest; Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.rgbRequested() }
-    TestButton { objectName: "testSerial"; text: root.tr("Serial"); Layout.fillWidth: true; Layout.preferredHeight: root.buttonHeight; onClicked: root.serialRequested() }
+    TestButton { objectName: "testBarcode"; label: manager.dynTr + qsTranslate("Diagnostics", "Barcode"); result: root.diagnostics.barcodeScan; Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("barcode") }
+    TestButton { objectName: "testSpeaker"; label: manager.dynTr + qsTranslate("Diagnostics", "Speaker"); result: root.diagnostics.speaker; Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("speaker") }
+    TestButton { objectName: "testSensor"; label: manager.dynTr + qsTranslate("Diagnostics", "Sensor"); result: root.diagnostics.lightSensor; Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.run("sensor") }
+    TestButton { objectName: "testRgb"; label: manager.dynTr + qsTranslate("Diagnostics", "RGB"); result: root.diagnostics.rgbTest; Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.rgbRequested() }
+    TestButton { objectName: "testSerial"; label: manager.dynTr + qsTranslate("Diagnostics", "Serial"); Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth; Layout.preferredHeight: root.buttonHeight; onClicked: root.serialRequested() }
     TestButton {
         objectName: "testFinish"
-        text: root.tr("FINISH")
+        label: manager.dynTr + qsTranslate("Diagnostics", "FINISH")
         highlighted: true
         fill: Material.accent
-        Layout.fillWidth: true
+        Layout.fillWidth: true; Layout.preferredWidth: root.cellWidth
         Layout.preferredHeight: root.buttonHeight
         onClicked: root.finishRequested()
     }

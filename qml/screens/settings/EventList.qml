@@ -30,7 +30,8 @@ ListView {
     clip: true
     spacing: 5
     model: ListModel { id: rows }
-    ScrollIndicator.vertical: ScrollIndicator {}
+    // Shown for as long as there is more to see: a cut row alone does not say "scroll".
+    ScrollBar.vertical: ScrollBar { policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
     section.property: "day"
     section.delegate: Label {

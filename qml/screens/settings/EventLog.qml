@@ -32,7 +32,7 @@ Item {
                 Layout.preferredHeight: 30
                 sourceSize: Qt.size(30, 30)
                 source: Style.symbol(Style.icons + "search.svg",
-                                     root.Material.theme === Material.Dark ? Style.accent : "transparent")
+                                     Style.dark ? Style.accent : Style.lightSymbol)
             }
             TextField {
                 id: searchField
@@ -40,7 +40,7 @@ Item {
                 Accessible.name: placeholderText
                 Layout.fillWidth: true
                 placeholderText: manager.dynTr + qsTr("Search")
-                inputMethodHints: Qt.ImhNoPredictiveText
+                inputMethodHints: Qt.ImhNoPredictiveText | Qt.ImhLatinOnly
                 onTextChanged: eventLogManager.applyFilter(text)
             }
             PageButton {

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import "../../controls"
+import "../../style"
 
 // The maintenance frame ("Settings"): toolbar, the page stack with the menu as its first page,
 // the power confirmation and the configuration-barcode popup. Leaving or entering the frame
@@ -12,6 +13,8 @@ Page {
 
     property string pageTitle: ""
     readonly property alias stack: stack
+    // A full-screen page (the RGB test) hides the toolbar and covers the whole window.
+    readonly property bool coversWindow: stack.currentItem !== null && stack.currentItem.fullScreen === true
 
     // Opens a page from the menu; pages open their own sub-pages on the same stack.
     function changeView(title, source) {
@@ -34,7 +37,7 @@ Page {
         id: toolBar
         objectName: "settingsToolBar"
         // A full-screen page (the RGB test) hides the toolbar while it is shown.
-        visible: !(stack.currentItem && stack.currentItem.fullScreen === true)
+        visible: !root.coversWindow
         title: stack.depth > 1 ? root.pageTitle : "Settings"
         canGoBack: stack.depth > 1
         onBackRequested: {
@@ -56,27 +59,11 @@ Page {
         id: stack
         objectName: "settingsStack"
         anchors.fill: parent
-        anchors.bottomMargin: keyboard.shown ? keyboard.height : 0
+        // The window's version text has the bottom strip to itself.
+        anchors.bottomMargin: root.coversWindow ? 0 : Style.versionStrip
         initialItem: MenuPage {
             objectName: "settingsMenu"
             onPageRequested: root.changeView(title, source)
-        }
-    }
-
-    // Made only while the input method is up: Qt's keyboard panel moves itself to the top of
-    // the window and would take taps there even while hidden.
-    Loader {
-        id: keyboard
-        objectName: "settingsKeyboard"
-        readonly property bool shown: Qt.inputMethod.visible
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.bottom: parent.bottom
-        height: 250
-        active: shown
-        sourceComponent: KeyboardPanel {
-            language: manager.language
-            onEnterPressed: Qt.inputMethod.hide()
         }
     }
 

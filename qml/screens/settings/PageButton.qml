@@ -10,7 +10,8 @@ Button {
 
     implicitHeight: 56
     Accessible.name: text
-    Material.foreground: enabled ? "white" : Qt.rgba(1, 1, 1, 0.5)
+    // Black on the accent fill, white on the grey one: both read at more than 7:1.
+    Material.foreground: !enabled ? Qt.rgba(1, 1, 1, 0.5) : highlighted ? Style.onFill : "white"
     onActiveFocusChanged: if (activeFocus) Qt.inputMethod.hide()
 
     background: Rectangle {

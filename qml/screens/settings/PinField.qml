@@ -28,7 +28,7 @@ Rectangle {
         width: 35
         height: 35
         sourceSize: Qt.size(35, 35)
-        source: Style.symbol(Style.icons + "lock.svg", root.dark ? Style.accent : "transparent")
+        source: Style.symbol(Style.icons + "lock.svg", root.dark ? Style.accent : Style.lightSymbol)
     }
 
     Label {
@@ -44,7 +44,7 @@ Rectangle {
         font.letterSpacing: 1.2
         wrapMode: Text.WordWrap
         maximumLineCount: 2
-        color: root.lockedOut && root.empty ? Material.color(Material.Red)
+        color: root.lockedOut && root.empty ? Style.statusColour("red")
                                             : root.empty ? "#8f8f8f" : (root.dark ? "white" : "black")
         text: !root.empty ? root.input : root.lockedOut ? root.lockoutText : root.placeholder
     }

@@ -43,14 +43,18 @@ Popup {
     // Dark in both themes, like the shared message box.
     Material.theme: Material.Dark
 
+    Overlay.modal: Rectangle { color: Style.dim }
+
     background: Rectangle {
-        color: Style.background
+        color: Material.background
         border.width: 1
         border.color: Style.accent
     }
 
     contentItem: Item {
         implicitHeight: column.implicitHeight
+        // The popup's box is what assistive tools see as the dialog.
+        onParentChanged: if (parent) parent.Accessible.name = "Test report"
 
         Column {
             id: column

@@ -27,13 +27,20 @@ Popup {
     y: parent.height / 6
     padding: 20
 
-    onAboutToShow: preset()
+    onAboutToShow: {
+        preset()
+        // The popup's box is what assistive tools see as the dialog.
+        if (contentItem.parent)
+            contentItem.parent.Accessible.name = "Serial Port Settings"
+    }
 
     // Dark in both themes, like the shared message box.
     Material.theme: Material.Dark
 
+    Overlay.modal: Rectangle { color: Style.dim }
+
     background: Rectangle {
-        color: Style.background
+        color: Material.background
         border.width: 1
         border.color: Style.accent
     }

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 import "StatusRules.js" as Rules
 
 // A value text coloured by one of the status rules ("validator", "network", "update",
@@ -13,13 +14,5 @@ Label {
     property string title: ""
     readonly property string colourName: Rules.colourName(rule, title, text)
 
-    color: {
-        switch (colourName) {
-        case "green": return Material.color(Material.Green)
-        case "red": return Material.color(Material.Red)
-        case "amber": return Material.color(Material.Amber)
-        case "grey": return Material.color(Material.Grey)
-        }
-        return Material.foreground
-    }
+    color: colourName === "plain" ? Material.foreground : Style.statusColour(colourName)
 }

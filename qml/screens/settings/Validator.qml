@@ -12,10 +12,6 @@ Item {
     readonly property var sam: rfid ? rfid.sam : null
     readonly property var barcode: validatorManager.barcode
 
-    function tr(text) {
-        return manager.dynTr + qsTranslate("Validator", text)
-    }
-
     Flickable {
         anchors.top: parent.top
         anchors.left: parent.left
@@ -24,7 +20,8 @@ Item {
         anchors.bottomMargin: 8
         contentHeight: column.implicitHeight + 40
         clip: true
-        ScrollIndicator.vertical: ScrollIndicator {}
+        // Shown for as long as there is more to see: a cut row alone does not say "scroll".
+        ScrollBar.vertical: ScrollBar { policy: size < 1.0 ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff }
 
         ColumnLayout {
             id: column
@@ -33,44 +30,44 @@ Item {
             spacing: 12
 
             InfoGroup {
-                title: root.tr("Validator")
-                InfoRow { labelShare: 0.45; objectName: "rowSerial"; label: root.tr("Serial Number"); value: manager.deviceId }
-                InfoRow { labelShare: 0.45; objectName: "rowPole"; label: root.tr("Pole ID"); value: board.poleId }
-                InfoRow { labelShare: 0.45; label: root.tr("Vehicle"); value: validatorManager.vehicle }
-                InfoRow { labelShare: 0.45; label: root.tr("Version"); value: validatorManager.version }
-                InfoRow { labelShare: 0.45; objectName: "rowStatus"; label: root.tr("Status"); value: validatorManager.status; rule: "validator" }
-                InfoRow { labelShare: 0.45; objectName: "rowReason"; label: root.tr("Reason"); value: validatorManager.reason; rule: "validator" }
+                title: manager.dynTr + qsTr("Validator")
+                InfoRow { labelShare: 0.45; objectName: "rowSerial"; label: manager.dynTr + qsTr("Serial Number"); value: manager.deviceId }
+                InfoRow { labelShare: 0.45; objectName: "rowPole"; label: manager.dynTr + qsTr("Pole ID"); value: board.poleId }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Vehicle"); value: validatorManager.vehicle }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Version"); value: validatorManager.version }
+                InfoRow { labelShare: 0.45; objectName: "rowStatus"; label: manager.dynTr + qsTr("Status"); value: validatorManager.status; rule: "validator" }
+                InfoRow { labelShare: 0.45; objectName: "rowReason"; label: manager.dynTr + qsTr("Reason"); value: validatorManager.reason; rule: "validator" }
             }
 
             InfoGroup {
-                title: root.tr("RFID")
-                InfoRow { labelShare: 0.45; label: root.tr("Firmware"); value: root.rfid ? root.rfid.firmware : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Model"); value: root.rfid ? root.rfid.model + " " + root.rfid.manufacturer : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("UID"); value: root.rfid ? root.rfid.deviceUid : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("State"); value: root.rfid ? root.rfid.state : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Error"); value: root.rfid ? root.rfid.error : "" }
+                title: manager.dynTr + qsTr("RFID")
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Firmware"); value: root.rfid ? root.rfid.firmware : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Model"); value: root.rfid ? root.rfid.model + " " + root.rfid.manufacturer : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("UID"); value: root.rfid ? root.rfid.deviceUid : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("State"); value: root.rfid ? root.rfid.state : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Error"); value: root.rfid ? root.rfid.error : "" }
             }
 
             InfoGroup {
-                title: root.tr("Barcode")
-                InfoRow { labelShare: 0.45; label: root.tr("Firmware"); value: root.barcode ? root.barcode.firmware : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Model"); value: root.barcode ? root.barcode.model + " " + root.barcode.manufacturer : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Active"); value: root.barcode ? String(root.barcode.active) : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Enabled"); value: root.barcode ? String(root.barcode.enabled) : "" }
+                title: manager.dynTr + qsTr("Barcode")
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Firmware"); value: root.barcode ? root.barcode.firmware : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Model"); value: root.barcode ? root.barcode.model + " " + root.barcode.manufacturer : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Active"); value: root.barcode ? String(root.barcode.active) : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Enabled"); value: root.barcode ? String(root.barcode.enabled) : "" }
             }
 
             InfoGroup {
-                title: root.tr("SAM")
-                InfoRow { labelShare: 0.45; label: root.tr("Slot"); value: root.sam ? String(root.sam.slot) : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Name"); value: root.sam ? root.sam.name : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Version"); value: root.sam ? root.sam.version : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("UID"); value: root.sam ? root.sam.uid : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Mode"); value: root.sam ? root.sam.mode : "" }
-                InfoRow { labelShare: 0.45; label: root.tr("Unlocked"); value: root.sam ? String(root.sam.unlocked) : "" }
+                title: manager.dynTr + qsTr("SAM")
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Slot"); value: root.sam ? String(root.sam.slot) : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Name"); value: root.sam ? root.sam.name : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Version"); value: root.sam ? root.sam.version : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("UID"); value: root.sam ? root.sam.uid : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Mode"); value: root.sam ? root.sam.mode : "" }
+                InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Unlocked"); value: root.sam ? String(root.sam.unlocked) : "" }
                 InfoRow {
                     labelShare: 0.45
                     objectName: "rowProduction"
-                    label: root.tr("Production")
+                    label: manager.dynTr + qsTr("Production")
                     value: root.sam ? Qt.formatDate(root.sam.production, "yyyy-MM-dd") : ""
                 }
             }
@@ -87,7 +84,7 @@ Item {
         width: root.width * 0.8
         height: 60
         highlighted: true
-        text: root.tr("Configure")
+        text: manager.dynTr + qsTr("Configure")
         onClicked: root.StackView.view.push(Qt.resolvedUrl("ValidatorConfig.qml"))
     }
 }

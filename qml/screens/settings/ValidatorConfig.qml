@@ -54,6 +54,11 @@ Flickable {
                 Layout.fillWidth: true
                 text: String(root.config.obuUrl)
                 inputMethodHints: Qt.ImhUrlCharactersOnly | Qt.ImhNoPredictiveText
+                // Shown from its start (the scheme and the host) while nobody edits it; a
+                // field scrolls to its cursor, which a new text puts at the end, where a
+                // password may sit.
+                onTextChanged: if (!activeFocus) cursorPosition = 0
+                onActiveFocusChanged: if (!activeFocus) cursorPosition = 0
             }
 
             Label {
