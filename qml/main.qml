@@ -31,6 +31,14 @@ ApplicationWindow {
         return false
     }
 
+    function isInside(item, ancestor) {
+        for (var at = item; at; at = at.parent) {
+            if (at === ancestor)
+                return true
+        }
+        return false
+    }
+
     // Whether the item takes typed text: only text fields call the keyboard up.
     function takesText(item) {
         return item !== null && item.visible && item.cursorPosition !== undefined && item.readOnly !== true
@@ -122,8 +130,11 @@ ApplicationWindow {
                 visible: root.currentScreen === modelData.name
                 // A hidden screen keeps no focus, so its field cannot call the keyboard up.
                 onVisibleChanged: {
-                    if (!visible && activeFocus)
-                        root.contentItem.forceActiveFocus()
+                    // Giving the focus to an enclosing scope would hand it back to the field.
+                    if (!visible && root.isInside(root.activeFocusItem, loader)) {
+                        root.activeFocusItem.focus = false
+                        loader.focus = false
+                    }
                 }
 
                 // The single-animation screens hand over to each other without the controller.
@@ -154,7 +165,8 @@ ApplicationWindow {
 
     Text {
         objectName: "versionText"
-        visible: !root.wholeWindowPage
+        // The keyboard and a whole-window page cover the corner; nothing else may.
+        visible: !root.wholeWindowPage && !keyboard.visible
         anchors.right: parent.right
         anchors.bottom: parent.bottom
         anchors.margins: 10

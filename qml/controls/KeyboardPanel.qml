@@ -66,8 +66,16 @@ Item {
                 console.log("[QML] No on-screen keyboard panel: " + component.errorString());
             }
         }
-        if (panel)
+        if (panel) {
             panel.width = Qt.binding(function() { return host.width; });
+            // Qt's panel moves itself to the top of the window, above everything, when the
+            // focus goes into a popup or a menu; there it would cover the menu and take its
+            // taps. It shows only while this panel does, and slides only in its place.
+            var hosted = panel;
+            panel.visible = Qt.binding(function() {
+                return root.shown || (root.panelY < root.height && hosted.parent === host);
+            });
+        }
     }
 
     Item {

@@ -1,5 +1,7 @@
 import QtQuick 2.15
+import QtQuick.Controls.Material 2.15
 import QtTest 1.15
+import "qrc:/qml/style"
 
 // The window follows the manager: one screen at a time, the header hidden where it must be,
 // the single-animation screens handing over by themselves, errors in the popup.
@@ -25,6 +27,49 @@ TestCase {
     function init() {
         manager.screen = "Busy";
         manager.language = "en_IE";
+    }
+
+    function cleanup() {
+        Qt.inputMethod.hide();
+        window.Material.theme = Material.Dark;
+    }
+
+    // The one keyboard of the window: the serial field asks for Latin capitals even on a Greek
+    // unit, the screen gives way to the keyboard, a hidden screen keeps no focus and a popup
+    // puts the keyboard away.
+    function test_keyboard() {
+        manager.language = "el_GR";
+        manager.screen = "InitPage";
+        var field = findChild(window.contentItem, "serialField");
+        var keyboard = findChild(window.contentItem, "keyboardPanel");
+        var area = findChild(window.contentItem, "screenArea");
+        tryVerify(function() { return field.activeFocus; });
+        compare(keyboard.language, "en_IE");
+        Qt.inputMethod.show();
+        tryCompare(keyboard, "shown", true);
+        compare(area.height, window.height - 120 - 250);
+        tryCompare(keyboard, "panelY", 0);
+
+        var errors = findChild(window.contentItem, "errorPopup");
+        manager.errorOccured("Broker unreachable");
+        tryCompare(errors, "opened", true);
+        verify(!keyboard.shown);
+        verify(!Qt.inputMethod.visible);
+        errors.close();
+        tryCompare(errors, "visible", false);
+
+        manager.screen = "Settings";
+        verify(!field.activeFocus, "a hidden screen keeps no focus");
+        compare(area.height, window.height);
+    }
+
+    function test_styleFollowsTheTheme() {
+        compare(Style.dark, true);
+        window.Material.theme = Material.Light;
+        compare(Style.dark, false);
+        compare(Style.background, "#fafafa");
+        window.Material.theme = Material.Dark;
+        compare(Style.dark, true);
     }
 
     function visibleScreens() {

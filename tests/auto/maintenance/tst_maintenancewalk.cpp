@@ -1,6 +1,7 @@
 #include "config.h"
 #include "diagnostics.h"
 #include "guimanager.h"
+#include "inputmethod.h"
 #include "mqttpeer.h"
 #include "technician.h"
 #include "testbroker.h"
@@ -12,6 +13,9 @@
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -30,6 +34,20 @@ QJsonObject parse(const QByteArray& payload)
 }
 
 // The text of the first QR code zbar finds in the picture.
+// Mean grey level of a picture's region, 0 (black) to 255 (white).
+double meanGrey(const QImage& picture, const QRect& region)
+{
+    double sum = 0;
+    int count = 0;
+    for (int y = region.top(); y <= region.bottom(); y += 2) {
+        for (int x = region.left(); x <= region.right(); x += 2) {
+            sum += qGray(picture.pixel(x, y));
+            ++count;
+        }
+    }
+    return count > 0 ? sum / count : 0;
+}
+
 QString decodeQr(const QImage& picture)
 {
     const QImage gray = picture.convertToFormat(QImage::Format_Grayscale8);
@@ -77,6 +95,9 @@ private slots:
     void clockGestureAndPinOpenTheMenu();
     void everyPageOpensFromTheMenu_data();
     void everyPageOpensFromTheMenu();
+    void optionsMenuPutsTheKeyboardAway();
+    void dialogDarkensThePage();
+    void greekUnitKeepsDiagnosticsEnglish();
     void volumeReachesTheInspector();
     void selfTestWritesReportAndShowsQr();
     void logoutReturnsToThePassengerScreen();
@@ -264,6 +285,67 @@ void Tst_MaintenanceWalk::everyPageOpensFromTheMenu()
     QCOMPARE(m_tech->text(QStringLiteral("settingsTitle")), QStringLiteral("Settings"));
 }
 
+void Tst_MaintenanceWalk::optionsMenuPutsTheKeyboardAway()
+{
+    QVERIFY(m_tech->tap(QStringLiteral("menu_eventLog")));
+    QVERIFY(m_tech->tap(QStringLiteral("eventSearchField")));
+    // The window's one keyboard comes up below the page and fills its panel.
+    QTRY_VERIFY(QGuiApplication::inputMethod()->isVisible());
+    QQuickItem* keyboard = m_tech->waitFor(QStringLiteral("keyboardPanel"));
+    QVERIFY(keyboard);
+    QCOMPARE(keyboard->height(), 250.0);
+    const auto* panel = qvariant_cast<QQuickItem*>(keyboard->property("panel"));
+    QVERIFY(panel);
+    QTRY_VERIFY2(panel->height() >= 245 && panel->mapToScene(QPointF(0, panel->height())).y() > 795,
+                 qPrintable(QString::number(panel->height())));
+
+    // The options menu takes the focus, and the keyboard goes with it.
+    QVERIFY(m_tech->tap(QStringLiteral("settingsMenuButton")));
+    QVERIFY(m_tech->waitFor(QStringLiteral("optionScanConfig")));
+    QTRY_VERIFY(!QGuiApplication::inputMethod()->isVisible());
+    QTRY_VERIFY(!m_tech->find(QStringLiteral("keyboardPanel")));
+
+    m_peer->takeAll();
+    QVERIFY(m_tech->tap(QStringLiteral("optionScanConfig")));
+    QVERIFY(m_tech->waitFor(QStringLiteral("barcodePopup")));
+    QCOMPARE(m_tech->text(QStringLiteral("popupText")), QStringLiteral("Scan Configuration QR code"));
+    QVERIFY(!QGuiApplication::inputMethod()->isVisible());
+    // The reader is on while the popup is up: asked for over MQTT unless it already was.
+    QTRY_VERIFY(m_peer->count(QStringLiteral("orvo/barcode/enable")) == 1
+                || m_gui->validator().barcode()->enabled());
+    QVERIFY(m_tech->tap(QStringLiteral("popupText")));
+    QTRY_VERIFY(!m_tech->find(QStringLiteral("barcodePopup")));
+    QVERIFY(m_tech->tap(QStringLiteral("settingsBack")));
+    QVERIFY(m_tech->waitFor(QStringLiteral("menu_validator")));
+}
+
+void Tst_MaintenanceWalk::dialogDarkensThePage()
+{
+    // The menu rows are dark grey; behind a dialog they must get darker, not washed out.
+    const QRect rows(0, 100, 60, 300);
+    const double before = meanGrey(m_window->grabWindow(), rows);
+    QVERIFY(m_tech->tap(QStringLiteral("settingsMenuButton")));
+    QVERIFY(m_tech->tap(QStringLiteral("optionReboot")));
+    QVERIFY(m_tech->waitFor(QStringLiteral("popupNoButton")));
+    QTest::qWait(300);
+    const double behind = meanGrey(m_window->grabWindow(), rows);
+    QVERIFY2(behind < before * 0.7, qPrintable(QStringLiteral("%1 -> %2").arg(before).arg(behind)));
+    QVERIFY(m_tech->tap(QStringLiteral("popupNoButton")));
+    QTRY_VERIFY(!m_tech->find(QStringLiteral("confirmPopup")));
+}
+
+void Tst_MaintenanceWalk::greekUnitKeepsDiagnosticsEnglish()
+{
+    m_gui->setLanguage(QStringLiteral("el_GR"));
+    QVERIFY(m_tech->tap(QStringLiteral("menu_diagnostics")));
+    QVERIFY(m_tech->waitFor(QStringLiteral("testFinish")));
+    QCOMPARE(m_tech->text(QStringLiteral("testFinish")), QStringLiteral("FINISH"));
+    QCOMPARE(m_tech->text(QStringLiteral("testBuzzer"), "label"), QStringLiteral("Buzzer"));
+    QVERIFY(m_tech->tap(QStringLiteral("settingsBack")));
+    QVERIFY(m_tech->waitFor(QStringLiteral("menu_validator")));
+    m_gui->setLanguage(QStringLiteral("en_IE"));
+}
+
 void Tst_MaintenanceWalk::volumeReachesTheInspector()
 {
     QVERIFY(m_tech->tap(QStringLiteral("menu_audio")));
@@ -414,5 +496,14 @@ void Tst_MaintenanceWalk::fiveWrongPinsShowTheLockout()
     QVERIFY(m_tech->text(QStringLiteral("pinText")).startsWith(QLatin1String("Too many wrong PINs")));
 }
 
-QTEST_MAIN(Tst_MaintenanceWalk)
+int main(int argc, char** argv)
+{
+    // The program's keyboard choice, made as the program makes it: before the application object.
+    InputMethod::select();
+    // QtTest's mouse helpers take the application for a QApplication when widgets are linked.
+    QApplication app(argc, argv);
+    Tst_MaintenanceWalk test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_maintenancewalk.moc"
