@@ -144,6 +144,18 @@ QStringList textProblems(QQuickItem* root, const QSize& window)
     return problems;
 }
 
+QStringList layoutProblems(QQuickWindow* window, const QImage& shot, QQuickItem* screen)
+{
+    QStringList problems;
+    if (!window)
+        return problems;
+    QQuickItem* root = window->contentItem();
+    problems << textProblems(root, window->size()) << overlapProblems(root, window->size())
+             << scrollProblems(root, window->size()) << contrastProblems(root, shot)
+             << keyboardProblems(root, window->size()) << accessibilityProblems(window, screen);
+    return problems;
+}
+
 double changedShare(const QImage& a, const QImage& b, const QRect& area)
 {
     if (a.size() != b.size() || area.isEmpty())
