@@ -75,6 +75,32 @@ double inkContrast(const QImage& image, const QRect& area, QRgb background, cons
     return namedDrawn ? contrast(named.rgb(), background) : best;
 }
 
+// What lies around an area rather than under it: bold text and filled symbols are mostly their
+// own colour. The most common colour of a thin ring just outside the area.
+QRgb backgroundAround(const QImage& image, const QRect& area)
+{
+    const QRect ring = area.adjusted(-3, -3, 3, 3).intersected(image.rect());
+    QHash<QRgb, int> counts;
+    for (int y = ring.top(); y <= ring.bottom(); ++y) {
+        const QRgb* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = ring.left(); x <= ring.right(); ++x) {
+            if (!area.contains(x, y))
+                ++counts[line[x] | 0xff000000u];
+        }
+    }
+    if (counts.isEmpty())
+        return commonColour(image, area);
+    QRgb best = 0xff000000u;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    }
+    return best;
+}
+
 QString hex(QRgb rgb)
 {
     return QColor(rgb).name();
@@ -99,7 +125,7 @@ void checkText(const QQuickItem* text, const Context& context)
     // Large text: 18 pt, or 14 pt bold.
     const bool large = pixels >= 24.0 || (font.bold() && pixels >= 18.66);
     const double needed = large ? 3.0 : 4.5;
-    const QRgb background = commonColour(context.image, area);
+    const QRgb background = backgroundAround(context.image, area);
     const double ratio = inkContrast(context.image, area, background, text->property("color").value<QColor>());
     if (ratio < needed)
         context.problems->append(QStringLiteral("%1 reads at %2:1 on %3 (needs %4:1)")
@@ -112,23 +138,7 @@ void checkSymbol(const QQuickItem* image, const Context& context)
     const QRect area = seen.toAlignedRect();
     if (area.width() < 4 || area.height() < 4 || isCovered(image, seen, context.cover))
         return;
-    // The background around the symbol, not under it: a filled symbol is mostly its own colour.
-    const QRect ring = area.adjusted(-3, -3, 3, 3);
-    QHash<QRgb, int> counts;
-    for (int y = ring.top(); y <= ring.bottom(); ++y) {
-        for (int x = ring.left(); x <= ring.right(); ++x) {
-            if (!area.contains(x, y) && context.image.rect().contains(x, y))
-                ++counts[context.image.pixel(x, y) | 0xff000000u];
-        }
-    }
-    QRgb background = commonColour(context.image, area);
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            background = it.key();
-        }
-    }
+    const QRgb background = backgroundAround(context.image, area);
     const double ratio = inkContrast(context.image, area, background, QColor());
     if (ratio < 3.0)
         context.problems->append(QStringLiteral("symbol %1 reads at %2:1 on %3 (needs 3:1)")

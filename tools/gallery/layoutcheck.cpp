@@ -57,9 +57,17 @@ struct Shown
     bool control;
 };
 
+QString where(const QRectF& rect)
+{
+    return QStringLiteral("(%1,%2 %3x%4)").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
+}
+
 void collect(QQuickItem* item, const QSizeF& window, QVector<Shown>* shown)
 {
     if (!item->isVisible() || item->opacity() <= 0.0)
+        return;
+    // The keyboard is one control: its keys lie on its own input area.
+    if (QByteArray(item->metaObject()->className()).startsWith("KeyboardPanel_QMLTYPE"))
         return;
     QRectF box;
     bool control = false;
@@ -103,7 +111,8 @@ QStringList overlapProblems(QQuickItem* root, const QSize& window)
             if (i == j || (b.control && j < i) || layerOf(a.item) != layerOf(b.item) || isWithin(b.item, a.body)
                 || isWithin(a.item, b.body) || !overlaps(a.rect, b.rect) || isCovered(b.item, b.rect, cover))
                 continue;
-            problems << QStringLiteral("%1 lies over %2").arg(nameOf(b.item), nameOf(a.body));
+            problems << QStringLiteral("%1 %2 lies over %3 %4")
+                            .arg(nameOf(b.body), where(b.rect), nameOf(a.body), where(a.body->mapRectToScene(a.body->boundingRect())));
         }
     }
     return problems;

@@ -95,17 +95,19 @@ void Tst_Gallery::checksFindFaults_data()
     QTest::newRow("text fits") << QByteArray("Text { width: 300; wrapMode: Text.WordWrap; text: 'fits well' }") << QString();
 
     // The version text over a button in the window's corner; a button's own label is its own.
+    const QByteArray button("Rectangle { objectName: '%1'; x: %2; y: %3; width: 200; height: 50; color: '#303030';"
+                            " MouseArea { anchors.fill: parent }"
+                            " Text { anchors.centerIn: parent; color: 'white'; font.pixelSize: 16; text: '%1' } }");
+    auto place = [&button](const char* name, int x, int y) {
+        return QByteArray(button).replace("%1", name).replace("%2", QByteArray::number(x)).replace("%3", QByteArray::number(y));
+    };
     QTest::newRow("text over a control")
-        << QByteArray("Item { Button { objectName: 'configure'; x: 300; y: 740; width: 170; height: 50; text: 'OK' }"
-                      " Text { objectName: 'corner'; x: 420; y: 772; font.pixelSize: 12; text: 'v1.0' } }")
-        << "corner lies over configure";
+        << "Item { " + place("configure", 270, 740)
+               + " Text { objectName: 'corner'; x: 420; y: 772; color: 'white'; font.pixelSize: 12; text: 'v1.0' } }"
+        << "corner (420,772";
     QTest::newRow("control over a control")
-        << QByteArray("Item { Button { objectName: 'one'; width: 200; height: 50; text: 'one' }"
-                      " Button { objectName: 'two'; x: 150; y: 10; width: 200; height: 50; text: 'two' } }")
-        << "two lies over one";
-    QTest::newRow("controls side by side")
-        << QByteArray("Row { Button { width: 200; height: 50; text: 'one' } Button { width: 200; height: 50; text: 'two' } }")
-        << QString();
+        << "Item { " + place("one", 0, 0) + place("two", 150, 10) + " }" << "two (150,10 200x50) lies over one";
+    QTest::newRow("controls side by side") << "Item { " + place("one", 0, 0) + place("two", 200, 0) + " }" << QString();
 
     const QByteArray list("ListView { objectName: 'values'; width: 300; height: 100; clip: true; model: 8;"
                           " delegate: Text { height: 30; font.pixelSize: 16; text: 'row ' + index } %1 }");
@@ -167,10 +169,10 @@ void Tst_Gallery::checksFindFaults()
     QVERIFY(item);
     QQuickWindow window;
     window.resize(480, 800);
-    window.setColor(QColor(QStringLiteral("#303030")));
+    window.setColor(Qt::white);
     item->setParentItem(window.contentItem());
     window.show();
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     if (QQuickItem* field = findItem(window.contentItem(), QStringLiteral("field")); field && field->property("focus").toBool())
         field->forceActiveFocus();
     const QImage shot = settleAndGrab(&window);
