@@ -149,8 +149,10 @@ void checkSymbol(const QQuickItem* image, const Context& context)
 
 void walk(const QQuickItem* item, const Context& context)
 {
-    // Disabled controls are exempt; they say so by being greyed out.
-    if (!item->isVisible() || item->opacity() <= 0.0 || !item->isEnabled())
+    // Disabled controls are exempt; they say so by being greyed out. The keyboard draws its
+    // keys in its own style.
+    if (!item->isVisible() || item->opacity() <= 0.0 || !item->isEnabled()
+        || QByteArray(item->metaObject()->className()).startsWith("KeyboardPanel_QMLTYPE"))
         return;
     if (item->inherits("QQuickText") && !item->property("text").toString().trimmed().isEmpty())
         checkText(item, context);
