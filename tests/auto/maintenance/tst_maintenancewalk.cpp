@@ -1,7 +1,9 @@
 #include "config.h"
+#include "contextproxy.h"
 #include "diagnostics.h"
 #include "guimanager.h"
 #include "inputmethod.h"
+#include "logcapture.h"
 #include "mqttpeer.h"
 #include "technician.h"
 #include "testbroker.h"
@@ -312,7 +314,7 @@ void Tst_MaintenanceWalk::optionsMenuPutsTheKeyboardAway()
     QVERIFY(!QGuiApplication::inputMethod()->isVisible());
     // The reader is on while the popup is up: asked for over MQTT unless it already was.
     QTRY_VERIFY(m_peer->count(QStringLiteral("orvo/barcode/enable")) == 1
-                || m_gui->validator().barcode()->enabled());
+                || contextProxy<manager::Validator>(m_gui->engine(), "validatorManager")->barcode()->enabled());
     QVERIFY(m_tech->tap(QStringLiteral("popupText")));
     QTRY_VERIFY(!m_tech->find(QStringLiteral("barcodePopup")));
     QVERIFY(m_tech->tap(QStringLiteral("settingsBack")));
@@ -377,7 +379,7 @@ void Tst_MaintenanceWalk::volumeReachesTheInspector()
     QVERIFY2(volume > 5 && volume < 45, qPrintable(QString::number(volume)));
     QCOMPARE(m_tech->text(QStringLiteral("volumeText")), QString::number(volume) + QLatin1Char('%'));
     // The simulated inspector takes it; the page follows when the service reports it back.
-    QTRY_COMPARE(m_gui->inspector().audioVolume(), volume);
+    QTRY_COMPARE(contextProxy<manager::Inspector>(m_gui->engine(), "inspector")->audioVolume(), volume);
     QVERIFY(m_tech->tap(QStringLiteral("settingsBack")));
 }
 
@@ -436,11 +438,10 @@ void Tst_MaintenanceWalk::selfTestWritesReportAndShowsQr()
     QQuickItem* qr = m_tech->waitFor(QStringLiteral("reportQr"), 10000);
     QVERIFY(qr);
     QTRY_COMPARE(qr->property("status").toInt(), 1); // Image.Ready
-    QTest::qWait(200);
-
-    const QImage shot = m_window->grabWindow();
-    QVERIFY(!shot.isNull());
-    const QStringList fields = decodeQr(shot).split(QLatin1Char(';'));
+    // Until the code is on screen and reads back.
+    QString payload;
+    QTRY_VERIFY((payload = decodeQr(m_window->grabWindow())).contains(QLatin1Char(';')));
+    const QStringList fields = payload.split(QLatin1Char(';'));
     QCOMPARE(fields.size(), 35);
     QCOMPARE(fields.at(0), Serial);
     QCOMPARE(fields.at(14), QStringLiteral("MISSING"));   // barcodeUsb
@@ -490,8 +491,11 @@ void Tst_MaintenanceWalk::fiveWrongPinsShowTheLockout()
     QVERIFY(typePin(QStringLiteral("1111")));
     QTRY_VERIFY(m_tech->text(QStringLiteral("pinText")).startsWith(QLatin1String("Too many wrong PINs")));
     // Even the right PIN is refused now, and the box keeps saying why.
-    QVERIFY(typePin(Pin));
-    QTest::qWait(300);
+    {
+        LogCapture log;
+        QVERIFY(typePin(Pin));
+        QTRY_VERIFY(log.contains(QStringLiteral("[SessionManager] WARN: Access denied, login locked for")));
+    }
     QCOMPARE(screen(), QStringLiteral("Login"));
     QVERIFY(m_tech->text(QStringLiteral("pinText")).startsWith(QLatin1String("Too many wrong PINs")));
 }
