@@ -30,7 +30,9 @@ Item {
     visible: shown || panelY < height
 
     property real panelY: restingY
+    // Slides up; going down it is gone at once, so nothing lingers over the next screen.
     Behavior on panelY {
+        enabled: root.shown
         NumberAnimation { duration: 150; easing.type: Easing.InOutQuad }
     }
 

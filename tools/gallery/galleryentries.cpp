@@ -96,7 +96,8 @@ QVector<GalleryEntry> galleryEntries()
         { "ScanScreens", "ScanScreens", {}, {}, {} },
         { "ScanCard", "ScanCard", {}, {}, {} },
         { "ScanBarcode", "ScanBarcode", {}, {}, {} },
-        { "InitPage-keyboard", "InitPage", {}, {}, keyboardUp },
+        { "InitPage-keyboard", "InitPage", {}, {}, keyboardUp,
+          [](DisplayHost&) { QGuiApplication::inputMethod()->hide(); } },
         { "Busy", "Busy", "Please Wait", {}, {} },
     };
     entries << maintenanceEntries();
