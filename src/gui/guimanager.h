@@ -4,6 +4,8 @@
 #include "clock.h"
 #include "deviceidentity.h"
 #include "diagnostics.h"
+#include "displayfeed.h"
+#include "displaylatency.h"
 #include "eventmanager.h"
 #include "inspector.h"
 #include "mqttclient.h"
@@ -117,6 +119,9 @@ public:
     ScreenController& screens() { return m_screens; }
     DeviceIdentity& identity() { return m_identity; }
     manager::OwnTopics& ownTopics() { return m_ownTopics; }
+    DisplayLatency& displayLatency() { return m_latency; }
+    // The window's `transaction`, as QML last received it.
+    TransactionView& transaction() { return *m_feed.transaction(); }
     const QTimer& screenTimer() const { return m_screens.screenTimer(); }
     const QTimer& displayOffTimer() const { return m_screens.displayOffTimer(); }
 
@@ -191,6 +196,8 @@ private:
     DeviceIdentity m_identity;
     ScreenController m_screens;
     Diagnostics m_diagnostics;
+    DisplayLatency m_latency;
+    DisplayFeed m_feed;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
