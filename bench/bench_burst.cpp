@@ -11,10 +11,12 @@
 #include "config.h"
 #include "guimanager.h"
 #include "transaction.h"
+#include "transactionview.h"
 #include "validator.h"
 
 #include <QFile>
 #include <QGuiApplication>
+#include <QQmlContext>
 #include <QTemporaryDir>
 
 #include <mosquitto.h>
@@ -108,14 +110,18 @@ int main(int argc, char** argv)
 
         std::atomic<qint64> lastTakenNs{0};
         std::atomic<int> results{0};
-        QObject::connect(&manager.validator(), &manager::Validator::ticketValidated, [&](const Transaction& t) {
+        auto* validator = qobject_cast<manager::Validator*>(
+            manager.engine().rootContext()->contextProperty(QStringLiteral("validatorManager")).value<QObject*>());
+        QObject::connect(validator, &manager::Validator::ticketValidated, [&](const Transaction& t) {
             ++results;
             if (t.ticketId() == QLatin1String("LAST"))
                 lastTakenNs = nowNs();
         });
 
         std::atomic<qint64> lastShownNs { 0 };
-        QObject::connect(&manager.transaction(), &TransactionView::changed, [&] {
+        auto* shown = qobject_cast<TransactionView*>(
+            manager.engine().rootContext()->contextProperty(QStringLiteral("transaction")).value<QObject*>());
+        QObject::connect(shown, &TransactionView::changed, [&] {
             if (lastTakenNs != 0 && lastShownNs == 0)
                 lastShownNs = nowNs();
         });
@@ -140,7 +146,9 @@ int main(int argc, char** argv)
         // The board reports the display on, as on a vehicle: otherwise every screen change asks
         // for it again, which no vehicle pays.
         send("orvo/board/power", R"({"display": true})");
-        spin([&] { return manager.board().peripheralPower(QStringLiteral("display")); }, 10000);
+        auto* board = qobject_cast<manager::Board*>(
+            manager.engine().rootContext()->contextProperty(QStringLiteral("board")).value<QObject*>());
+        spin([&] { return board->peripheralPower(QStringLiteral("display")); }, 10000);
         for (int i = 0; i < 20; ++i)
             send("orvo/blm/rfid/scanned", scan(i, false));
         spin([&] { return results >= 20; }, 10000);
