@@ -51,7 +51,8 @@ public:
     QString lockFileName() const { return m_fileName + QStringLiteral(".lock"); }
 
 public slots:
-    // Drops the entries older than 30 days by the clock.
+    // Drops the entries older than 30 days, both by the clock and before the newest entry
+    // read from the file at start.
     void pruneOld();
     void push(Event* event);
     void clear(const QDateTime& before);
@@ -78,7 +79,6 @@ private:
     void save();
     void writeLoop();
     static void write(const QString& fileName, const QVector<Record>& records);
-    static void removeStaleLock(const QString& lockFileName);
     void update();
     void drop(Event* event);
 
@@ -91,6 +91,7 @@ private:
     QString m_nameFilter;
     QDateTime m_from;
     QDateTime m_to;
+    QDateTime m_newestLoaded;
 
     // The latest unsaved state, handed from the GUI thread to the writer thread.
     QMutex m_pendingMutex;
