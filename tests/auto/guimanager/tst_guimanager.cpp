@@ -435,6 +435,11 @@ void Tst_GUIManager::exitRequestEndsTheEventLoop()
     QCOMPARE(QCoreApplication::exec(), 0);
     QCOMPARE(m_gui->screen(), QString("Busy"));
     QCOMPARE(m_gui->message(), QString("Exiting"));
+    // The normal way out: the program says itself, retained, that it is gone, and closes its
+    // connection cleanly (the broker then drops the last will).
+    QCOMPARE(parse(m_wire->peer->waitFor(m_base + "/status", 5000)),
+             QJsonObject({ { "technician", false }, { "service", false } }));
+    QVERIFY(!m_gui->mqttClient().isConnected());
 }
 
 void Tst_GUIManager::maintenanceButton()
