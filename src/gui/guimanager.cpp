@@ -404,6 +404,9 @@ void GUIManager::stop(int exitCode)
         return;
     }
     m_ownTopics.publishStopped();
+    // The screen keeps saying why the program goes: the validator turning "offline" when the
+    // connection closes would bring up the out-of-order screen for the last moment.
+    m_validator.blockSignals(true);
     // The goodbye and the DISCONNECT leave through the event loop; the loop ends once the
     // client reports the connection closed, or after a bound if the broker never answers.
     connect(&m_mqtt, &manager::MqttClient::disconnected, this, [exitCode] { QCoreApplication::exit(exitCode); });

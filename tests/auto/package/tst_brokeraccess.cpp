@@ -226,6 +226,9 @@ void Tst_BrokerAccess::programHearsEveryService()
 
 void Tst_BrokerAccess::programRequestsReachTheServices()
 {
+    // Only what the program does from here on: a login under its user name (a test above)
+    // reads the same in the broker's log.
+    const int logged = m_broker.log().size();
     for (Party* party : qAsConst(m_parties))
         party->got.clear();
     // The program's requests, as its screens and timers make them.
@@ -265,7 +268,7 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
 
     // The broker knows every client by its user name.
     const QString id = QStringLiteral("vovadudozad");
-    const QString log = m_broker.log();
+    const QString log = m_broker.log().mid(logged);
     QStringList denied;
     auto d = QRegularExpression("Denied PUBLISH from " + id + " \\([^']*'([^']+)'").globalMatch(log);
     while (d.hasNext())
@@ -302,8 +305,9 @@ void Tst_BrokerAccess::oversizedMessagesAreDropped()
     QFETCH(bool, delivered);
     Party* admin = m_parties.value("admin");
     admin->got.clear();
-    // A request the program answers whatever its payload.
-    QCOMPARE(publish("admin", m_broker.password("admin"), Base + "/info/get", QByteArray(size, 'x')), 0);
+    // A request the program answers whatever its payload, sent on the administrator's own
+    // connection (a second login as admin would take that connection's place).
+    QVERIFY(admin->client.publish(QByteArray(size, 'x'), Base + "/info/get", 1));
     QVERIFY(barrier());
     QCOMPARE(admin->has(Base + "/info"), delivered);
 }
