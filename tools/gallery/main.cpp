@@ -1,3 +1,4 @@
+#include "buildversion.h"
 #include "displayhost.h"
 #include "gallery.h"
 #include "inputmethod.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv)
     // The keyboard the program would use, chosen the same way before the application exists.
     InputMethod::select();
     QGuiApplication app(argc, argv);
-    QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QCoreApplication::setApplicationVersion(buildVersion());
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Screenshot gallery of the passenger screens"));
