@@ -23,6 +23,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -49,10 +50,11 @@ enum class Kind { Property, Signal, Method };
 
 struct Member
 {
-    Kind kind;
+    Kind kind = Kind::Property;
     int type = QMetaType::UnknownType;    // property type, or return type
-    QList<int> parameterTypes;
+    QList<int> parameterTypes;          // of the overload with the most arguments
     QList<QByteArray> parameterNames;
+    QList<QList<int>> overloads;        // every signature, default arguments counted apart
     bool writable = false;
     bool enumeration = false;
     QByteArray notify;
@@ -64,13 +66,14 @@ QString kindName(Kind kind)
 }
 
 // The members a meta-object adds to QObject's: properties, signals, public slots and
-// invokables. Overloads (default arguments) keep the one with the most arguments.
+// invokables, overloads (and default arguments) under one name.
 QMap<QString, Member> membersOf(const QMetaObject* meta)
 {
     QMap<QString, Member> members;
     for (int i = QObject::staticMetaObject.propertyCount(); i < meta->propertyCount(); ++i) {
         const QMetaProperty property = meta->property(i);
-        Member m { Kind::Property };
+        Member m;
+        m.kind = Kind::Property;
         m.type = property.userType();
         m.writable = property.isWritable();
         m.enumeration = property.isEnumType();
@@ -82,14 +85,17 @@ QMap<QString, Member> membersOf(const QMetaObject* meta)
         if (method.access() != QMetaMethod::Public || method.methodType() == QMetaMethod::Constructor)
             continue;
         const QString name = QString::fromLatin1(method.name());
-        if (members.contains(name) && members.value(name).parameterTypes.size() >= method.parameterCount())
-            continue;
-        Member m { method.methodType() == QMetaMethod::Signal ? Kind::Signal : Kind::Method };
-        m.type = method.returnType();
+        QList<int> types;
         for (int p = 0; p < method.parameterCount(); ++p)
-            m.parameterTypes << method.parameterType(p);
+            types << method.parameterType(p);
+        Member& m = members[name];
+        m.overloads << types;
+        if (m.overloads.size() > 1 && m.parameterTypes.size() >= types.size())
+            continue;
+        m.kind = method.methodType() == QMetaMethod::Signal ? Kind::Signal : Kind::Method;
+        m.type = method.returnType();
+        m.parameterTypes = types;
         m.parameterNames = method.parameterNames();
-        members.insert(name, m);
     }
     return members;
 }
@@ -127,17 +133,24 @@ QString disagreement(const Member& real, const Member& standIn, bool fromQml)
             return QStringLiteral("notifies %1, the program's %2").arg(QString(standIn.notify), QString(real.notify));
         return QString();
     }
-    if (real.parameterTypes.size() != standIn.parameterTypes.size())
-        return QStringLiteral("takes %1 arguments, the program's %2")
-            .arg(standIn.parameterTypes.size()).arg(real.parameterTypes.size());
     // Handlers in QML read signal arguments by name.
     if (real.kind == Kind::Signal && real.parameterNames != standIn.parameterNames)
-        return QStringLiteral("names its arguments (%1), the program's (%2)")
+        return QStringLiteral("has the arguments (%1), the program's (%2)")
             .arg(QString(standIn.parameterNames.join(", ")), QString(real.parameterNames.join(", ")));
-    for (int i = 0; i < real.parameterTypes.size(); ++i)
-        if (real.parameterTypes[i] != standIn.parameterTypes[i] && !(fromQml && standIn.parameterTypes[i] == QMetaType::QVariant))
-            return QStringLiteral("argument %1 is a %2, the program's a %3")
-                .arg(i + 1).arg(QMetaType::typeName(standIn.parameterTypes[i]), QMetaType::typeName(real.parameterTypes[i]));
+    // Every signature the stand-in offers is one the program's member also takes; a QML
+    // function takes any value.
+    for (const QList<int>& offered : standIn.overloads) {
+        const bool matched = std::any_of(real.overloads.cbegin(), real.overloads.cend(), [&](const QList<int>& taken) {
+            if (taken.size() != offered.size())
+                return false;
+            for (int i = 0; i < taken.size(); ++i)
+                if (taken[i] != offered[i] && !(fromQml && offered[i] == QMetaType::QVariant))
+                    return false;
+            return true;
+        });
+        if (!matched)
+            return QStringLiteral("takes %1 arguments, a signature the program's does not have").arg(offered.size());
+    }
     if (!fromQml && real.kind == Kind::Method && real.type != standIn.type)
         return QStringLiteral("returns %1, the program's %2").arg(QMetaType::typeName(standIn.type), QMetaType::typeName(real.type));
     return QString();
@@ -149,7 +162,7 @@ QString disagreement(const Member& real, const Member& standIn, bool fromQml)
 // file name ("network.svg") nor a remark reads as a use.
 QString codeOnly(const QString& text)
 {
-    static const QRegularExpression noise(QStringLiteral(R"(//[^\n]*|/\*.*?\*/|"(?:[^"\\\n]|\\.)*"|'(?:[^'\\\n]|\\.)*')"),
+    static const QRegularExpression noise(QStringLiteral("//[^\\n]*|/\\*.*?\\*/|\"(?:[^\"\\\\\\n]|\\\\.)*\"|'(?:[^'\\\\\\n]|\\\\.)*'"),
                                           QRegularExpression::DotMatchesEverythingOption);
     QString code = text;
     return code.replace(noise, QStringLiteral("\"\""));
@@ -162,10 +175,47 @@ struct Use
     QString where;     // file, for the failure message
 };
 
+QString rootAlternatives()
+{
+    return contextObjects().keys().join(QLatin1Char('|'));
+}
+
+// Replaces "root.name" and "name" by the path the alias stands for.
+QString substitute(QString code, const QMap<QString, QString>& aliases)
+{
+    for (auto alias = aliases.cbegin(); alias != aliases.cend(); ++alias)
+        code.replace(QRegularExpression(QStringLiteral("(?<![\\w.])(?:root\\.)?%1(?=\\s*[.}\\n]|\\s*$)").arg(alias.key())),
+                     alias.value());
+    return code;
+}
+
+// The properties of one file that hold a context object: "property var clock: manager.clock",
+// "property var config: ethernet.config" after an alias of ethernet, "property var sam: rfid ?
+// rfid.sam : null", or a property declared
+// without a value that the file's parent fills (known by name from the other files).
+QMap<QString, QString> aliasesOf(const QString& code, const QMap<QString, QString>& known)
+{
+    static const QRegularExpression declaration(QStringLiteral("property\\s+[\\w.]+\\s+(\\w+)\\s*(?::\\s*([^\\n;]*))?$"),
+                                                QRegularExpression::MultilineOption);
+    // Also the guarded form "rfid ? rfid.sam : null".
+    const QRegularExpression path(QStringLiteral("^(?:[\\w.]+\\s*\\?\\s*)?((?:%1)(?:\\.\\w+)*)(?:\\s*:\\s*null)?$")
+                                      .arg(rootAlternatives()));
+    QMap<QString, QString> aliases;
+    auto matches = declaration.globalMatch(code);
+    while (matches.hasNext()) {
+        const auto m = matches.next();
+        const QString value = substitute(m.captured(2).trimmed(), aliases);
+        if (const auto p = path.match(value); p.hasMatch())
+            aliases.insert(m.captured(1), p.captured(1));
+        else if (value.isEmpty() && known.contains(m.captured(1)))
+            aliases.insert(m.captured(1), known.value(m.captured(1)));
+    }
+    return aliases;
+}
+
 QVector<Use> usesInQml(const QString& folder)
 {
-    QStringList roots = contextObjects().keys();
-    const QString rootAlternatives = roots.join(QLatin1Char('|'));
+    const QString roots = rootAlternatives();
     QMap<QString, QString> files;
     QDirIterator it(folder, { "*.qml", "*.js" }, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
@@ -174,31 +224,29 @@ QVector<Use> usesInQml(const QString& folder)
             files.insert(QDir(folder).relativeFilePath(file.fileName()), codeOnly(QString::fromUtf8(file.readAll())));
     }
 
-    // A screen keeps a context object in a property of its own ("property var clock:
-    // manager.clock") and hands it to its parts, which declare a property of the same name.
-    const QRegularExpression aliasRe(QStringLiteral(R"(property\s+[\w.]+\s+(\w+)\s*:\s*((?:%1)(?:\.\w+)*)\s*$)").arg(rootAlternatives),
-                                     QRegularExpression::MultilineOption);
-    QMap<QString, QString> aliases;
+    // A screen keeps a context object in a property of its own and hands it to its parts, which
+    // declare a property of the same name. A name that means different paths in different
+    // files is left out.
+    QMap<QString, QString> known;
+    QSet<QString> ambiguous;
     for (const QString& code : qAsConst(files)) {
-        auto matches = aliasRe.globalMatch(code);
-        while (matches.hasNext()) {
-            const auto m = matches.next();
-            aliases.insert(m.captured(1), m.captured(2));
+        const QMap<QString, QString> aliases = aliasesOf(code, {});
+        for (auto a = aliases.cbegin(); a != aliases.cend(); ++a) {
+            if (known.contains(a.key()) && known.value(a.key()) != a.value())
+                ambiguous.insert(a.key());
+            known.insert(a.key(), a.value());
         }
     }
+    for (const QString& name : qAsConst(ambiguous))
+        known.remove(name);
 
     QVector<Use> uses;
-    const QRegularExpression pathRe(QStringLiteral(R"((?<![\w.])(%1)((?:\s*\.\s*\w+)+))").arg(rootAlternatives));
-    const QRegularExpression connectionsRe(QStringLiteral(R"(Connections\s*\{)"));
-    const QRegularExpression targetRe(QStringLiteral(R"(target\s*:\s*([\w.]+))"));
-    const QRegularExpression handlerRe(QStringLiteral(R"((?:function\s+on([A-Z]\w*)\s*\(|\bon([A-Z]\w*)\s*:))"));
+    const QRegularExpression pathRe(QStringLiteral("(?<![\\w.])(%1)((?:\\s*\\.\\s*\\w+)+)").arg(roots));
+    const QRegularExpression connectionsRe(QStringLiteral("Connections\\s*\\{"));
+    const QRegularExpression targetRe(QStringLiteral("target\\s*:\\s*([\\w.]+)"));
+    const QRegularExpression handlerRe(QStringLiteral("(?:function\\s+on([A-Z]\\w*)\\s*\\(|\\bon([A-Z]\\w*)\\s*:)"));
     for (auto file = files.cbegin(); file != files.cend(); ++file) {
-        QString code = file.value();
-        for (auto alias = aliases.cbegin(); alias != aliases.cend(); ++alias) {
-            if (!QRegularExpression(QStringLiteral(R"(property\s+[\w.]+\s+%1\b)").arg(alias.key())).match(code).hasMatch())
-                continue;
-            code.replace(QRegularExpression(QStringLiteral(R"((?<![\w.])(?:root\.)?%1(?=\s*[.}\n]))").arg(alias.key())), alias.value());
-        }
+        const QString code = substitute(file.value(), aliasesOf(file.value(), known));
         auto paths = pathRe.globalMatch(code);
         while (paths.hasNext()) {
             const auto m = paths.next();
@@ -222,7 +270,7 @@ QVector<Use> usesInQml(const QString& folder)
             }
             const QString block = code.mid(open, close - open);
             const QString target = targetRe.match(block).captured(1);
-            if (!QRegularExpression(QStringLiteral("^(%1)(\\.|$)").arg(rootAlternatives)).match(target).hasMatch())
+            if (!QRegularExpression(QStringLiteral("^(%1)(\\.|$)").arg(roots)).match(target).hasMatch())
                 continue;
             auto handlers = handlerRe.globalMatch(block);
             while (handlers.hasNext()) {
