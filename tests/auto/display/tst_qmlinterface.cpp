@@ -173,6 +173,7 @@ struct Use
     QString path;      // "manager", "manager.clock", "network.ethernet"
     QString member;
     QString where;     // file, for the failure message
+    bool written = false;
 };
 
 QString rootAlternatives()
@@ -191,8 +192,8 @@ QString substitute(QString code, const QMap<QString, QString>& aliases)
 
 // The properties of one file that hold a context object: "property var clock: manager.clock",
 // "property var config: ethernet.config" after an alias of ethernet, "property var sam: rfid ?
-// rfid.sam : null", or a property declared
-// without a value that the file's parent fills (known by name from the other files).
+// rfid.sam : null", or a property declared without a value that the file's parent fills (known
+// by name from the other files).
 QMap<QString, QString> aliasesOf(const QString& code, const QMap<QString, QString>& known)
 {
     static const QRegularExpression declaration(QStringLiteral("property\\s+[\\w.]+\\s+(\\w+)\\s*(?::\\s*([^\\n;]*))?$"),
@@ -241,7 +242,7 @@ QVector<Use> usesInQml(const QString& folder)
         known.remove(name);
 
     QVector<Use> uses;
-    const QRegularExpression pathRe(QStringLiteral("(?<![\\w.])(%1)((?:\\s*\\.\\s*\\w+)+)").arg(roots));
+    const QRegularExpression pathRe(QStringLiteral("(?<![\\w.])(%1)((?:\\s*\\.\\s*\\w+)+)(\\s*=(?!=))?").arg(roots));
     const QRegularExpression connectionsRe(QStringLiteral("Connections\\s*\\{"));
     const QRegularExpression targetRe(QStringLiteral("target\\s*:\\s*([\\w.]+)"));
     const QRegularExpression handlerRe(QStringLiteral("(?:function\\s+on([A-Z]\\w*)\\s*\\(|\\bon([A-Z]\\w*)\\s*:)"));
@@ -254,7 +255,7 @@ QVector<Use> usesInQml(const QString& folder)
             QString path = m.captured(1);
             for (QString& part : parts) {
                 part = part.trimmed();
-                uses.append({ path, part, file.key() });
+                uses.append({ path, part, file.key(), &part == &parts.last() && !m.captured(3).isEmpty() });
                 path += QLatin1Char('.') + part;
             }
         }
@@ -277,7 +278,7 @@ QVector<Use> usesInQml(const QString& folder)
                 const auto h = handlers.next();
                 QString name = h.captured(1).isEmpty() ? h.captured(2) : h.captured(1);
                 name[0] = name[0].toLower();
-                uses.append({ target, name, file.key() });
+                uses.append({ target, name, file.key(), false });
             }
         }
     }
@@ -380,11 +381,14 @@ void Tst_QmlInterface::screensUseWhatTheProgramHas()
     QStringList missing;
     for (const Use& use : qAsConst(m_uses)) {
         const QMetaObject* meta = realClass(use.path);
-        if (meta && !membersOf(meta).contains(use.member))
-            missing << QStringLiteral("%1: %2.%3").arg(use.where, use.path, use.member);
+        const QMap<QString, Member> members = meta ? membersOf(meta) : QMap<QString, Member>();
+        if (meta && !members.contains(use.member))
+            missing << QStringLiteral("%1: %2.%3 is missing").arg(use.where, use.path, use.member);
+        else if (meta && use.written && !members.value(use.member).writable)
+            missing << QStringLiteral("%1: %2.%3 is written but read-only").arg(use.where, use.path, use.member);
     }
     missing.removeDuplicates();
-    QVERIFY2(missing.isEmpty(), qPrintable("used by the screens, missing in the program:\n" + missing.join('\n')));
+    QVERIFY2(missing.isEmpty(), qPrintable("the screens and the program disagree:\n" + missing.join('\n')));
 }
 
 void Tst_QmlInterface::standInsHaveWhatTheScreensUse_data()
