@@ -151,8 +151,13 @@ void Tst_E2e::answersOwnTopics()
     m_wire->peer->publish("orvo/ui/info/get", QByteArray());
     QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", buildVersion() } }));
     m_wire->peer->publish("orvo/ui/status/get", "{}");
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 10000)),
-             QJsonObject({ { "technician", false }, { "service", true } }));
+    QJsonObject status = parse(m_wire->peer->waitFor("orvo/ui/status", 10000));
+    // After the card shown above, the status also tells how long passengers wait for results.
+    const QJsonObject display = status.take("display").toObject();
+    QCOMPARE(status, QJsonObject({ { "technician", false }, { "service", true } }));
+    QCOMPARE(display.value("results").toInt(), 1);
+    QVERIFY(display.contains("resultFrameMsP50"));
+    QVERIFY(display.contains("resultFrameMsP99"));
     m_wire->peer->publish("orvo/ui/config/get", QByteArray());
     const QByteArray config = m_wire->peer->waitFor("orvo/ui/config", 10000);
     QCOMPARE(parse(config).value("gui").toObject().value("deviceId").toString(), m_dir.filePath("serialnumber"));
