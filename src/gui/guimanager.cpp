@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "event.h"
 #include "ipv4.h"
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -139,6 +140,7 @@ void GUIManager::initQml()
     qmlRegisterType<Transaction>("com.orvo.ticketing.transaction", 1, 0, "Transaction");
     qmlRegisterType<manager::Connection>("com.orvo.network.connection", 1, 0, "Connection");
     qmlRegisterType<IPv4>("com.orvo.network.ipv4", 1, 0, "IPv4");
+    QmlRules::registerTypes();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import com.orvo.rules 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
@@ -15,7 +16,7 @@ GridLayout {
     property real buttonHeight: 56
     property string cardText: "Tap a card"
     property var current: null
-    readonly property string sound: "/opt/orvo/vovadudozad/Valid.wav"
+    readonly property string sound: Sounds.valid
 
     signal rgbRequested()
     signal serialRequested()
