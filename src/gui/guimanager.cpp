@@ -87,6 +87,8 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_identity(config)
     , m_screens(config, m_validator, m_board, m_inspector, m_session, m_identity)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
+    , m_saverImage(stateDir(eventLogDir))
+    , m_sessionActivity(m_session, [this] { return screen() == QLatin1String("Settings"); })
 {
     m_identity.load();
     initLog();
@@ -123,6 +125,9 @@ void GUIManager::load()
         // must never delete it: leave the window before it deletes its children.
         QObject* window = roots.first();
         setParent(window);
+        // Every touch in the maintenance area counts as work: the session ends ten minutes
+        // after the last one.
+        window->installEventFilter(&m_sessionActivity);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
     }
     setLanguage(m_config.get(QStringLiteral("gui/locale")).toString());
@@ -304,7 +309,8 @@ QColor GUIManager::screenSaverBg() const
 
 QString GUIManager::screenSaverImg() const
 {
-    return m_config.get(QStringLiteral("gui/screenSaverImg")).toString();
+    const QString key = QStringLiteral("gui/screenSaverImg");
+    return m_saverImage.source(m_config.get(key).toString(), Defaults.value(key).toString());
 }
 
 int GUIManager::animSwitchSec() const

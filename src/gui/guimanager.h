@@ -5,11 +5,13 @@
 #include "deviceidentity.h"
 #include "diagnostics.h"
 #include "eventmanager.h"
+#include "imagesourcecheck.h"
 #include "inspector.h"
 #include "mqttclient.h"
 #include "network.h"
 #include "owntopics.h"
 #include "screencontroller.h"
+#include "sessionactivity.h"
 #include "sessionmanager.h"
 #include "update.h"
 #include "validator.h"
@@ -92,6 +94,7 @@ public:
     int shutdownDelaySec() const;
     void setShutdownDelaySec(int value);
     QColor screenSaverBg() const;
+    // The configured picture when it passes the check, else the default one.
     QString screenSaverImg() const;
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
@@ -191,6 +194,8 @@ private:
     DeviceIdentity m_identity;
     ScreenController m_screens;
     Diagnostics m_diagnostics;
+    mutable ImageSourceCheck m_saverImage;
+    SessionActivity m_sessionActivity;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
