@@ -89,6 +89,7 @@ Item {
             anchors.rightMargin: 6
             y: 15
             text: root.title
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 18
@@ -110,6 +111,7 @@ Item {
             anchors.top: titleText.bottom
             anchors.topMargin: 15
             text: root.message
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 18
@@ -135,6 +137,7 @@ Item {
             Text {
                 objectName: "time"
                 text: root.time
+                textFormat: Text.PlainText
                 color: Style.rowTime
                 font.family: Style.fontFamily
                 font.pixelSize: 14

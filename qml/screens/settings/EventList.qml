@@ -40,6 +40,7 @@ ListView {
         bottomPadding: 4
         leftPadding: 4
         text: section
+        textFormat: Text.PlainText
         font.pixelSize: 14
         color: Material.accent
     }
