@@ -194,7 +194,7 @@ void Tst_E2e::untrustedTextsNeverFreezeTheScreen_data()
     const QJsonObject markup { { "result", true }, { "type", 2 },
                                { "fareProductName", "<img src=\"file:///dev/ptmx\">" } };
     QTest::newRow("markup in a fare product") << "orvo/blm/rfid/scanned" << json({ { "transaction", markup } })
-                                              << "Setting screen : Valid (timeout=3000 msec)" << "";
+                                              << "Validator ticket validated : " << "";
 }
 
 void Tst_E2e::untrustedTextsNeverFreezeTheScreen()
