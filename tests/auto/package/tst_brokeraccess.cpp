@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "config.h"
+#include "contextproxy.h"
 #include "guimanager.h"
 #include "logger.h"
 #include "shippedbroker.h"
@@ -219,7 +220,7 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     for (Party* party : qAsConst(m_parties))
         party->got.clear();
     // The program's requests, as its screens and timers make them.
-    manager::Board& board = m_gui->board();
+    manager::Board& board = *contextProxy<manager::Board>(m_gui->engine(), "board");
     board.refresh();
     board.setLedValid();
     board.setLedOff();
@@ -228,7 +229,7 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     board.setAudioEnabled(!board.audioEnabled());
     board.playBuzzer(100, 100, 1);
     board.setPeripheralPower("modem", true);
-    manager::Inspector& inspector = m_gui->inspector();
+    manager::Inspector& inspector = *contextProxy<manager::Inspector>(m_gui->engine(), "inspector");
     inspector.refresh();
     inspector.setAudioVolume(41);
     inspector.audioPlay("/opt/orvo/vovadudozad/Valid.wav");
@@ -240,9 +241,10 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     m_gui->update()->refresh();
     m_gui->update()->check();
     m_gui->update()->install();
-    m_gui->network().ethernet()->save();
-    m_gui->network().ethernet()->reset();
-    manager::Validator& validator = m_gui->validator();
+    manager::Network& network = *contextProxy<manager::Network>(m_gui->engine(), "network");
+    network.ethernet()->save();
+    network.ethernet()->reset();
+    manager::Validator& validator = *contextProxy<manager::Validator>(m_gui->engine(), "validatorManager");
     validator.enableRfid();
     validator.enableBarcode();
     validator.disableRfid();
