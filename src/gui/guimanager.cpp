@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "event.h"
 #include "ipv4.h"
+#include "logger.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -14,9 +15,9 @@
 #include <QLocale>
 #include <QQmlContext>
 #include <QQuickStyle>
+#include <QQuickWindow>
 #include <QUrl>
 #include <qqml.h>
-
 
 namespace {
 
@@ -79,6 +80,7 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
     , m_configReactions(config, m_identity, m_ownTopics)
     , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
+    , m_feed(m_screens, m_latency)
     , m_saverImage(stateDir(eventLogDir))
     , m_sessionActivity(m_session, [this] { return screen() == QLatin1String("Settings"); })
 {
@@ -121,6 +123,7 @@ void GUIManager::load()
         // after the last one.
         window->installEventFilter(&m_sessionActivity);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
+        m_latency.attach(qobject_cast<QQuickWindow*>(window));
     }
     setLanguage(m_config.get(QStringLiteral("gui/locale")).toString());
     pushEvent(QStringLiteral("General"), QStringLiteral("Application started"));
@@ -149,7 +152,7 @@ void GUIManager::initQml()
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);
     m_rootContext->setContextProperty(QStringLiteral("board"), &m_board);
     m_rootContext->setContextProperty(QStringLiteral("inspector"), &m_inspector);
-    m_rootContext->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
+    m_rootContext->setContextProperty(QStringLiteral("transaction"), m_feed.transaction());
     m_rootContext->setContextProperty(QStringLiteral("eventLogManager"), &m_eventLog);
     m_rootContext->setContextProperty(QStringLiteral("network"), &m_network);
     m_rootContext->setContextProperty(QStringLiteral("validatorManager"), &m_validator);
@@ -240,11 +243,17 @@ void GUIManager::wire()
     connect(&m_board, &manager::Board::rtcFailedChanged, this, &GUIManager::pruneWhenClockTrusted,
             Qt::QueuedConnection);
     connect(&m_clock, &manager::Clock::ntpSyncedChanged, this, &GUIManager::pruneWhenClockTrusted);
-    connect(&m_screens, &ScreenController::screenChanged, this, &GUIManager::screenChanged);
+    // The window hears of screens and results once per event-loop turn, the last of them.
+    connect(&m_feed, &DisplayFeed::screenChanged, this, &GUIManager::screenChanged);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
     connect(&m_identity, &DeviceIdentity::idChanged, this, &GUIManager::deviceIdChanged);
     connect(&m_identity, &DeviceIdentity::saveFailed, this, &GUIManager::errorOccured);
+    // The passenger's wait for a result, from the first result on: a program that has shown
+    // none reports the status as designed.
+    m_ownTopics.addStatusSource(QStringLiteral("display"), [this] {
+        return m_latency.results() > 0 ? QJsonValue(m_latency.toJson()) : QJsonValue(QJsonValue::Undefined);
+    });
     connect(&m_inspector, &manager::Inspector::systemRebootStarted, this,
             [this] { m_screens.showBusy(tr("Rebooting")); });
     connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this,
@@ -355,12 +364,17 @@ void GUIManager::setMaintenanceScreen()
 
 void GUIManager::onTicketValidated(const Transaction& transaction)
 {
-    const QVariantMap map = transaction.toMap();
+    m_latency.resultArrived();
     qWarning().noquote().nospace() << "[GUIManager] Validator ticket validated : " << int(transaction.type());
     qWarning().noquote().nospace() << "[GUIManager] Valid : " << (transaction.valid() ? "true" : "false");
-    qWarning().noquote().nospace() << "[GUIManager] Contents : "
-                                   << QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Compact);
-    m_rootContext->setContextProperty(QStringLiteral("transaction"), map);
+    // The whole record as text is for whoever debugs the validation service; building it
+    // costs as much as the rest of a result, so it is built only when the line is written.
+    if (manager::Logger::instance()->keeps(QtDebugMsg)) {
+        qDebug().noquote().nospace() << "[GUIManager] Contents : "
+                                     << QJsonDocument(QJsonObject::fromVariantMap(transaction.toMap()))
+                                            .toJson(QJsonDocument::Compact);
+    }
+    m_feed.setTransaction(transaction.json());
     m_screens.showValidation(transaction);
 }
 

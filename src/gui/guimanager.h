@@ -5,6 +5,8 @@
 #include "configreactions.h"
 #include "deviceidentity.h"
 #include "diagnostics.h"
+#include "displayfeed.h"
+#include "displaylatency.h"
 #include "eventmanager.h"
 #include "imagesourcecheck.h"
 #include "inspector.h"
@@ -118,6 +120,8 @@ public:
     manager::MqttClient& mqttClient() { return m_mqtt; }
     ScreenController& screens() { return m_screens; }
     SessionManager& session() { return m_session; }
+    // How long passengers wait for their results (the status reports it).
+    const DisplayLatency& displayLatency() const { return m_latency; }
 
 public slots:
     void settingsLoginRequest(const QString& pin);
@@ -188,6 +192,8 @@ private:
     Diagnostics m_diagnostics;
     ConfigReactions m_configReactions;
     MaintenanceBarcodeApplier m_barcodeApplier;
+    DisplayLatency m_latency;
+    DisplayFeed m_feed;
     mutable ImageSourceCheck m_saverImage;
     SessionActivity m_sessionActivity;
 

@@ -216,10 +216,22 @@ void OwnTopics::publishConfig()
     m_client.publish(configPayload(), m_baseTopic + ConfigTopic);
 }
 
+void OwnTopics::addStatusSource(const QString& key, StatusSource source)
+{
+    m_statusSources.append({ key, std::move(source) });
+}
+
 QByteArray OwnTopics::statusPayload() const
 {
-    return toPayload(QJsonObject { { QStringLiteral("technician"), m_technician },
-                                   { QStringLiteral("service"), true } });
+    QJsonObject status { { QStringLiteral("technician"), m_technician }, { QStringLiteral("service"), true } };
+    for (const auto& source : m_statusSources) {
+        if (status.contains(source.first))
+            continue;
+        const QJsonValue value = source.second();
+        if (!value.isUndefined())
+            status.insert(source.first, value);
+    }
+    return toPayload(status);
 }
 
 QByteArray OwnTopics::configPayload() const

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonValue>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class Config;
 
@@ -42,6 +46,12 @@ public:
     bool technician() const { return m_technician; }
     void setTechnician(bool active) { m_technician = active; }
 
+    // A further key of "/status", its value asked for each time the status is sent (so a
+    // figure that is costly to compute costs nothing between requests). An undefined value
+    // leaves the key out. The designed keys come first and cannot be replaced.
+    using StatusSource = std::function<QJsonValue()>;
+    void addStatusSource(const QString& key, StatusSource source);
+
     // At most this many keys are named in the one warning about an ignored request.
     static constexpr int NamedKeysInWarning = 5;
 
@@ -63,6 +73,7 @@ private:
     Config& m_config;
     QString m_baseTopic;
     bool m_technician = false;
+    QList<QPair<QString, StatusSource>> m_statusSources;
 };
 
 } // namespace manager

@@ -1,4 +1,5 @@
 #include "brokerfixture.h"
+#include "buildversion.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -121,7 +122,7 @@ void Tst_E2e::cleanupTestCase()
 
 void Tst_E2e::announcesItselfOnConnection()
 {
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", buildVersion() } }));
     QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 5000)),
              QJsonObject({ { "technician", false }, { "service", true } }));
     const QJsonObject config = parse(m_wire->peer->waitFor("orvo/ui/config", 5000));
@@ -152,10 +153,15 @@ void Tst_E2e::validCardPlaysSoundAndShowsValid()
 void Tst_E2e::answersOwnTopics()
 {
     m_wire->peer->publish("orvo/ui/info/get", QByteArray());
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", buildVersion() } }));
     m_wire->peer->publish("orvo/ui/status/get", "{}");
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 10000)),
-             QJsonObject({ { "technician", false }, { "service", true } }));
+    QJsonObject status = parse(m_wire->peer->waitFor("orvo/ui/status", 10000));
+    // After the card shown above, the status also tells how long passengers wait for results.
+    const QJsonObject display = status.take("display").toObject();
+    QCOMPARE(status, QJsonObject({ { "technician", false }, { "service", true } }));
+    QCOMPARE(display.value("results").toInt(), 1);
+    QVERIFY(display.contains("resultFrameMsP50"));
+    QVERIFY(display.contains("resultFrameMsP99"));
     m_wire->peer->publish("orvo/ui/config/get", QByteArray());
     const QByteArray config = m_wire->peer->waitFor("orvo/ui/config", 10000);
     QCOMPARE(parse(config).value("gui").toObject().value("deviceId").toString(), m_dir.filePath("serialnumber"));
@@ -227,7 +233,7 @@ void Tst_E2e::brokerLossAndReconnection()
     m_wire->peer->takeAll();
     QVERIFY(m_wire->broker.start());
     QVERIFY(m_wire->peer->waitConnected(10000));
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", buildVersion() } }));
     QVERIFY(!m_wire->peer->waitFor("orvo/ui/config", 5000).isNull());
     QCOMPARE(m_app.state(), QProcess::Running);
 }
