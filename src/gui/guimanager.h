@@ -123,6 +123,14 @@ public:
     // How long passengers wait for their results (the status reports it).
     const DisplayLatency& displayLatency() const { return m_latency; }
 
+    // The program's one way out (stop signals, the technician's exit): the event log is
+    // written, "/status" says retained that the service is gone, the broker connection is
+    // closed cleanly (so the broker drops the last will), then the event loop ends with
+    // exitCode. Calling it again while stopping ends the loop at once.
+    void stop(int exitCode = 0);
+    bool isStopping() const { return m_stopping; }
+    static constexpr int StopTimeoutMs = 2000;
+
 public slots:
     void settingsLoginRequest(const QString& pin);
     void settingsLogoutRequest();
@@ -202,5 +210,6 @@ private:
     // A reconnection waiting for the old connection to close.
     QMetaObject::Connection m_pendingReconnect;
     bool m_pruned = false;
+    bool m_stopping = false;
     QMetaObject::Connection m_windowGone;
 };

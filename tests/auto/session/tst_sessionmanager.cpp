@@ -14,6 +14,9 @@
 
 #include <memory>
 
+#include <ctime>
+#include <utime.h>
+
 namespace {
 
 // Records the order of the session's signals.
@@ -252,6 +255,34 @@ private slots:
         m_session->loginRequest("4711");
         QCOMPARE(granted.count(), 0); // the spy watched the earlier object
         QVERIFY(m_session->sessionActive());
+    }
+
+    // An empty lock beside the state file (a power cut while it was being written) made the
+    // first wrong PIN freeze the screen for half a minute. The refusal comes at once and the
+    // count is kept once the lock turns out to be a leftover.
+    void wrongPinNeverWaitsOnALock()
+    {
+        const QString state = m_dir.filePath(SessionManager::StateFileName);
+        QFile::remove(state);
+        m_session = std::make_unique<SessionManager>(*m_config, m_dir.path());
+        m_session->setClock([this] { return m_now; });
+        const QString lock = state + QStringLiteral(".lock");
+        {
+            QFile f(lock);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QSignalSpy denied(m_session.get(), &SessionManager::accessDenied);
+        m_session->loginRequest("0000");
+        QCOMPARE(denied.count(), 1);
+        QVERIFY(m_session->isSavePending());
+        QVERIFY(QFile::exists(lock));
+
+        const time_t then = time(nullptr) - 60;
+        const utimbuf times { then, then };
+        QCOMPARE(::utime(QFile::encodeName(lock).constData(), &times), 0);
+        QTRY_VERIFY(!m_session->isSavePending());
+        QVERIFY(!QFile::exists(lock));
+        QCOMPARE(QSettings(state, QSettings::IniFormat).value("login/failed").toInt(), 1);
     }
 
     void expiryEndsSession()
