@@ -36,6 +36,7 @@ Item {
                 font.pixelSize: 18
                 font.bold: true
                 text: Math.round(volumeSlider.value) + "%"
+                textFormat: Text.PlainText
             }
         }
 

@@ -7,6 +7,7 @@ import "StatusRules.js" as Rules
 // "diagnostics"); with no rule it keeps the theme's text colour.
 Label {
     id: root
+    textFormat: Text.PlainText
 
     property string rule: ""
     // The row title, which the network rule looks at.
