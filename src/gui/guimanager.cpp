@@ -82,6 +82,8 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_configReactions(config, m_identity, m_ownTopics)
     , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
     , m_feed(m_screens, m_latency)
+    , m_saverImage(stateDir(eventLogDir))
+    , m_sessionActivity(m_session, [this] { return screen() == QLatin1String("Settings"); })
 {
     m_identity.load();
     ConfigReactions::applyLogSettings(m_config);
@@ -118,6 +120,9 @@ void GUIManager::load()
         // must never delete it: leave the window before it deletes its children.
         QObject* window = roots.first();
         setParent(window);
+        // Every touch in the maintenance area counts as work: the session ends ten minutes
+        // after the last one.
+        window->installEventFilter(&m_sessionActivity);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
         m_latency.attach(qobject_cast<QQuickWindow*>(window));
     }
@@ -311,7 +316,8 @@ QColor GUIManager::screenSaverBg() const
 
 QString GUIManager::screenSaverImg() const
 {
-    return m_config.get(QStringLiteral("gui/screenSaverImg")).toString();
+    const QString key = QStringLiteral("gui/screenSaverImg");
+    return m_saverImage.source(m_config.get(key).toString(), Defaults.value(key).toString());
 }
 
 int GUIManager::animSwitchSec() const
@@ -403,7 +409,31 @@ void GUIManager::shutdownRequest()
 void GUIManager::exitRequest()
 {
     m_screens.showBusy(tr("Exiting"));
-    QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
+    QTimer::singleShot(2000, this, [this] { stop(0); });
+}
+
+void GUIManager::stop(int exitCode)
+{
+    if (m_stopping) {
+        QCoreApplication::exit(exitCode);
+        return;
+    }
+    m_stopping = true;
+    qInfo().noquote().nospace() << "[GUIManager] Stopping";
+    m_eventLog.waitForWrites();
+    if (!m_mqtt.isConnected()) {
+        QCoreApplication::exit(exitCode);
+        return;
+    }
+    m_ownTopics.publishStopped();
+    // The screen keeps saying why the program goes: the validator turning "offline" when the
+    // connection closes would bring up the out-of-order screen for the last moment.
+    m_validator.blockSignals(true);
+    // The goodbye and the DISCONNECT leave through the event loop; the loop ends once the
+    // client reports the connection closed, or after a bound if the broker never answers.
+    connect(&m_mqtt, &manager::MqttClient::disconnected, this, [exitCode] { QCoreApplication::exit(exitCode); });
+    QTimer::singleShot(StopTimeoutMs, this, [exitCode] { QCoreApplication::exit(exitCode); });
+    m_mqtt.disconnect();
 }
 
 void GUIManager::pruneWhenClockTrusted()
@@ -468,15 +498,18 @@ void GUIManager::onMqttConnected()
 {
     qInfo().noquote().nospace() << "[GUIManager] Connected to MQTT broker";
     setMessage(QStringLiteral("Connected"));
-    // The client has subscribed the own topics already. The status is retained so that it
-    // replaces the retained last will of an earlier run.
+    // The client has sent the subscriptions already, so an answer to what follows is not
+    // missed. The status is retained so that it replaces the retained last will of an earlier
+    // run.
     m_ownTopics.publishInfo();
-    m_ownTopics.publishStatus(true);
+    m_ownTopics.publishStatus();
     m_ownTopics.publishConfig();
 }
 
 void GUIManager::onMqttDisconnected()
 {
+    if (m_stopping)
+        return;
     qWarning().noquote().nospace() << "[GUIManager] WARN: Disconnected from MQTT broker";
     setOutOfOrderScreen(QStringLiteral("Disconnected"));
 }

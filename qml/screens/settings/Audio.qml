@@ -37,6 +37,7 @@ Item {
                 font.pixelSize: 18
                 font.bold: true
                 text: Math.round(volumeSlider.value) + "%"
+                textFormat: Text.PlainText
             }
         }
 

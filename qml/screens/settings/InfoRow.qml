@@ -21,6 +21,7 @@ Item {
 
     Label {
         id: labelText
+        textFormat: Text.PlainText
         anchors.left: parent.left
         anchors.verticalCenter: parent.verticalCenter
         width: root.width * root.labelShare

@@ -51,6 +51,7 @@ Popup {
                 wrapMode: Text.WrapAnywhere
                 font.pointSize: 10
                 text: root.text
+                textFormat: Text.PlainText
             }
 
             Rectangle {

@@ -7,6 +7,7 @@ import com.orvo.rules 1.0
 // "update", "diagnostics"); with no rule it keeps the theme's text colour.
 Label {
     id: root
+    textFormat: Text.PlainText
 
     property string rule: ""
     // The value the colour follows: the text itself unless the row says otherwise.
