@@ -6,6 +6,7 @@
 #include "event.h"
 #include "ipv4.h"
 #include "logger.h"
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -81,6 +82,8 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_configReactions(config, m_identity, m_ownTopics)
     , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
     , m_feed(m_screens, m_latency)
+    , m_saverImage(stateDir(eventLogDir))
+    , m_sessionActivity(m_session, [this] { return screen() == QLatin1String("Settings"); })
 {
     m_identity.load();
     ConfigReactions::applyLogSettings(m_config);
@@ -117,6 +120,9 @@ void GUIManager::load()
         // must never delete it: leave the window before it deletes its children.
         QObject* window = roots.first();
         setParent(window);
+        // Every touch in the maintenance area counts as work: the session ends ten minutes
+        // after the last one.
+        window->installEventFilter(&m_sessionActivity);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
         m_latency.attach(qobject_cast<QQuickWindow*>(window));
     }
@@ -142,6 +148,7 @@ void GUIManager::initQml()
     qmlRegisterType<Transaction>("com.orvo.ticketing.transaction", 1, 0, "Transaction");
     qmlRegisterType<manager::Connection>("com.orvo.network.connection", 1, 0, "Connection");
     qmlRegisterType<IPv4>("com.orvo.network.ipv4", 1, 0, "IPv4");
+    QmlRules::registerTypes();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);
@@ -309,7 +316,8 @@ QColor GUIManager::screenSaverBg() const
 
 QString GUIManager::screenSaverImg() const
 {
-    return m_config.get(QStringLiteral("gui/screenSaverImg")).toString();
+    const QString key = QStringLiteral("gui/screenSaverImg");
+    return m_saverImage.source(m_config.get(key).toString(), Defaults.value(key).toString());
 }
 
 int GUIManager::animSwitchSec() const

@@ -8,12 +8,14 @@
 #include "displayfeed.h"
 #include "displaylatency.h"
 #include "eventmanager.h"
+#include "imagesourcecheck.h"
 #include "inspector.h"
 #include "maintenancebarcodeapplier.h"
 #include "mqttclient.h"
 #include "network.h"
 #include "owntopics.h"
 #include "screencontroller.h"
+#include "sessionactivity.h"
 #include "sessionmanager.h"
 #include "update.h"
 #include "validator.h"
@@ -97,6 +99,7 @@ public:
     int shutdownDelaySec() const;
     void setShutdownDelaySec(int value);
     QColor screenSaverBg() const;
+    // The configured picture when it passes the check, else the default one.
     QString screenSaverImg() const;
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
@@ -199,6 +202,8 @@ private:
     MaintenanceBarcodeApplier m_barcodeApplier;
     DisplayLatency m_latency;
     DisplayFeed m_feed;
+    mutable ImageSourceCheck m_saverImage;
+    SessionActivity m_sessionActivity;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;

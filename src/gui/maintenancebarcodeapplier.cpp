@@ -40,7 +40,7 @@ void MaintenanceBarcodeApplier::apply(const manager::MaintenanceBarcode& barcode
     if (barcode.hasEthernet)
         applyEthernet(barcode, lines);
     if (!lines.isEmpty()) {
-        m_inspector.audioPlay(sounds::valid());
+        m_inspector.audioPlay(Sounds::valid());
         m_board.setLedValid();
         emit applied(lines);
     }

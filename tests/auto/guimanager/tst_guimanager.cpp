@@ -128,6 +128,8 @@ private slots:
     void latencyWindow();
     void latencyFollowsFrames();
     void statusCarriesDisplayLatency();
+    void touchInMaintenanceAreaKeepsSession();
+    void screenSaverImageChecked();
 
 private:
     void feed(const QString& topic, const QByteArray& payload);
@@ -1051,6 +1053,10 @@ void Tst_GUIManager::windowAndTeardown()
     QCOMPARE(m_gui->engine().rootObjects().size(), 1);
     QObject* window = m_gui->engine().rootObjects().first();
     QCOMPARE(m_gui->parent(), window);
+    // A clean start, and a first visit of the maintenance area, warn about no QML at all.
+    m_gui->setScreen("Settings");
+    const QStringList qmlWarnings = g_lines.filter(QRegularExpression("qrc:/qml/\\S+\\.qml:\\d+"));
+    QVERIFY2(qmlWarnings.isEmpty(), qPrintable(qmlWarnings.join("")));
     QCOMPARE(eventNames(*m_gui).last(), QString("Application started"));
     QCOMPARE(m_gui->language(), QString("el_GR"));
     QVERIFY(QCoreApplication::translate("GUIManager", "Initializing") != QString("Initializing"));
@@ -1233,6 +1239,49 @@ void Tst_GUIManager::statusCarriesDisplayLatency()
     display = status().value("display").toObject();
     QCOMPARE(display.value("results").toInt(), 5);
     QCOMPARE(m_gui->displayLatency().samples(), 5);
+}
+
+void Tst_GUIManager::touchInMaintenanceAreaKeepsSession()
+{
+    m_gui->load();
+    auto* window = qobject_cast<QQuickWindow*>(m_gui->engine().rootObjects().value(0));
+    QVERIFY(window);
+    m_gui->settingsLoginRequest("2468");
+    QVERIFY(m_gui->session().sessionActive());
+    m_gui->setMaintenanceScreen();
+    QCOMPARE(m_gui->screen(), QString("Settings"));
+
+    // A press anywhere on the window (here on the frame's empty lower part) starts the ten
+    // minutes again. The event loop is not run: a drawn frame stays with the offscreen screen.
+    const SessionManager& session = m_gui->session();
+    QTest::qSleep(40);
+    const int before = session.remainingTime();
+    QVERIFY(before < SessionManager::SessionTimeoutMs - 30);
+    const QPointF at(240, 790);
+    QMouseEvent press(QEvent::MouseButtonPress, at, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(window, &press);
+    QVERIFY2(session.remainingTime() > before, qPrintable(QString::number(session.remainingTime())));
+    QVERIFY(session.sessionActive());
+}
+
+void Tst_GUIManager::screenSaverImageChecked()
+{
+    // The window loads only what passes the check; anything else shows the built-in logo.
+    const QString logo = "qrc:/qml/images/Icons/orvo.png";
+    QImage picture(16, 16, QImage::Format_RGB32);
+    picture.fill(Qt::green);
+    QVERIFY(picture.save(m_dir->filePath("saver.png")));
+    QSignalSpy changed(m_gui.get(), &GUIManager::screenSaverImgChanged);
+
+    g_lines.clear();
+    m_config->set("gui/screenSaverImg", "file:///dev/ptmx");
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(m_gui->screenSaverImg(), logo);
+    QCOMPARE(g_lines.filter("Screen-saver image refused").size(), 1);
+
+    m_config->set("gui/screenSaverImg", "saver.png");
+    QCOMPARE(m_gui->screenSaverImg(),
+             QUrl::fromLocalFile(QFileInfo(m_dir->filePath("saver.png")).canonicalFilePath()).toString());
 }
 
 QTEST_MAIN(Tst_GUIManager)

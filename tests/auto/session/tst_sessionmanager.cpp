@@ -1,8 +1,12 @@
 #include "config.h"
 #include "logcapture.h"
+#include "sessionactivity.h"
 #include "sessionmanager.h"
 
+#include <QKeyEvent>
 #include <QMetaObject>
+#include <QMouseEvent>
+#include <QTouchEvent>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -337,6 +341,56 @@ private slots:
         m_session->resetTimer();
         QVERIFY(m_session->sessionTimer().isActive());
         QCOMPARE(m_session->sessionTimer().interval(), 600000);
+    }
+
+    // The ten minutes count from the technician's last touch in the maintenance area, not
+    // from the login; the filter only looks at the events and never takes one.
+    void touchInMaintenanceAreaRestartsTimer_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("inArea");
+        QTest::addColumn<bool>("restarts");
+        QTest::newRow("press in the area") << int(QEvent::MouseButtonPress) << true << true;
+        QTest::newRow("touch in the area") << int(QEvent::TouchBegin) << true << true;
+        QTest::newRow("key in the area") << int(QEvent::KeyPress) << true << true;
+        QTest::newRow("pointer moving, no press") << int(QEvent::MouseMove) << true << false;
+        QTest::newRow("press on a passenger screen") << int(QEvent::MouseButtonPress) << false << false;
+    }
+    void touchInMaintenanceAreaRestartsTimer()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, inArea);
+        QFETCH(bool, restarts);
+
+        SessionActivity activity(*m_session, [&] { return inArea; });
+        QObject window;
+        window.installEventFilter(&activity);
+        m_session->loginRequest("4711");
+        QVERIFY(QTest::qWaitFor([this] { return m_session->remainingTime() < SessionManager::SessionTimeoutMs - 30; }, 5000));
+        const int before = m_session->remainingTime();
+
+        std::unique_ptr<QEvent> event;
+        const QPointF at(10, 10);
+        if (kind == QEvent::TouchBegin)
+            event = std::make_unique<QTouchEvent>(QEvent::TouchBegin);
+        else if (kind == QEvent::KeyPress)
+            event = std::make_unique<QKeyEvent>(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier);
+        else
+            event = std::make_unique<QMouseEvent>(QEvent::Type(kind), at, at, at,
+                                                  kind == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                                                  kind == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                                                  Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, event.get());
+        const int after = m_session->remainingTime();
+        if (restarts)
+            QVERIFY2(after > before, qPrintable(QString("%1 <= %2").arg(after).arg(before)));
+        else
+            QVERIFY2(after <= before, qPrintable(QString("%1 > %2").arg(after).arg(before)));
+
+        // Without a session a touch starts no timer that could later end one.
+        m_session->logoutRequest();
+        QCoreApplication::sendEvent(&window, event.get());
+        QVERIFY(!m_session->sessionTimer().isActive());
     }
 
     void pinChangeKeepsOpenSession()
