@@ -1,13 +1,17 @@
+#include "buildversion.h"
 #include "cliargs.h"
 #include "config.h"
 #include "guimanager.h"
 #include "inputmethod.h"
+#include "signalwatcher.h"
 #include "systemdnotifier.h"
 
 #include <QDebug>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+
+#include <csignal>
 
 int main(int argc, char** argv)
 {
@@ -17,7 +21,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", QByteArrayLiteral("0"));
     QCoreApplication::setApplicationName(QStringLiteral("VovadudozAD"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QCoreApplication::setApplicationVersion(buildVersion());
 
     // Help, version and a bad command line are answered before the window system is
     // touched, so they work on a machine without a display.
@@ -32,9 +36,11 @@ int main(int argc, char** argv)
     // The toolkit reads this attribute only before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
+    // From here on a stop signal waits in the event loop for the normal way out.
+    SignalWatcher stopSignals({ SIGTERM, SIGINT, SIGHUP });
     QGuiApplication::setApplicationName(QStringLiteral("VovadudozAD"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Vovadudoz AD"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QGuiApplication::setApplicationVersion(buildVersion());
     QGuiApplication::setOrganizationName(QStringLiteral("orvo"));
     QGuiApplication::setOrganizationDomain(QStringLiteral("vovadudoz.example"));
 
@@ -58,6 +64,11 @@ int main(int argc, char** argv)
     gui.load();
     SystemdNotifier systemd;
     systemd.readyOnFirstFrame(gui.engine());
+    QObject::connect(&stopSignals, &SignalWatcher::received, &gui, [&gui, &systemd](int signalNumber) {
+        qInfo().noquote().nospace() << "[GUIManager] Stop signal " << signalNumber << " received";
+        systemd.notifyStopping();
+        gui.stop(0);
+    });
 
     return app.exec();
 }

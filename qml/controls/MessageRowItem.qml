@@ -24,6 +24,8 @@ Item {
     property color pressedColor: Style.accent
     // true: a press latches the row in state "pressed" until the next press.
     property bool enableLatchButton: false
+    // false: no delete button, even when expanded.
+    property bool deletable: true
 
     width: parent ? parent.width : 0
     height: textBox.height
@@ -89,6 +91,7 @@ Item {
             anchors.rightMargin: 6
             y: 15
             text: root.title
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 18
@@ -110,6 +113,7 @@ Item {
             anchors.top: titleText.bottom
             anchors.topMargin: 15
             text: root.message
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 18
@@ -135,6 +139,7 @@ Item {
             Text {
                 objectName: "time"
                 text: root.time
+                textFormat: Text.PlainText
                 color: Style.rowTime
                 font.family: Style.fontFamily
                 font.pixelSize: 14
@@ -187,7 +192,7 @@ Item {
 
     Image {
         objectName: "deleteButton"
-        visible: root.expanded
+        visible: root.expanded && root.deletable
         anchors.right: textBox.right
         anchors.bottom: textBox.bottom
         anchors.margins: 12

@@ -3,11 +3,18 @@
 #include <QMutex>
 #include <QObject>
 
+#include <atomic>
+
 namespace manager {
 
 // The process-wide message handler: filters by level through category rules, formats with
 // the message pattern, stamps each line with the seconds since start, and writes to syslog
 // and optionally to standard error. Created on first use and never destroyed.
+//
+// Every message becomes exactly one line of bounded length, with its secrets masked: line
+// breaks and other control characters are written as escapes ("\n", "\x1b"), a text longer
+// than MaxTextBytes is cut with a marker saying how long it was, and PINs, passwords and URL
+// passwords become "********" (see SecretMask), whatever component wrote them.
 class Logger
 {
     Q_GADGET
@@ -26,6 +33,9 @@ public:
     QMutex* getMutex();
     bool getSyslog() const;
     bool getStderr() const;
+    // Whether a message of this type in the default category would be written anywhere: a
+    // costly text is then built only when someone will read it.
+    bool keeps(QtMsgType type) const;
     double getStartTime() const;
 
     // Milliseconds with a fraction on the monotonic clock: only differences mean anything.
@@ -34,6 +44,11 @@ public:
     static QByteArray formatElapsed(double seconds);
     static QString filterRules(Level level);
     static QString messagePattern(bool color);
+
+    // Longest message text written, in UTF-8 bytes, marker included.
+    static constexpr int MaxTextBytes = 4096;
+    // What the handler makes of a message's text before the pattern is applied.
+    static QString lineFor(const QString& text);
 
     // Where the handler writes; tests replace these to observe the output.
     using SyslogSink = void (*)(int priority, const char* line);
@@ -47,8 +62,9 @@ private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text);
 
     QMutex m_mutex;
-    bool m_syslog = true;
-    bool m_stderr = false;
+    // Read without the lock by the handler's early way out.
+    std::atomic<bool> m_syslog { true };
+    std::atomic<bool> m_stderr { false };
     double m_startTime = 0;
     SyslogSink m_syslogSink = nullptr;
     StderrSink m_stderrSink = nullptr;

@@ -2,12 +2,15 @@
 
 #include "config.h"
 #include "event.h"
+#include "settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QThread>
 
 #include <algorithm>
 
@@ -28,33 +31,43 @@ EventManager::EventManager(Config& config, const QString& directory, Clock clock
     , m_fileName(directory + QStringLiteral("/events.ini"))
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
 {
+    m_filtered.setSourceModel(&m_list);
     m_writer.setMaxThreadCount(1);
     m_writer.setExpiryTimeout(-1);
     // A power cut between creating the writer's lock file and filling it in leaves an empty
-    // lock that would hold every write (and so the start) until it counts as stale.
-    removeStaleLock(lockFileName());
+    // lock that would hold every write until it counts as stale; one during a write leaves
+    // the half-written replacement file.
+    SettingsFile::lockIsFree(m_fileName);
+    SettingsFile::removeLeftovers(m_fileName);
     load();
     update();
 }
 
 void EventManager::pruneOld()
 {
-    clear(m_clock().addDays(-KeepDays));
+    // An entry goes only when it is old by the clock and by the history found at start: a
+    // clock set far ahead must not make the whole history look old. The newest entry read from
+    // the file is the log's own idea of "now" (this run's entries carry the suspect clock).
+    QDateTime cutoff = m_clock().addDays(-KeepDays);
+    if (m_newestLoaded.isValid() && m_newestLoaded.addDays(-KeepDays) < cutoff)
+        cutoff = m_newestLoaded.addDays(-KeepDays);
+    clear(cutoff);
 }
 
 EventManager::~EventManager()
 {
     waitForWrites();
-    // Events are children of the log; the visible list only borrows them.
-    m_visible.clear();
+    // The models go before the events they borrow (children of the log).
+    m_filtered.setSourceModel(nullptr);
 }
 
 QVariant EventManager::data() const
 {
     QList<QObject*> list;
-    list.reserve(m_visible.size());
-    for (Event* e : m_visible)
-        list.append(e);
+    const int rows = m_filtered.rowCount();
+    list.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        list.append(m_list.event(m_filtered.mapToSource(m_filtered.index(row, 0)).row()));
     return QVariant::fromValue(list);
 }
 
@@ -64,13 +77,13 @@ void EventManager::push(Event* event)
         qWarning().noquote().nospace() << "[EventManager] WARN: Ignoring an empty event";
         return;
     }
-    if (m_events.contains(event))
+    if (events().contains(event))
         return;
-    if (m_events.size() >= MaxHeld)
-        drop(m_events.takeFirst());
+    if (events().size() >= MaxHeld)
+        drop(m_list.takeAt(0));
     // A parent keeps QML from claiming the object and frees it with the log.
     event->setParent(this);
-    m_events.append(event);
+    m_list.append(event);
     save();
     update();
 }
@@ -78,13 +91,12 @@ void EventManager::push(Event* event)
 void EventManager::clear(const QDateTime& before)
 {
     int count = 0;
-    for (auto it = m_events.begin(); it != m_events.end();) {
-        if ((*it)->timestamp() <= before) {
-            drop(*it);
-            it = m_events.erase(it);
+    for (int row = 0; row < events().size();) {
+        if (events().at(row)->timestamp() <= before) {
+            drop(m_list.takeAt(row));
             ++count;
         } else {
-            ++it;
+            ++row;
         }
     }
     qInfo().noquote().nospace() << "[EventManager] "
@@ -98,11 +110,11 @@ void EventManager::clear(const QDateTime& before)
 
 void EventManager::clear()
 {
-    if (m_events.isEmpty())
+    if (events().isEmpty())
         return;
-    for (Event* e : qAsConst(m_events))
+    const QList<Event*> all = m_list.takeAll();
+    for (Event* e : all)
         drop(e);
-    m_events.clear();
     save();
     update();
 }
@@ -110,14 +122,14 @@ void EventManager::clear()
 void EventManager::applyFilter(const QString& name)
 {
     qInfo().noquote().nospace() << "[EventManager] Filtering : name=" << name;
-    m_nameFilter = name;
+    m_filtered.setName(name);
     update();
 }
 
 void EventManager::applyFilter(int severity)
 {
     qInfo().noquote().nospace() << "[EventManager] Filtering : severity=" << severity;
-    m_severity = severity;
+    m_filtered.setSeverity(severity);
     update();
 }
 
@@ -125,8 +137,7 @@ void EventManager::applyFilter(const QDateTime& from, const QDateTime& to)
 {
     qInfo().noquote().nospace() << "[EventManager] Filtering : from=" << from.toString(Qt::TextDate)
                                 << " to=" << to.toString(Qt::TextDate);
-    m_from = from;
-    m_to = to;
+    m_filtered.setRange(from, to);
     update();
 }
 
@@ -167,26 +178,13 @@ void EventManager::applyFilterPeriod(const QString& period)
 
 void EventManager::update()
 {
-    m_visible.clear();
-    for (Event* e : qAsConst(m_events)) {
-        const QDateTime ts = e->timestamp();
-        if (m_from.isValid() && ts < m_from)
-            continue;
-        if (m_to.isValid() && ts > m_to)
-            continue;
-        if (!m_nameFilter.isEmpty() && !e->name().contains(m_nameFilter, Qt::CaseInsensitive))
-            continue;
-        m_visible.append(e);
-    }
-    std::stable_sort(m_visible.begin(), m_visible.end(),
-                     [](const Event* a, const Event* b) { return a->timestamp() > b->timestamp(); });
+    // The filter model follows every change by itself; the plain list is read anew.
     emit dataChanged();
 }
 
 void EventManager::drop(Event* event)
 {
     // QML rows may still point at the event until the current call returns.
-    m_visible.removeAll(event);
     event->deleteLater();
 }
 
@@ -242,7 +240,9 @@ void EventManager::load()
                                 settings.value(QStringLiteral("name")).toString(),
                                 settings.value(QStringLiteral("desc")).toString(), timestamp, this);
         settings.endGroup();
-        m_events.append(event);
+        m_list.append(event);
+        if (!m_newestLoaded.isValid() || timestamp > m_newestLoaded)
+            m_newestLoaded = timestamp;
     }
     if (undated > 0)
         qWarning().noquote().nospace() << "[EventManager] WARN: Dropped " << undated << " entry(ies) without a time";
@@ -256,8 +256,8 @@ void EventManager::waitForWrites()
 void EventManager::save()
 {
     QVector<Record> records;
-    records.reserve(m_events.size());
-    for (const Event* e : qAsConst(m_events))
+    records.reserve(events().size());
+    for (const Event* e : events())
         records.append({ e->category(), e->name(), e->description(), e->timestamp() });
     {
         QMutexLocker lock(&m_pendingMutex);
@@ -288,7 +288,14 @@ void EventManager::writeLoop()
 
 void EventManager::write(const QString& fileName, const QVector<Record>& records)
 {
-    removeStaleLock(fileName + QStringLiteral(".lock"));
+    // Another writer's lock is waited for here, off the GUI thread; one left over is removed
+    // once it is old enough. The settings library would wait 30 s for an empty one.
+    QElapsedTimer waited;
+    waited.start();
+    while (!SettingsFile::lockIsFree(fileName) && waited.elapsed() < 2 * SettingsFile::FreshLockMs)
+        QThread::msleep(SettingsFile::RetryMs);
+    // It holds the names of technicians.
+    SettingsFile::makePrivate(fileName);
     // The settings writer replaces the file by a complete new one, so a power cut leaves the
     // old log or the new one.
     QSettings settings(fileName, QSettings::NativeFormat);
@@ -306,21 +313,4 @@ void EventManager::write(const QString& fileName, const QVector<Record>& records
     settings.sync();
     if (settings.status() == QSettings::AccessError)
         qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write " << fileName;
-}
-
-void EventManager::removeStaleLock(const QString& lockFileName)
-{
-    // A live lock names its process on the first line; the writer then checks whether that
-    // process still runs. A lock without a readable process id can only be left over.
-    QFile lock(lockFileName);
-    if (!lock.exists())
-        return;
-    qint64 pid = 0;
-    if (lock.open(QIODevice::ReadOnly))
-        pid = lock.readLine(64).trimmed().toLongLong();
-    lock.close();
-    if (pid > 0)
-        return;
-    if (QFile::remove(lockFileName))
-        qWarning().noquote().nospace() << "[EventManager] WARN: Removed a stale lock file : " << lockFileName;
 }

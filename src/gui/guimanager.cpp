@@ -5,6 +5,8 @@
 #include "connection.h"
 #include "event.h"
 #include "ipv4.h"
+#include "logger.h"
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -14,9 +16,9 @@
 #include <QLocale>
 #include <QQmlContext>
 #include <QQuickStyle>
+#include <QQuickWindow>
 #include <QUrl>
 #include <qqml.h>
-
 
 namespace {
 
@@ -79,6 +81,9 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
     , m_configReactions(config, m_identity, m_ownTopics)
     , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
+    , m_feed(m_screens, m_latency)
+    , m_saverImage(stateDir(eventLogDir))
+    , m_sessionActivity(m_session, [this] { return screen() == QLatin1String("Settings"); })
 {
     m_identity.load();
     ConfigReactions::applyLogSettings(m_config);
@@ -115,7 +120,11 @@ void GUIManager::load()
         // must never delete it: leave the window before it deletes its children.
         QObject* window = roots.first();
         setParent(window);
+        // Every touch in the maintenance area counts as work: the session ends ten minutes
+        // after the last one.
+        window->installEventFilter(&m_sessionActivity);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
+        m_latency.attach(qobject_cast<QQuickWindow*>(window));
     }
     setLanguage(m_config.get(QStringLiteral("gui/locale")).toString());
     pushEvent(QStringLiteral("General"), QStringLiteral("Application started"));
@@ -139,12 +148,13 @@ void GUIManager::initQml()
     qmlRegisterType<Transaction>("com.orvo.ticketing.transaction", 1, 0, "Transaction");
     qmlRegisterType<manager::Connection>("com.orvo.network.connection", 1, 0, "Connection");
     qmlRegisterType<IPv4>("com.orvo.network.ipv4", 1, 0, "IPv4");
+    QmlRules::registerTypes();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);
     m_rootContext->setContextProperty(QStringLiteral("board"), &m_board);
     m_rootContext->setContextProperty(QStringLiteral("inspector"), &m_inspector);
-    m_rootContext->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
+    m_rootContext->setContextProperty(QStringLiteral("transaction"), m_feed.transaction());
     m_rootContext->setContextProperty(QStringLiteral("eventLogManager"), &m_eventLog);
     m_rootContext->setContextProperty(QStringLiteral("network"), &m_network);
     m_rootContext->setContextProperty(QStringLiteral("validatorManager"), &m_validator);
@@ -235,11 +245,17 @@ void GUIManager::wire()
     connect(&m_board, &manager::Board::rtcFailedChanged, this, &GUIManager::pruneWhenClockTrusted,
             Qt::QueuedConnection);
     connect(&m_clock, &manager::Clock::ntpSyncedChanged, this, &GUIManager::pruneWhenClockTrusted);
-    connect(&m_screens, &ScreenController::screenChanged, this, &GUIManager::screenChanged);
+    // The window hears of screens and results once per event-loop turn, the last of them.
+    connect(&m_feed, &DisplayFeed::screenChanged, this, &GUIManager::screenChanged);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
     connect(&m_identity, &DeviceIdentity::idChanged, this, &GUIManager::deviceIdChanged);
     connect(&m_identity, &DeviceIdentity::saveFailed, this, &GUIManager::errorOccured);
+    // The passenger's wait for a result, from the first result on: a program that has shown
+    // none reports the status as designed.
+    m_ownTopics.addStatusSource(QStringLiteral("display"), [this] {
+        return m_latency.results() > 0 ? QJsonValue(m_latency.toJson()) : QJsonValue(QJsonValue::Undefined);
+    });
     connect(&m_inspector, &manager::Inspector::systemRebootStarted, this,
             [this] { m_screens.showBusy(tr("Rebooting")); });
     connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this,
@@ -300,7 +316,8 @@ QColor GUIManager::screenSaverBg() const
 
 QString GUIManager::screenSaverImg() const
 {
-    return m_config.get(QStringLiteral("gui/screenSaverImg")).toString();
+    const QString key = QStringLiteral("gui/screenSaverImg");
+    return m_saverImage.source(m_config.get(key).toString(), Defaults.value(key).toString());
 }
 
 int GUIManager::animSwitchSec() const
@@ -349,12 +366,17 @@ void GUIManager::setMaintenanceScreen()
 
 void GUIManager::onTicketValidated(const Transaction& transaction)
 {
-    const QVariantMap map = transaction.toMap();
+    m_latency.resultArrived();
     qWarning().noquote().nospace() << "[GUIManager] Validator ticket validated : " << int(transaction.type());
     qWarning().noquote().nospace() << "[GUIManager] Valid : " << (transaction.valid() ? "true" : "false");
-    qWarning().noquote().nospace() << "[GUIManager] Contents : "
-                                   << QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Compact);
-    m_rootContext->setContextProperty(QStringLiteral("transaction"), map);
+    // The whole record as text is for whoever debugs the validation service; building it
+    // costs as much as the rest of a result, so it is built only when the line is written.
+    if (manager::Logger::instance()->keeps(QtDebugMsg)) {
+        qDebug().noquote().nospace() << "[GUIManager] Contents : "
+                                     << QJsonDocument(QJsonObject::fromVariantMap(transaction.toMap()))
+                                            .toJson(QJsonDocument::Compact);
+    }
+    m_feed.setTransaction(transaction.json());
     m_screens.showValidation(transaction);
 }
 
@@ -387,7 +409,31 @@ void GUIManager::shutdownRequest()
 void GUIManager::exitRequest()
 {
     m_screens.showBusy(tr("Exiting"));
-    QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
+    QTimer::singleShot(2000, this, [this] { stop(0); });
+}
+
+void GUIManager::stop(int exitCode)
+{
+    if (m_stopping) {
+        QCoreApplication::exit(exitCode);
+        return;
+    }
+    m_stopping = true;
+    qInfo().noquote().nospace() << "[GUIManager] Stopping";
+    m_eventLog.waitForWrites();
+    if (!m_mqtt.isConnected()) {
+        QCoreApplication::exit(exitCode);
+        return;
+    }
+    m_ownTopics.publishStopped();
+    // The screen keeps saying why the program goes: the validator turning "offline" when the
+    // connection closes would bring up the out-of-order screen for the last moment.
+    m_validator.blockSignals(true);
+    // The goodbye and the DISCONNECT leave through the event loop; the loop ends once the
+    // client reports the connection closed, or after a bound if the broker never answers.
+    connect(&m_mqtt, &manager::MqttClient::disconnected, this, [exitCode] { QCoreApplication::exit(exitCode); });
+    QTimer::singleShot(StopTimeoutMs, this, [exitCode] { QCoreApplication::exit(exitCode); });
+    m_mqtt.disconnect();
 }
 
 void GUIManager::pruneWhenClockTrusted()
@@ -452,15 +498,18 @@ void GUIManager::onMqttConnected()
 {
     qInfo().noquote().nospace() << "[GUIManager] Connected to MQTT broker";
     setMessage(QStringLiteral("Connected"));
-    // The client has subscribed the own topics already. The status is retained so that it
-    // replaces the retained last will of an earlier run.
+    // The client has sent the subscriptions already, so an answer to what follows is not
+    // missed. The status is retained so that it replaces the retained last will of an earlier
+    // run.
     m_ownTopics.publishInfo();
-    m_ownTopics.publishStatus(true);
+    m_ownTopics.publishStatus();
     m_ownTopics.publishConfig();
 }
 
 void GUIManager::onMqttDisconnected()
 {
+    if (m_stopping)
+        return;
     qWarning().noquote().nospace() << "[GUIManager] WARN: Disconnected from MQTT broker";
     setOutOfOrderScreen(QStringLiteral("Disconnected"));
 }

@@ -206,9 +206,16 @@ void OwnTopics::publishInfo()
                      m_baseTopic + Info);
 }
 
-void OwnTopics::publishStatus(bool retain)
+void OwnTopics::publishStatus()
 {
-    m_client.publish(statusPayload(), m_baseTopic + Status, 0, retain);
+    m_client.publish(statusPayload(), m_baseTopic + Status, 0, true);
+}
+
+void OwnTopics::publishStopped()
+{
+    m_technician = false;
+    m_client.publish(toPayload(QJsonObject { { QStringLiteral("technician"), false }, { QStringLiteral("service"), false } }),
+                     m_baseTopic + Status, 0, true);
 }
 
 void OwnTopics::publishConfig()
@@ -216,10 +223,22 @@ void OwnTopics::publishConfig()
     m_client.publish(configPayload(), m_baseTopic + ConfigTopic);
 }
 
+void OwnTopics::addStatusSource(const QString& key, StatusSource source)
+{
+    m_statusSources.append({ key, std::move(source) });
+}
+
 QByteArray OwnTopics::statusPayload() const
 {
-    return toPayload(QJsonObject { { QStringLiteral("technician"), m_technician },
-                                   { QStringLiteral("service"), true } });
+    QJsonObject status { { QStringLiteral("technician"), m_technician }, { QStringLiteral("service"), true } };
+    for (const auto& source : m_statusSources) {
+        if (status.contains(source.first))
+            continue;
+        const QJsonValue value = source.second();
+        if (!value.isUndefined())
+            status.insert(source.first, value);
+    }
+    return toPayload(status);
 }
 
 QByteArray OwnTopics::configPayload() const

@@ -1,9 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QJsonValue>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class Config;
 
@@ -42,14 +46,24 @@ public:
     bool technician() const { return m_technician; }
     void setTechnician(bool active) { m_technician = active; }
 
+    // A further key of "/status", its value asked for each time the status is sent (so a
+    // figure that is costly to compute costs nothing between requests). An undefined value
+    // leaves the key out. The designed keys come first and cannot be replaced.
+    using StatusSource = std::function<QJsonValue()>;
+    void addStatusSource(const QString& key, StatusSource source);
+
     // At most this many keys are named in the one warning about an ignored request.
     static constexpr int NamedKeysInWarning = 5;
 
 public slots:
     void publishInfo();
-    // The status sent on connection is retained: it replaces the retained last will, so a
-    // subscriber arriving later reads the program as up.
-    void publishStatus(bool retain = false);
+    // Every status is retained: the one sent on connection replaces the retained last will,
+    // and each later one (a session opened or closed) replaces the one before, so a subscriber
+    // arriving later reads what a "/status/get" would answer.
+    void publishStatus();
+    // The status of a program that stops on purpose: no session, no service; retained, as the
+    // last will would have been.
+    void publishStopped();
     void publishConfig();
     void onMqttReceived(const QByteArray& data, const QString& topic);
 
@@ -63,6 +77,7 @@ private:
     Config& m_config;
     QString m_baseTopic;
     bool m_technician = false;
+    QList<QPair<QString, StatusSource>> m_statusSources;
 };
 
 } // namespace manager

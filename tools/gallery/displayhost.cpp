@@ -1,7 +1,7 @@
 #include "displayhost.h"
 
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
-#include "transaction.h"
 
 #include <QQmlContext>
 #include <QQuickItem>
@@ -11,11 +11,12 @@
 DisplayHost::DisplayHost()
 {
     QQuickStyle::setStyle(QStringLiteral("Material"));
+    QmlRules::registerTypes();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
     QQmlContext* context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("manager"), &m_manager);
     m_services.install(context, m_manager);
-    context->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
+    context->setContextProperty(QStringLiteral("transaction"), &m_transaction);
 }
 
 DisplayHost::~DisplayHost()
@@ -36,8 +37,7 @@ bool DisplayHost::load()
 
 void DisplayHost::setTransaction(const QJsonObject& transaction)
 {
-    m_engine.rootContext()->setContextProperty(QStringLiteral("transaction"),
-                                               Transaction(transaction, nullptr).toMap());
+    m_transaction.setTransaction(transaction);
 }
 
 QQuickItem* DisplayHost::screen(const QString& name) const

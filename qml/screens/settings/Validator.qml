@@ -35,8 +35,10 @@ Item {
                 InfoRow { labelShare: 0.45; objectName: "rowPole"; label: manager.dynTr + qsTr("Pole ID"); value: board.poleId }
                 InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Vehicle"); value: validatorManager.vehicle }
                 InfoRow { labelShare: 0.45; label: manager.dynTr + qsTr("Version"); value: validatorManager.version }
-                InfoRow { labelShare: 0.45; objectName: "rowStatus"; label: manager.dynTr + qsTr("Status"); value: validatorManager.status; rule: "validator" }
-                InfoRow { labelShare: 0.45; objectName: "rowReason"; label: manager.dynTr + qsTr("Reason"); value: validatorManager.reason; rule: "validator" }
+                InfoRow { labelShare: 0.45; objectName: "rowStatus"; label: manager.dynTr + qsTr("Status"); value: validatorManager.status; rule: "validator"
+                          colourSource: validatorManager.status }
+                InfoRow { labelShare: 0.45; objectName: "rowReason"; label: manager.dynTr + qsTr("Reason"); value: validatorManager.reason; rule: "validator"
+                          colourSource: validatorManager.status }
             }
 
             InfoGroup {

@@ -1,4 +1,5 @@
 #include "brokerfixture.h"
+#include "buildversion.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -6,6 +7,8 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -39,6 +42,8 @@ private slots:
     void validCardPlaysSoundAndShowsValid();
     void answersOwnTopics();
     void configSetChangesFileAndRepublishes();
+    void untrustedTextsNeverFreezeTheScreen_data();
+    void untrustedTextsNeverFreezeTheScreen();
     void brokerLossAndReconnection();
     void lastWillWhenKilled();
 
@@ -117,7 +122,7 @@ void Tst_E2e::cleanupTestCase()
 
 void Tst_E2e::announcesItselfOnConnection()
 {
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", buildVersion() } }));
     QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 5000)),
              QJsonObject({ { "technician", false }, { "service", true } }));
     const QJsonObject config = parse(m_wire->peer->waitFor("orvo/ui/config", 5000));
@@ -148,10 +153,15 @@ void Tst_E2e::validCardPlaysSoundAndShowsValid()
 void Tst_E2e::answersOwnTopics()
 {
     m_wire->peer->publish("orvo/ui/info/get", QByteArray());
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", buildVersion() } }));
     m_wire->peer->publish("orvo/ui/status/get", "{}");
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/status", 10000)),
-             QJsonObject({ { "technician", false }, { "service", true } }));
+    QJsonObject status = parse(m_wire->peer->waitFor("orvo/ui/status", 10000));
+    // After the card shown above, the status also tells how long passengers wait for results.
+    const QJsonObject display = status.take("display").toObject();
+    QCOMPARE(status, QJsonObject({ { "technician", false }, { "service", true } }));
+    QCOMPARE(display.value("results").toInt(), 1);
+    QVERIFY(display.contains("resultFrameMsP50"));
+    QVERIFY(display.contains("resultFrameMsP99"));
     m_wire->peer->publish("orvo/ui/config/get", QByteArray());
     const QByteArray config = m_wire->peer->waitFor("orvo/ui/config", 10000);
     QCOMPARE(parse(config).value("gui").toObject().value("deviceId").toString(), m_dir.filePath("serialnumber"));
@@ -168,6 +178,51 @@ void Tst_E2e::configSetChangesFileAndRepublishes()
     QCOMPARE(settings.value("gui/settingsPin").toString(), QString("97531")); // untouched
 }
 
+// Values that froze the GUI thread for good: a screen-saver picture that is a terminal or a
+// named pipe (opened and read on the GUI thread), and markup in a service's text (rendered, its
+// image opened). After each the program still answers at once.
+void Tst_E2e::untrustedTextsNeverFreezeTheScreen_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<QString>("refusal");
+
+    const auto saver = [](const QString& value) {
+        return json({ { "gui", QJsonObject { { "screenSaverImg", value } } } });
+    };
+    QTest::newRow("saver picture: a terminal") << "orvo/ui/config/set" << saver("file:///dev/ptmx")
+                                               << "Screen-saver image changed : file:///dev/ptmx"
+                                               << "Screen-saver image refused (outside the state folder";
+    QTest::newRow("saver picture: a named pipe") << "orvo/ui/config/set" << saver("saver.fifo")
+                                                 << "Screen-saver image changed : saver.fifo"
+                                                 << "Screen-saver image refused (not a regular file)";
+    const QJsonObject markup { { "result", true }, { "type", 2 },
+                               { "fareProductName", "<img src=\"file:///dev/ptmx\">" } };
+    QTest::newRow("markup in a fare product") << "orvo/blm/rfid/scanned" << json({ { "transaction", markup } })
+                                              << "Validator ticket validated : " << "";
+}
+
+void Tst_E2e::untrustedTextsNeverFreezeTheScreen()
+{
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, logLine);
+    QFETCH(QString, refusal);
+
+    const QString fifo = m_dir.filePath("saver.fifo"); // in the program's own folder
+    if (!QFileInfo::exists(fifo))
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    m_wire->peer->publish(topic, payload);
+    QVERIFY(waitForLog(logLine, 10000));
+    m_wire->peer->takeAll();
+    m_wire->peer->publish("orvo/ui/status/get", "{}");
+    QVERIFY2(!m_wire->peer->waitFor("orvo/ui/status", 1000).isNull(), "no status within a second");
+    QCOMPARE(m_app.state(), QProcess::Running);
+    if (!refusal.isEmpty())
+        QVERIFY(m_log.contains(refusal.toUtf8()));
+}
+
 void Tst_E2e::brokerLossAndReconnection()
 {
     m_wire->broker.kill();
@@ -178,7 +233,7 @@ void Tst_E2e::brokerLossAndReconnection()
     m_wire->peer->takeAll();
     QVERIFY(m_wire->broker.start());
     QVERIFY(m_wire->peer->waitConnected(10000));
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", buildVersion() } }));
     QVERIFY(!m_wire->peer->waitFor("orvo/ui/config", 5000).isNull());
     QCOMPARE(m_app.state(), QProcess::Running);
 }

@@ -1,7 +1,9 @@
 #include "config.h"
 #include "event.h"
+#include "eventlistmodel.h"
 #include "eventmanager.h"
 
+#include <QAbstractItemModelTester>
 #include <QFile>
 #include <QPointer>
 #include <QSettings>
@@ -10,6 +12,12 @@
 #include <QtTest>
 
 #include <memory>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
 
 namespace {
 
@@ -240,6 +248,57 @@ private slots:
         QCOMPARE(names(log->data()), (QStringList { "after", "at" }));
     }
 
+    void modelFollowsTheLog()
+    {
+        // The page's list, checked by the model tester through pushes, filters and clears. A row
+        // that stays keeps its index (the view keeps its delegate, expanded or not); nothing
+        // resets the whole model.
+        writeFile(recent(3)); // e0, e1, e2, a day old
+        auto log = open();
+        QAbstractItemModel* model = log->model();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto shown = [model] {
+            QStringList out;
+            for (int row = 0; row < model->rowCount(); ++row)
+                out << model->index(row, 0).data(EventListModel::NameRole).toString();
+            return out;
+        };
+        QCOMPARE(shown(), (QStringList { "e2", "e1", "e0" }));
+        QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        const QPersistentModelIndex e1 = model->index(1, 0);
+
+        log->push(new Event("Board", "Ignition on", "engine", m_now));
+        QCOMPARE(shown(), (QStringList { "Ignition on", "e2", "e1", "e0" }));
+        QCOMPARE(inserted.count(), 1);
+        QVERIFY(e1.isValid());
+        QCOMPARE(e1.row(), 2);
+        const QModelIndex top = model->index(0, 0);
+        QCOMPARE(top.data(EventListModel::CategoryRole).toString(), QString("Board"));
+        QCOMPARE(top.data(EventListModel::DescriptionRole).toString(), QString("engine"));
+        QCOMPARE(top.data(EventListModel::TimestampRole).toDateTime(), m_now);
+        QCOMPARE(top.data(EventListModel::DayRole).toString(), QString("2026-03-15"));
+        QCOMPARE(model->roleNames().value(EventListModel::TimestampRole), QByteArray("timestamp"));
+
+        log->applyFilter("IGN");
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->applyFilter("");
+        log->applyFilter(2); // events carry no severity: every choice lists them all
+        QCOMPARE(shown(), (QStringList { "Ignition on", "e2", "e1", "e0" }));
+        log->applyFilterPeriod("Last hour");
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->push(new Event("Board", "Ignition off", {}, m_now.addDays(-2))); // outside the period
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->applyFilterPeriod("All history");
+        QCOMPARE(shown(), (QStringList { "Ignition on", "e2", "e1", "e0", "Ignition off" }));
+
+        log->clear(m_now.addSecs(-3600));
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->clear();
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(reset.count(), 0);
+    }
+
     void persistsAcrossRestart()
     {
         const QDateTime when = m_now.addMSecs(-1234);
@@ -280,17 +339,24 @@ private slots:
     void staleLockRemovedAtStart_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSec");
+        QTest::addColumn<bool>("held");
         QTest::addColumn<bool>("removed");
         // A power cut between creating the lock and filling it in: the writer would wait for
         // it to grow old (start-up took 11 s longer).
-        QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow("garbage") << QByteArray("\x00\xff\n\n") << true;
-        // A lock naming a process is for the writer to judge (it checks the process).
-        QTest::newRow("names a process") << QByteArray("1\nVovadudozAD\nhost\n") << false;
+        QTest::newRow("empty, left over") << QByteArray() << 3600 << false << true;
+        QTest::newRow("garbage, left over") << QByteArray("\x00\xff\n\n") << 3600 << false << true;
+        QTest::newRow("names a process, left over") << QByteArray("1\nVovadudozAD\nhost\n") << 3600 << false << true;
+        // Another writer that has just created its lock and not yet written its process id into
+        // it, or that is at work, keeps it.
+        QTest::newRow("empty, just created") << QByteArray() << 0 << false << false;
+        QTest::newRow("held by a writer") << QByteArray() << 3600 << true << false;
     }
     void staleLockRemovedAtStart()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, ageSec);
+        QFETCH(bool, held);
         QFETCH(bool, removed);
         writeFile(recent(3));
         const QString lock = iniPath() + ".lock";
@@ -299,11 +365,57 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
+        const time_t then = time(nullptr) - ageSec;
+        const utimbuf times { then, then };
+        QCOMPARE(::utime(QFile::encodeName(lock).constData(), &times), 0);
+        const int fd = held ? ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CLOEXEC) : -1;
+        if (held)
+            QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
         auto log = open();
         QCOMPARE(QFile::exists(lock), !removed);
         QCOMPARE(log->events().size(), 3);
         if (!removed)
             QFile::remove(lock);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // A clock far ahead (a failed real-time clock) that the board or NTP vouches for must not
+    // erase the history: only what is old by the clock and before the newest entry found at
+    // start goes. This run's own entries carry the suspect clock and do not count.
+    void pruneNeverFollowsAClockJump_data()
+    {
+        QTest::addColumn<int>("clockAheadDays");
+        QTest::addColumn<QStringList>("kept");
+        const QStringList recent { "10 days", "1 day", "started" };
+        QTest::newRow("clock right") << 0 << recent;
+        QTest::newRow("clock 20 days ahead") << 20 << recent;
+        QTest::newRow("clock 10 years ahead") << 3653 << recent;
+    }
+    void pruneNeverFollowsAClockJump()
+    {
+        QFETCH(int, clockAheadDays);
+        QFETCH(QStringList, kept);
+        writeFile({ { "40 days", m_now.addDays(-40) }, { "10 days", m_now.addDays(-10) }, { "1 day", m_now.addDays(-1) } });
+        const QDateTime clock = m_now.addDays(clockAheadDays);
+        EventManager log(*m_config, m_dir->path(), [clock] { return clock; });
+        log.push(new Event("General", "started", {}, clock));
+        log.pruneOld();
+        QCOMPARE(names(log.events()), kept);
+    }
+
+    // It holds the names of technicians: owner only, whatever the umask.
+    void fileIsPrivate()
+    {
+        const mode_t before = ::umask(0);
+        {
+            auto log = open();
+            log->push(new Event("General", "Maintenance login", "First name : Maria", m_now));
+        }
+        ::umask(before);
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(iniPath()).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 07777), 0600);
     }
 
     void clearAll()

@@ -1,4 +1,5 @@
 #include "brokerfixture.h"
+#include "buildversion.h"
 #include "config.h"
 #include "logcapture.h"
 #include "owntopics.h"
@@ -50,6 +51,7 @@ private slots:
     void configSetFilters();
     void hugeRequestLogsOneLine();
     void newBaseTopic();
+    void everyStatusIsRetained();
 
 private:
     void feed(const QString& topic, const QByteArray& payload)
@@ -65,6 +67,9 @@ private:
 
 void Tst_OwnTopics::initTestCase()
 {
+    // As the program does at start: "/info" carries the build's version, never an empty text.
+    QCoreApplication::setApplicationVersion(buildVersion());
+    QVERIFY(!buildVersion().isEmpty());
     m_wire.reset(new BrokerFixture);
     QVERIFY(m_wire->start({ "#" }));
     QVERIFY(m_wire->connectClient());
@@ -210,6 +215,34 @@ void Tst_OwnTopics::newBaseTopic()
     m_wire->peer->publish("own/other/info/get", QByteArray());
     QVERIFY(!m_wire->peer->waitFor("own/other/info", 5000).isNull());
     QCOMPARE(m_wire->peer->count(Base + "/info"), 0);
+}
+
+
+void Tst_OwnTopics::everyStatusIsRetained()
+{
+    // What a subscriber arriving later reads: the status as it is now, not the one of the
+    // connection (which said "technician": false during a whole session).
+    const auto retained = [this] {
+        MqttPeer late(m_wire->broker);
+        if (!late.waitConnected(5000))
+            return QJsonObject();
+        late.subscribe(Base + "/status");
+        return parse(late.waitFor(Base + "/status", 5000));
+    };
+    m_topics->setTechnician(true);
+    m_topics->publishStatus();
+    QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
+    QCOMPARE(retained(), (QJsonObject { { "technician", true }, { "service", true } }));
+
+    m_topics->setTechnician(false);
+    m_wire->peer->publish(Base + "/status/get", QByteArray());
+    QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
+    QCOMPARE(retained(), (QJsonObject { { "technician", false }, { "service", true } }));
+
+    // A program that stops on purpose says so itself, retained, in place of the last will.
+    m_topics->publishStopped();
+    QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
+    QCOMPARE(retained(), (QJsonObject { { "technician", false }, { "service", false } }));
 }
 
 QTEST_GUILESS_MAIN(Tst_OwnTopics)
