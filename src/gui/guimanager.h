@@ -10,6 +10,7 @@
 #include "network.h"
 #include "owntopics.h"
 #include "screencontroller.h"
+#include "screengrabber.h"
 #include "sessionmanager.h"
 #include "update.h"
 #include "validator.h"
@@ -117,6 +118,7 @@ public:
     ScreenController& screens() { return m_screens; }
     DeviceIdentity& identity() { return m_identity; }
     manager::OwnTopics& ownTopics() { return m_ownTopics; }
+    ScreenGrabber& screenGrabber() { return m_grabber; }
     const QTimer& screenTimer() const { return m_screens.screenTimer(); }
     const QTimer& displayOffTimer() const { return m_screens.displayOffTimer(); }
 
@@ -191,6 +193,7 @@ private:
     DeviceIdentity m_identity;
     ScreenController m_screens;
     Diagnostics m_diagnostics;
+    ScreenGrabber m_grabber;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;

@@ -46,6 +46,8 @@ private slots:
     void strangersAreRefused();
     void onlyTheAdministratorChangesSettings_data();
     void onlyTheAdministratorChangesSettings();
+    void onlyTheAdministratorAsksForAScreenshot_data();
+    void onlyTheAdministratorAsksForAScreenshot();
     void programHearsEveryService();
     void programRequestsReachTheServices();
     void oversizedMessagesAreDropped_data();
@@ -181,6 +183,26 @@ void Tst_BrokerAccess::onlyTheAdministratorChangesSettings()
     QCOMPARE(m_config->get("gui/displayOffMin").toInt(), changes ? wanted : before);
 }
 
+void Tst_BrokerAccess::onlyTheAdministratorAsksForAScreenshot_data()
+{
+    onlyTheAdministratorChangesSettings_data();
+}
+
+void Tst_BrokerAccess::onlyTheAdministratorAsksForAScreenshot()
+{
+    // A picture of the passenger screen is the administrator's to ask for: counted where the
+    // program receives the request, before its own two-second spacing could refuse it.
+    QFETCH(QString, user);
+    QFETCH(bool, changes);
+    int requests = 0;
+    auto c = connect(&m_gui->mqttClient(), &manager::MqttClient::received, this,
+                     [&](const QByteArray&, const QByteArray& topic) { requests += topic == Base + "/screenshot/get"; });
+    QCOMPARE(publish(user, m_broker.password(user), Base + "/screenshot/get", QByteArray()), 0);
+    QVERIFY(barrier());
+    disconnect(c);
+    QCOMPARE(requests, changes ? 1 : 0);
+}
+
 void Tst_BrokerAccess::programHearsEveryService()
 {
     // Each topic the program subscribes to, published by the identity that owns it, reaches
@@ -248,6 +270,8 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     validator.disableRfid();
     validator.disableBarcode();
     validator.saveConfig();
+    // What it publishes for the depot.
+    m_gui->ownTopics().publishScreenshot(QByteArray(150 * 1024, 'p'));
     validator.refreshConfig(); // last: once it arrives, the broker has handled all before it
     Party* validation = m_parties.value("validation");
     QVERIFY(QTest::qWaitFor([&] { return validation->has("orvo/blm/config/get"); }, 10000));
@@ -259,6 +283,7 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     while (d.hasNext())
         denied << d.next().captured(1);
     QVERIFY2(denied.isEmpty(), qPrintable("refused: " + denied.join(", ")));
+    QCOMPARE(m_parties.value("admin")->waitFor(Base + "/screenshot", 5000).size(), 150 * 1024);
 
     // Every request published reached the service that owns its topic.
     QSet<QString> requested;
