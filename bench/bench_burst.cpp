@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QQmlContext>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -165,7 +166,9 @@ int main(int argc, char** argv)
 
         std::atomic<qint64> lastTakenNs{0};
         std::atomic<int> results{0};
-        QObject::connect(&manager.validator(), &manager::Validator::ticketValidated, [&](const Transaction& t) {
+        auto* validator = qobject_cast<manager::Validator*>(
+            manager.engine().rootContext()->contextProperty(QStringLiteral("validatorManager")).value<QObject*>());
+        QObject::connect(validator, &manager::Validator::ticketValidated, [&](const Transaction& t) {
             ++results;
             if (t.ticketId() == QLatin1String("LAST"))
                 lastTakenNs = nowNs();

@@ -158,11 +158,11 @@ int main(int argc, char** argv)
 
     diagnostics.setSerialPort(QStringLiteral("NONE"));
     diagnostics.check();
-    const int length = diagnostics.qrPayload(QDateTime::currentDateTime()).toUtf8().size();
+    const int length = DiagnosticsReport(diagnostics, QDateTime::currentDateTime()).qrPayload().toUtf8().size();
     measure(qPrintable(QStringLiteral("generateQr(), %1-byte payload").arg(length)), 1000,
             [&] { diagnostics.generateQr(); }, 5000);
     // The library's share: encoding with its choice of mask, without our SVG around it.
-    const QByteArray payload = diagnostics.qrPayload(QDateTime::currentDateTime()).toUtf8();
+    const QByteArray payload = DiagnosticsReport(diagnostics, QDateTime::currentDateTime()).qrPayload().toUtf8();
     measure("  of which qrcodegen encodeText()", 1000,
             [&] { qrcodegen::QrCode::encodeText(payload.constData(), qrcodegen::QrCode::Ecc::MEDIUM); }, 0);
     const qrcodegen::QrCode code = qrcodegen::QrCode::encodeText(payload.constData(), qrcodegen::QrCode::Ecc::MEDIUM);

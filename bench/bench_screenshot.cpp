@@ -90,7 +90,8 @@ int run(int argc, char** argv, bool offscreen)
                                   : "private X server, OpenGL through Mesa (window grab)");
 
     // 1. The picture.
-    ScreenGrabber& grabber = gui.screenGrabber();
+    ScreenGrabber grabber;
+    grabber.setWindow(window);
     std::vector<qint64> grab, encode, whole;
     QByteArray last;
     QSize lastSize;

@@ -10,7 +10,6 @@
 #include "validatorbarcode.h"
 #include "validatorrfid.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -26,26 +25,15 @@ const QString Error = QStringLiteral("ERROR");
 const QString Missing = QStringLiteral("MISSING");
 const QString NoPort = QStringLiteral("NONE");
 const QString PreferredPort = QStringLiteral("ttyUSB0");
-const QString NotReported = QStringLiteral("<null>");
 const QString NoSam = QStringLiteral("SAM not present");
 
 // sysfs attributes are one short line; a fake or broken tree must not make us read more.
 constexpr qint64 MaxSysfsBytes = 4096;
 constexpr qint64 MaxOsReleaseBytes = 64 * 1024;
 
-// Value lines: a leading blank, a 16-character label and a blank, then the value right-aligned
-// in 35 characters (53 in all); longer values widen the line rather than being cut.
-constexpr int ValueWidth = 35;
-constexpr int LineWidth = 53;
-
 QString okIf(bool condition)
 {
     return condition ? Ok : Error;
-}
-
-QString orNull(const QString& value)
-{
-    return value.isEmpty() ? NotReported : value;
 }
 
 // A value of /etc/os-release: KEY=value, optionally in single or double quotes.
@@ -384,6 +372,11 @@ QString Diagnostics::serialPortDescr(const QString& portName)
 // ---------------------------------------------------------------------------------------------
 // Report and QR code
 
+DiagnosticsReport Diagnostics::report() const
+{
+    return DiagnosticsReport(*this, m_clock());
+}
+
 QString Diagnostics::samUid() const
 {
     const SAM* sam = m_validator.rfid()->sam();
@@ -415,65 +408,11 @@ QString Diagnostics::imageVersion() const
     return osReleaseValue(m_paths.osRelease, QStringLiteral("IMAGE_VERSION"));
 }
 
-QString Diagnostics::reportFileName(const QDateTime& now)
-{
-    return QStringLiteral("./%1_%2.txt").arg(QStringLiteral("TestReport"), now.toString(QStringLiteral("yyyyMMdd_hhmm")));
-}
-
-QString Diagnostics::reportText(const QDateTime& now) const
-{
-    const QString separator(LineWidth, QLatin1Char('-'));
-    const auto line = [](const char* label, const QString& value) {
-        return QStringLiteral(" %1 %2").arg(QLatin1String(label), -16).arg(value, ValueWidth);
-    };
-    const QStringList lines {
-        separator,
-        QStringLiteral(" DEVICE TEST REPORT"),
-        separator,
-        line("Device UID", m_deviceId),
-        line("Date", now.toString(QStringLiteral("yyyy-MM-dd hh:mm"))),
-        line("SAM", samUid()),
-        line("Barcode Firmware", barcodeFirmware()),
-        line("RFID Firmware", rfidFirmware()),
-        line("Board Firmware", boardFirmware()),
-        line("App Version", QCoreApplication::applicationVersion()),
-        line("Bundle Version", orNull(bundleVersion())),
-        line("Image Version", orNull(imageVersion())),
-        separator,
-        line("RTC", rtc()),
-        line("Ethernet", ethernet()),
-        line("USB Hub", usbHub()),
-        line("USB Host", usbHost()),
-        line("FTDI", ftdi()),
-        line("mPCIe #1", mPCIe1()),
-        line("Touch", touch()),
-        line("SD Card", sdCard()),
-        line("Ignition", ignition()),
-        line("Temperature", temperature()),
-        line("Voltage", voltage()),
-        line("RFID", rfidUsb()),
-        line("Barcode", barcodeUsb()),
-        line("SAM", sam()),
-        line("Buzzer", buzzer()),
-        line("Front LEDs", leds()),
-        line("Barcode Scan", barcodeScan()),
-        line("Card Scan", cardScan()),
-        line("RFID Manager", rfidService()),
-        // Spelt as the report readers at the depot expect it.
-        line("Barocde Manager", barcodeService()),
-        line("Board Manager", boardService()),
-        line("Light Sensor", lightSensor()),
-        line("Display RGB Test", rgbTest()),
-        separator,
-    };
-    return lines.join(QLatin1Char('\n'));
-}
-
 void Diagnostics::saveReport()
 {
     const QDateTime now = m_clock();
-    const QString text = reportText(now);
-    const QString fileName = reportFileName(now);
+    const QString text = DiagnosticsReport(*this, now).text();
+    const QString fileName = DiagnosticsReport::fileName(now);
     qInfo().noquote().nospace() << "[Diagnostics] \n" << text;
     qInfo().noquote().nospace() << "[Diagnostics] Saving Diagnostics report to : " << fileName;
 
@@ -495,51 +434,9 @@ void Diagnostics::saveReport()
     emit saveReportFinished(true, QStringLiteral("Test report saved successfully:\n") + fileName);
 }
 
-QString Diagnostics::qrPayload(const QDateTime& now) const
-{
-    const QStringList fields {
-        m_deviceId,
-        now.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
-        samUid(),
-        barcodeFirmware(),
-        rfidFirmware(),
-        boardFirmware(),
-        QCoreApplication::applicationVersion(),
-        bundleVersion(),
-        imageVersion(),
-        rtc(),
-        ethernet(),
-        usbHub(),
-        mPCIe1(),
-        rfidUsb(),
-        barcodeUsb(),
-        ftdi(),
-        usbHost(),
-        touch(),
-        sdCard(),
-        buzzer(),
-        leds(),
-        ignition(),
-        temperature(),
-        voltage(),
-        sam(),
-        speaker(),
-        barcodeScan(),
-        cardScan(),
-        rfidService(),
-        barcodeService(),
-        boardService(),
-        lightSensor(),
-        rgbTest(),
-        poleId(),
-        serialPortTest(),
-    };
-    return fields.join(QLatin1Char(';'));
-}
-
 QString Diagnostics::generateQr()
 {
-    const QString svg = QrCodeGenerator().generateSvgQr(qrPayload(m_clock()), 1, qrcodegen::QrCode::Ecc::MEDIUM);
+    const QString svg = QrCodeGenerator().generateSvgQr(report().qrPayload(), 1, qrcodegen::QrCode::Ecc::MEDIUM);
     // No image rather than a broken one: the page shows nothing for an empty source.
     if (svg.isEmpty())
         return QString();

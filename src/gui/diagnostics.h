@@ -1,5 +1,6 @@
 #pragma once
 
+#include "diagnosticsreport.h"
 #include "serialloopback.h"
 #include "serialportlist.h"
 
@@ -37,7 +38,7 @@ struct DiagnosticsPaths
 // - values computed from the proxies at every read, notified when the proxy's value changes;
 // - manual results that the page writes after asking the technician.
 // saveReport() writes the results to a text file in the working directory and generateQr()
-// gives the same results as a QR code image. Owned by the GUI manager for the program's life;
+// gives the same results as a QR code image; both are made by DiagnosticsReport. Owned by the GUI manager for the program's life;
 // results are never reset.
 class Diagnostics : public QObject
 {
@@ -142,12 +143,17 @@ public:
 
     // One check now: USB devices, SD card, serial loop-back, then the port list.
     void check();
-    // The report as saveReport() writes it, for a given moment.
-    QString reportText(const QDateTime& now) const;
-    // The 35 fields of the QR code, joined with ";", for a given moment.
-    QString qrPayload(const QDateTime& now) const;
-    // "TestReport_yyyyMMdd_hhmm.txt" in the working directory, written as "./<name>".
-    static QString reportFileName(const QDateTime& now);
+    // The report of the results now (by the clock), as saveReport() writes it and the QR
+    // code carries it.
+    DiagnosticsReport report() const;
+    // The device facts at the head of the report.
+    QString deviceId() const { return m_deviceId; }
+    QString samUid() const;
+    QString barcodeFirmware() const;
+    QString rfidFirmware() const;
+    QString boardFirmware() const;
+    QString bundleVersion() const;
+    QString imageVersion() const;
 
     const QTimer& checkTimer() const { return m_timer; }
 
@@ -199,13 +205,6 @@ private:
     QString testSerial(const QList<SerialPortEntry>& present) const;
     void refreshSerialPorts(const QList<SerialPortEntry>& present);
     void assign(QString& field, const QString& value, void (Diagnostics::*changed)());
-    // The header values of the report and the QR code, in their order (seven of them).
-    QString samUid() const;
-    QString barcodeFirmware() const;
-    QString rfidFirmware() const;
-    QString boardFirmware() const;
-    QString bundleVersion() const;
-    QString imageVersion() const;
 
     const QString& m_deviceId;
     manager::Board& m_board;

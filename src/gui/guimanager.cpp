@@ -1,14 +1,12 @@
 #include "guimanager.h"
 
 #include "config.h"
+#include "configreactions.h"
 #include "connection.h"
-#include "ethernet.h"
 #include "event.h"
 #include "ipv4.h"
-#include "logger.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
-#include "validatorconfig.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -17,15 +15,12 @@
 #include <QQmlContext>
 #include <QQuickStyle>
 #include <QQuickWindow>
-#include <QRegularExpression>
 #include <QUrl>
 #include <qqml.h>
 
-#include <limits>
 
 namespace {
 
-const QString ValidSound = QStringLiteral("/opt/orvo/vovadudozad/Valid.wav");
 const QString TranslationFile = QStringLiteral(":/qml/translations/VovadudozAD_el_GR.qm");
 const QString PinKey = QStringLiteral("gui/settingsPin");
 
@@ -33,11 +28,6 @@ const QString PinKey = QStringLiteral("gui/settingsPin");
 QString stateDir(const QString& given)
 {
     return given.isEmpty() ? QCoreApplication::applicationDirPath() : given;
-}
-
-QString toText(const QVariantMap& map)
-{
-    return QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Indented));
 }
 
 } // namespace
@@ -88,9 +78,11 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_identity(config)
     , m_screens(config, m_validator, m_board, m_inspector, m_session, m_identity)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
+    , m_configReactions(config, m_identity, m_ownTopics)
+    , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
 {
     m_identity.load();
-    initLog();
+    ConfigReactions::applyLogSettings(m_config);
     initConfig();
     if (m_config.get(PinKey).toString().isEmpty()) {
         qWarning().noquote().nospace()
@@ -136,20 +128,9 @@ void GUIManager::load()
 
 void GUIManager::initConfig()
 {
-    connect(&m_config, &Config::configChanged, this, &GUIManager::onConfigChanged);
-    connect(&m_config, &Config::configFileChanged, this, &GUIManager::onConfigFileChanged);
     // The settings print goes to syslog at every start and edit; the secrets stay in the file.
     m_config.setHiddenKeys(manager::OwnTopics::secretKeys());
     m_config.print();
-}
-
-void GUIManager::initLog()
-{
-    manager::Logger* logger = manager::Logger::instance();
-    logger->setLevel(m_config.get(QStringLiteral("log/level")).toInt());
-    logger->setStderr(m_config.get(QStringLiteral("log/stderr")).toBool());
-    logger->setSyslog(m_config.get(QStringLiteral("log/syslog")).toBool());
-    logger->setColor(m_config.get(QStringLiteral("log/color")).toBool());
 }
 
 void GUIManager::initQml()
@@ -229,8 +210,23 @@ void GUIManager::wire()
     connect(&m_validator, &manager::Validator::cardRemoved, this,
             [] { qWarning().noquote().nospace() << "[GUIManager] Validator card removed"; });
     connect(&m_validator, &manager::Validator::ticketValidated, this, &GUIManager::onTicketValidated);
-    connect(&m_validator, &manager::Validator::maintenanceBarcodeScanned, this,
-            &GUIManager::onMaintenanceBarcodeScanned);
+    connect(&m_validator, &manager::Validator::maintenanceBarcodeScanned, &m_barcodeApplier,
+            &MaintenanceBarcodeApplier::apply);
+    connect(&m_barcodeApplier, &MaintenanceBarcodeApplier::applied, this, &GUIManager::barcodeConfigurationApplied);
+    // What the settings ask of the controller, in the order the reactions run.
+    connect(&m_configReactions, &ConfigReactions::showCursorChanged, this, &GUIManager::showCursorChanged);
+    connect(&m_configReactions, &ConfigReactions::displayOffMinChanged, this, &GUIManager::displayOffMinChanged);
+    connect(&m_configReactions, &ConfigReactions::shutdownDelaySecChanged, &m_screens,
+            &ScreenController::updateBoardShutdownDelay);
+    connect(&m_configReactions, &ConfigReactions::shutdownDelaySecChanged, this, &GUIManager::shutdownDelaySecChanged);
+    connect(&m_configReactions, &ConfigReactions::languageRequested, this, [this](const QString& name) { setLanguage(name); });
+    connect(&m_configReactions, &ConfigReactions::showErrorDescChanged, this,
+            [this] { setMessage(validatorReason()); });
+    connect(&m_configReactions, &ConfigReactions::showErrorDescChanged, this, &GUIManager::showErrorDescChanged);
+    connect(&m_configReactions, &ConfigReactions::screenSaverBgChanged, this, &GUIManager::screenSaverBgChanged);
+    connect(&m_configReactions, &ConfigReactions::screenSaverImgChanged, this, &GUIManager::screenSaverImgChanged);
+    connect(&m_configReactions, &ConfigReactions::animSwitchSecChanged, this, &GUIManager::animSwitchSecChanged);
+    connect(&m_configReactions, &ConfigReactions::brokerChanged, this, &GUIManager::initMqtt);
     connect(&m_session, &SessionManager::accessGranted, this, &GUIManager::settingsAccessGranted);
     connect(&m_session, &SessionManager::accessDenied, this, &GUIManager::settingsAccessDenied);
     connect(&m_session, &SessionManager::sessionActiveChanged, this, &GUIManager::onSessionActiveChanged);
@@ -424,94 +420,6 @@ void GUIManager::pushEvent(const QString& category, const QString& name)
 }
 
 // ---------------------------------------------------------------------------------------------
-// Configuration
-
-void GUIManager::onConfigFileChanged()
-{
-    qWarning().noquote().nospace() << "[GUIManager] WARN: Configuration file changed!";
-    m_config.print();
-}
-
-void GUIManager::onConfigChanged(const QVariantMap& changes)
-{
-    // The debug log may leave the vehicle; the secrets stay in the settings file.
-    QVariantMap shown = changes;
-    for (const QString& key : manager::OwnTopics::secretKeys()) {
-        if (shown.contains(key) && !shown.value(key).toString().isEmpty())
-            shown.insert(key, QStringLiteral("********"));
-    }
-    qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(shown);
-
-    static const QRegularExpression logKey(QStringLiteral("log\\/.+"));
-    static const QRegularExpression mqttKey(QStringLiteral("mqtt\\/.+"));
-    const auto anyKey = [&changes](const QRegularExpression& expression) {
-        for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
-            if (expression.match(it.key()).hasMatch())
-                return true;
-        }
-        return false;
-    };
-    const auto value = [&changes](const char* key) { return changes.value(QLatin1String(key)); };
-    const auto has = [&changes](const char* key) { return changes.contains(QLatin1String(key)); };
-
-    // One edit of the file may change several groups: every matching reaction runs, in this
-    // order, so that what the file and "/config" say is what the program does.
-    if (has("gui/deviceId")) {
-        qInfo().noquote().nospace() << "[GUIManager] Device id changed. Re-loading";
-        m_identity.load();
-    }
-    if (has("gui/showCursor")) {
-        qInfo().noquote().nospace() << "[GUIManager] Cursor changed : "
-                                    << (value("gui/showCursor").toBool() ? "visible" : "hidden");
-        emit showCursorChanged();
-    }
-    if (has("gui/displayOffMin")) {
-        qInfo().noquote().nospace() << "[GUIManager] Display OFF interval changed : "
-                                    << value("gui/displayOffMin").toString() << " min(s)";
-        emit displayOffMinChanged();
-    }
-    if (has("gui/shutdownDelaySec")) {
-        qInfo().noquote().nospace() << "[GUIManager] Shutdown delay changed : "
-                                    << value("gui/shutdownDelaySec").toString() << " sec(s)";
-        m_screens.updateBoardShutdownDelay();
-        emit shutdownDelaySecChanged();
-    }
-    if (has("gui/locale"))
-        setLanguage(value("gui/locale").toString());
-    if (has("gui/showErrorDesc")) {
-        qInfo().noquote().nospace() << "[GUIManager] Show Error description changed : "
-                                    << (value("gui/showErrorDesc").toBool() ? "YES" : "NO");
-        setMessage(validatorReason());
-        emit showErrorDescChanged();
-    }
-    if (has("gui/screenSaverBg")) {
-        qInfo().noquote().nospace() << "[GUIManager] Screen-saver background changed : "
-                                    << value("gui/screenSaverBg").toString();
-        emit screenSaverBgChanged();
-    }
-    if (has("gui/screenSaverImg")) {
-        qInfo().noquote().nospace() << "[GUIManager] Screen-saver image changed : "
-                                    << value("gui/screenSaverImg").toString();
-        emit screenSaverImgChanged();
-    }
-    if (has("gui/animSwitchSec")) {
-        qInfo().noquote().nospace() << "[GUIManager] GIFs animation changed : " << value("gui/animSwitchSec").toString()
-                                    << " msec(s)";
-        emit animSwitchSecChanged();
-    }
-    if (anyKey(logKey)) {
-        qInfo().noquote().nospace() << "[GUIManager] Log configuration changed. Applying.";
-        initLog();
-    }
-    // Published before a broker change takes effect, while the old connection is still up.
-    m_ownTopics.publishConfig();
-    if (anyKey(mqttKey)) {
-        qInfo().noquote().nospace() << "[GUIManager] MQTT configuration changed. Applying.";
-        initMqtt();
-    }
-}
-
-// ---------------------------------------------------------------------------------------------
 // Device identity and language
 
 void GUIManager::saveDeviceIdRequest(const QString& deviceId)
@@ -569,64 +477,4 @@ void GUIManager::onMqttDisconnected()
 void GUIManager::onMqttError(const QString& error)
 {
     qCritical().noquote().nospace() << "[GUIManager] ERROR: " << error;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Maintenance configuration barcode
-
-void GUIManager::onMaintenanceBarcodeScanned(const manager::MaintenanceBarcode& barcode)
-{
-    qInfo().noquote().nospace() << "[GUIManager] Maintenance Barcode scanned";
-    if (!m_session.sessionActive()) {
-        qWarning().noquote().nospace() << "[GUIManager] WARN: Maintenance session is not active. Ignoring.";
-        return;
-    }
-    QStringList applied;
-
-    if (barcode.hasValidator) {
-        const QString& obc = barcode.obc;
-        const QUrl url = barcode.obcUrl();
-        if (url.isValid()) {
-            qInfo().noquote().nospace() << "[GUIManager] Applying Validator configuration";
-            applied << QStringLiteral("OBC : %1").arg(url.toString());
-            m_validator.config()->setObuUrl(url);
-            m_validator.saveConfig();
-        } else {
-            qWarning().noquote().nospace() << "[GUIManager] WARN: OBC URL is not valid : " << obc;
-        }
-    }
-
-    if (barcode.hasEthernet) {
-        const QString& method = barcode.method;
-        const QString& address = barcode.address;
-        const QString& netmask = barcode.netmask;
-        const QString& gateway = barcode.gateway;
-        const QString& dns0 = barcode.dns0;
-        const QString& dns1 = barcode.dns1;
-        manager::Ethernet* ethernet = m_network.ethernet();
-        if (ethernet->interface() == QLatin1String("eth0")) {
-            applied << QStringLiteral("Method : %1").arg(method) << QStringLiteral("Address : %1").arg(address)
-                    << QStringLiteral("Netmask : %1").arg(netmask) << QStringLiteral("Gateway : %1").arg(gateway)
-                    << QStringLiteral("DNS #0 : %1").arg(dns0) << QStringLiteral("DNS #1 : %1").arg(dns1);
-            const bool manual = barcode.isManual();
-            IPv4* config = ethernet->config();
-            ethernet->setMethod(manual ? QStringLiteral("manual") : QStringLiteral("auto"));
-            config->setAddress(manual ? address : QString());
-            config->setMask(manual ? netmask : QString());
-            config->setGateway(manual ? gateway : QString());
-            config->setDns0(manual ? dns0 : QString());
-            config->setDns1(manual ? dns1 : QString());
-            qInfo().noquote().nospace() << "[GUIManager] Applying Ethernet configuration to eth0";
-            ethernet->save();
-        } else {
-            qWarning().noquote().nospace() << "[GUIManager] WARN: Active ethernet interface is not 'eth0' : "
-                                           << ethernet->interface();
-        }
-    }
-
-    if (!applied.isEmpty()) {
-        m_inspector.audioPlay(ValidSound);
-        m_board.setLedValid();
-        emit barcodeConfigurationApplied(applied);
-    }
 }

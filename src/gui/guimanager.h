@@ -2,10 +2,12 @@
 
 #include "board.h"
 #include "clock.h"
+#include "configreactions.h"
 #include "deviceidentity.h"
 #include "diagnostics.h"
 #include "eventmanager.h"
 #include "inspector.h"
+#include "maintenancebarcodeapplier.h"
 #include "mqttclient.h"
 #include "network.h"
 #include "owntopics.h"
@@ -33,8 +35,9 @@ class Transaction;
 // service proxy, the maintenance session and the event log, builds and wires them, and follows
 // configuration changes at run time. Its jobs are done behind it by small classes: the screen
 // controller (which screen the passenger display shows, display power, ignition), the device
-// identity (the serial-number file) and the own-topics proxy (info, status and configuration on
-// the broker). QML sees only this object and its properties.
+// identity (the serial-number file), the own-topics proxy (info, status and configuration on
+// the broker), the configuration reactions (what each changed setting does) and the maintenance
+// barcode applier. QML sees only this object and its properties.
 //
 // `main` owns the one instance; after `load()` it is also a child of the window's root object
 // (so QML treats it as owned by C++), and it detaches itself before either side can delete it
@@ -106,21 +109,13 @@ public:
     // The reason code, plus a newline and the reason text when descriptions are shown.
     QString validatorReason() const { return m_screens.validatorReason(); }
 
-    // Seams for tests and tools: the collaborators and the two timers that drive the screens.
-    manager::MqttClient& mqttClient() { return m_mqtt; }
-    manager::Validator& validator() { return m_validator; }
-    manager::Board& board() { return m_board; }
-    manager::Inspector& inspector() { return m_inspector; }
-    manager::Network& network() { return m_network; }
-    SessionManager& session() { return m_session; }
-    EventManager& eventLog() { return m_eventLog; }
+    // For `main`, the benches and the tests that drive the whole program: the window's engine
+    // (its context holds every proxy QML sees), the broker client, and the two parts that
+    // own the screen and session timers.
     QQmlApplicationEngine& engine() { return m_engine; }
+    manager::MqttClient& mqttClient() { return m_mqtt; }
     ScreenController& screens() { return m_screens; }
-    DeviceIdentity& identity() { return m_identity; }
-    manager::OwnTopics& ownTopics() { return m_ownTopics; }
-    ScreenGrabber& screenGrabber() { return m_grabber; }
-    const QTimer& screenTimer() const { return m_screens.screenTimer(); }
-    const QTimer& displayOffTimer() const { return m_screens.displayOffTimer(); }
+    SessionManager& session() { return m_session; }
 
 public slots:
     void settingsLoginRequest(const QString& pin);
@@ -158,9 +153,6 @@ signals:
 private slots:
     void onTicketValidated(const Transaction& transaction);
     void onSessionActiveChanged();
-    void onMaintenanceBarcodeScanned(const manager::MaintenanceBarcode& barcode);
-    void onConfigChanged(const QVariantMap& changes);
-    void onConfigFileChanged();
     void pruneWhenClockTrusted();
     void onMqttConnected();
     void onMqttDisconnected();
@@ -168,7 +160,6 @@ private slots:
 
 private:
     void initConfig();
-    void initLog();
     void initQml();
     void initMqtt();
     void connectBroker();
@@ -193,6 +184,8 @@ private:
     DeviceIdentity m_identity;
     ScreenController m_screens;
     Diagnostics m_diagnostics;
+    ConfigReactions m_configReactions;
+    MaintenanceBarcodeApplier m_barcodeApplier;
     ScreenGrabber m_grabber;
 
     // Connections made by the broker set-up, dropped before it runs again.

@@ -5,6 +5,7 @@
 #include "deviceidentity.h"
 #include "inspector.h"
 #include "sessionmanager.h"
+#include "sounds.h"
 #include "transaction.h"
 #include "validator.h"
 
@@ -15,8 +16,8 @@
 
 namespace {
 
-const QString ValidSound = QStringLiteral("/opt/orvo/vovadudozad/Valid.wav");
-const QString InvalidSound = QStringLiteral("/opt/orvo/vovadudozad/Invalid.wav");
+const QString ValidSound = sounds::valid();
+const QString InvalidSound = sounds::invalid();
 const QString Display = QStringLiteral("display");
 constexpr int ResultMs = 3000;
 constexpr int LoginMs = 15000;

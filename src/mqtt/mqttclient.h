@@ -88,6 +88,7 @@ public:
     unsigned port() const { return m_port; }
     unsigned retryMillis() const { return m_retryMillis; }
     QString clientId() const { return m_clientId; }
+    QString willTopic() const { return m_willTopic; }
     bool isConnected() const;
     // Recorded (topic filter, QoS) pairs, in request order; each pair appears once.
     QList<QPair<QString, int>> subscriptions() const { return m_subscriptions; }

@@ -315,9 +315,9 @@ void Tst_Diagnostics::followsDeviceIdReference()
 {
     DiagnosticsRig rig;
     const QDateTime now(QDate(2026, 12, 7), QTime(10, 2));
-    QVERIFY(rig.diagnostics->qrPayload(now).startsWith("K12345678;"));
+    QVERIFY(DiagnosticsReport(*rig.diagnostics, now).qrPayload().startsWith("K12345678;"));
     rig.deviceId = QStringLiteral("K87654321"); // what a saved serial number does to the manager's member
-    QVERIFY(rig.diagnostics->qrPayload(now).startsWith("K87654321;"));
+    QVERIFY(DiagnosticsReport(*rig.diagnostics, now).qrPayload().startsWith("K87654321;"));
 }
 
 void Tst_Diagnostics::manualResults_data()

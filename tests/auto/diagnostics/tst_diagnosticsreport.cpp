@@ -75,6 +75,7 @@ private slots:
     void init();
     void cleanup();
     void golden();
+    void namedValues();
     void header_data();
     void header();
     void longValueWidensItsLine();
@@ -131,6 +132,42 @@ void Tst_DiagnosticsReport::golden()
     QVERIFY(log.problems().isEmpty());
 }
 
+// The named values are what a published report carries: each name must hold the value the
+// page shows under that name, in the order of the QR code.
+void Tst_DiagnosticsReport::namedValues()
+{
+    DiagnosticsRig rig;
+    rig.fillKnownState();
+    rig.diagnostics->setSpeaker("ERROR");
+    rig.diagnostics->setLightSensor("OK");
+    const DiagnosticsReport report(*rig.diagnostics, Now);
+    const QList<DiagnosticsReport::Value> values = report.values();
+    QCOMPARE(values.size(), 35);
+
+    QStringList names;
+    QStringList inOrder;
+    int pageValues = 0;
+    for (const DiagnosticsReport::Value& value : values) {
+        names << value.first;
+        inOrder << value.second;
+        const QVariant shown = rig.diagnostics->property(value.first.toLatin1().constData());
+        if (shown.isValid()) {
+            ++pageValues;
+            QCOMPARE(value.second, shown.toString());
+        }
+    }
+    QCOMPARE(pageValues, 26); // every result the page shows
+    QCOMPARE(names.size(), int(QSet<QString>(names.begin(), names.end()).size()));
+    QCOMPARE(inOrder.join(';'), report.qrPayload());
+    QCOMPARE(report.toVariantMap().size(), 35);
+    QCOMPARE(report.value("deviceUid"), QString("ΑΘΗ-0042"));
+    QCOMPARE(report.value("date"), QString("2026-12-07 10:02"));
+    QCOMPARE(report.value("samUid"), QString("04A1B2C3"));
+    QCOMPARE(report.value("appVersion"), QString("1.4.2"));
+    QCOMPARE(report.value("imageVersion"), QString("img-7 (Αθήνα)"));
+    QCOMPARE(report.value("no such value"), QString());
+}
+
 void Tst_DiagnosticsReport::header_data()
 {
     QTest::addColumn<QByteArray>("osRelease"); // null: no file
@@ -176,14 +213,14 @@ void Tst_DiagnosticsReport::header()
     if (samPresent)
         rig.validator.rfid()->setSams(QJsonArray { QJsonObject { { "uid", "04A1" } } });
 
-    const QStringList report = rig.diagnostics->reportText(Now).split('\n');
+    const QStringList report = DiagnosticsReport(*rig.diagnostics, Now).text().split('\n');
     QCOMPARE(report.size(), Golden.size());
     QCOMPARE(report.at(5), lines.at(0));
     QCOMPARE(report.at(10), lines.at(1));
     QCOMPARE(report.at(11), lines.at(2));
 
     // The QR code carries the same facts, with nothing in place of an unknown version.
-    const QStringList fields = rig.diagnostics->qrPayload(Now).split(';');
+    const QStringList fields = DiagnosticsReport(*rig.diagnostics, Now).qrPayload().split(';');
     QCOMPARE(fields.size(), 35);
     QCOMPARE(fields.at(2), lines.at(0).mid(18).trimmed());
     const auto orEmpty = [](const QString& line) {
@@ -200,7 +237,7 @@ void Tst_DiagnosticsReport::longValueWidensItsLine()
     const QString id = QStringLiteral("VVD-2026-0000000000000000000000000000042"); // 40 characters
     rig.deviceId = id;
     rig.diagnostics->setBuzzer(QString(35, 'x'));
-    const QStringList report = rig.diagnostics->reportText(Now).split('\n');
+    const QStringList report = DiagnosticsReport(*rig.diagnostics, Now).text().split('\n');
     QCOMPARE(report.at(3), " Device UID       " + id);
     QCOMPARE(report.at(3).size(), 58);
     QCOMPARE(report.at(27), " Buzzer           " + QString(35, 'x')); // exactly fits: 53
@@ -223,7 +260,7 @@ void Tst_DiagnosticsReport::sameMinuteOverwrites()
     QCOMPARE(finished.count(), 2);
     QCOMPARE(reportsIn(m_work->path()), QStringList { "TestReport_20261207_2359.txt" });
     const QString text = QString::fromUtf8(readAll(m_work->filePath("TestReport_20261207_2359.txt")));
-    QCOMPARE(text, rig.diagnostics->reportText(now));
+    QCOMPARE(text, DiagnosticsReport(*rig.diagnostics, now).text());
     QVERIFY(text.contains(" Buzzer           " + QString("OK").rightJustified(35)));
 
     now = now.addSecs(1); // the next day

@@ -1,11 +1,18 @@
 #include "badpayloads.h"
 #include "brokerfixture.h"
 #include "config.h"
+#include "contextproxy.h"
+#include "configreactions.h"
+#include "deviceidentity.h"
 #include "ethernet.h"
 #include "event.h"
 #include "guimanager.h"
 #include "ipv4.h"
 #include "logger.h"
+#include "maintenancebarcode.h"
+#include "maintenancebarcodeapplier.h"
+#include "owntopics.h"
+#include "sessionmanager.h"
 #include "mqttpeer.h"
 #include "testbroker.h"
 #include "validatorconfig.h"
@@ -73,7 +80,7 @@ QByteArray scan(bool valid, int denyReason = 0)
 QStringList eventNames(GUIManager& gui)
 {
     QStringList names;
-    for (const Event* event : gui.eventLog().events())
+    for (const Event* event : contextProxy<EventManager>(gui.engine(), "eventLogManager")->events())
         names << event->name();
     return names;
 }
@@ -108,6 +115,7 @@ private slots:
     void deviceId();
     void configChanges_data();
     void configChanges();
+    void configReactionsInOrder();
     void fileEditAppliesEveryGroup();
     void ownTopics();
     void ownTopicsOnConnection();
@@ -126,6 +134,12 @@ private:
     // Every publication of the controller made before this call has reached the peer once it
     // returns true (one client, one ordered stream).
     bool barrier();
+    // A fresh answer on "/status".
+    QJsonObject status();
+    // The program's proxies, as its window reaches them.
+    EventManager& eventLog() { return *contextProxy<EventManager>(m_gui->engine(), "eventLogManager"); }
+    manager::Inspector& inspector() { return *contextProxy<manager::Inspector>(m_gui->engine(), "inspector"); }
+    manager::Validator& validator() { return *contextProxy<manager::Validator>(m_gui->engine(), "validatorManager"); }
     void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(&m_gui->screens(), slot)); }
 
     std::unique_ptr<BrokerFixture> m_wire;   // a private broker and a peer hearing every topic
@@ -145,6 +159,14 @@ bool Tst_GUIManager::barrier()
 {
     feed(m_base + "/info/get", QByteArray());
     return !m_wire->peer->waitFor(m_base + "/info", 5000).isNull();
+}
+
+QJsonObject Tst_GUIManager::status()
+{
+    // Any status from now on is current: screen changes may send one before the answer.
+    m_wire->peer->takeAll();
+    feed(m_base + "/status/get", QByteArray());
+    return parse(m_wire->peer->waitFor(m_base + "/status", 5000));
 }
 
 void Tst_GUIManager::initTestCase()
@@ -214,7 +236,7 @@ void Tst_GUIManager::idleSelection()
     setStatus(status);
     QCOMPARE(m_gui->screen(), screen);
     QCOMPARE(m_gui->message(), message);
-    QVERIFY(!m_gui->screenTimer().isActive());
+    QVERIFY(!m_gui->screens().screenTimer().isActive());
 
     QVERIFY(barrier());
     QCOMPARE(m_wire->peer->count("orvo/rfid/enable"), readersEnabled ? 1 : 0);
@@ -284,8 +306,8 @@ void Tst_GUIManager::validationResults()
     setStatus("online");
     feed("orvo/blm/rfid/scanned", scan(valid, denyReason));
     QCOMPARE(m_gui->screen(), screen);
-    QVERIFY(m_gui->screenTimer().isActive());
-    QCOMPARE(m_gui->screenTimer().interval(), 3000);
+    QVERIFY(m_gui->screens().screenTimer().isActive());
+    QCOMPARE(m_gui->screens().screenTimer().interval(), 3000);
     const QVariantMap shown = m_gui->engine().rootContext()->contextProperty("transaction").toMap();
     QCOMPARE(shown.value("valid").toBool(), valid);
     QCOMPARE(shown.value("denyReasonId").toInt(), denyReason);
@@ -295,13 +317,13 @@ void Tst_GUIManager::validationResults()
     // A second result within the 3 s shows itself and starts the 3 s again.
     feed("orvo/blm/barcode/scanned", scan(true));
     QCOMPARE(m_gui->screen(), QString("Valid"));
-    QVERIFY(m_gui->screenTimer().isActive());
-    QVERIFY(m_gui->screenTimer().remainingTime() > 2000);
+    QVERIFY(m_gui->screens().screenTimer().isActive());
+    QVERIFY(m_gui->screens().screenTimer().remainingTime() > 2000);
 
     timeout("onScreenTimeout");
     QCOMPARE(m_gui->screen(), QString("ScanScreens"));
     // Both results count for the depot.
-    QCOMPARE(m_gui->ownTopics().resultsShown(), 2);
+    QCOMPARE(status().value("resultsShown").toInt(), 2);
 }
 
 void Tst_GUIManager::cardRetry()
@@ -309,7 +331,7 @@ void Tst_GUIManager::cardRetry()
     setStatus("online");
     feed("orvo/blm/rfid/retry", QByteArray());
     QCOMPARE(m_gui->screen(), QString("Retry"));
-    QCOMPARE(m_gui->screenTimer().interval(), 3000);
+    QCOMPARE(m_gui->screens().screenTimer().interval(), 3000);
     QCOMPARE(parse(m_wire->peer->waitFor("orvo/inspector/audio/play", 5000)).value("filepath").toString(),
              QString("/opt/orvo/vovadudozad/Invalid.wav"));
     timeout("onScreenTimeout");
@@ -328,13 +350,13 @@ void Tst_GUIManager::sessionSuppressesPassengerScreens()
     setStatus("offline");
     m_gui->setIdleScreen();
     QCOMPARE(m_gui->screen(), QString("Settings"));
-    QVERIFY(!m_gui->screenTimer().isActive());
+    QVERIFY(!m_gui->screens().screenTimer().isActive());
     // The result is still there for whoever looks.
     QCOMPARE(m_gui->engine().rootContext()->contextProperty("transaction").toMap().value("valid").toBool(), true);
     QVERIFY(barrier());
     QCOMPARE(m_wire->peer->count("orvo/inspector/audio/play"), 0);
     // Results kept from the passengers are not results shown.
-    QCOMPARE(m_gui->ownTopics().resultsShown(), 0);
+    QCOMPARE(status().value("resultsShown").toInt(), 0);
 }
 
 void Tst_GUIManager::outOfOrderSuppressed_data()
@@ -371,7 +393,7 @@ void Tst_GUIManager::outOfOrderSuppressed()
         QCOMPARE(m_gui->message(), QString("#0002"));
     if (situation == "login") {
         // The page still times out, and then the fault shows.
-        QVERIFY(m_gui->screenTimer().isActive());
+        QVERIFY(m_gui->screens().screenTimer().isActive());
         timeout("onScreenTimeout");
         QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
     }
@@ -400,14 +422,14 @@ void Tst_GUIManager::timedScreens()
     QFETCH(int, interval);
 
     if (action == "inspector")
-        m_gui->inspector().systemShutdown(); // a countdown ending, or another party's request
+        inspector().systemShutdown(); // a countdown ending, or another party's request
     else if (!action.isEmpty())
         QVERIFY(QMetaObject::invokeMethod(m_gui.get(), action.toLatin1().constData()));
     QCOMPARE(m_gui->screen(), screen);
     QCOMPARE(m_gui->message(), message);
-    QVERIFY(m_gui->screenTimer().isActive());
-    QVERIFY(m_gui->screenTimer().isSingleShot());
-    QCOMPARE(m_gui->screenTimer().interval(), interval);
+    QVERIFY(m_gui->screens().screenTimer().isActive());
+    QVERIFY(m_gui->screens().screenTimer().isSingleShot());
+    QCOMPARE(m_gui->screens().screenTimer().interval(), interval);
 
     // No service has reported: the idle selection finds an empty status and shows the
     // out-of-order screen with the (empty) reason.
@@ -431,7 +453,7 @@ void Tst_GUIManager::maintenanceButton()
     QCOMPARE(m_gui->screen(), QString("Login"));
     m_gui->setMaintenanceScreen(); // a second press leaves the PIN page
     QCOMPARE(m_gui->screen(), QString("ScanScreens"));
-    QVERIFY(!m_gui->screenTimer().isActive());
+    QVERIFY(!m_gui->screens().screenTimer().isActive());
 
     m_gui->setMaintenanceScreen();
     m_gui->settingsLoginRequest("0000");
@@ -440,7 +462,7 @@ void Tst_GUIManager::maintenanceButton()
     QCOMPARE(granted.count(), 1);
     // The login page itself moves on to the settings; the button then keeps them.
     m_gui->setScreen("Settings");
-    QVERIFY(!m_gui->screenTimer().isActive());
+    QVERIFY(!m_gui->screens().screenTimer().isActive());
     m_gui->setScreen("ScanScreens");
     m_gui->setMaintenanceScreen();
     QCOMPARE(m_gui->screen(), QString("Settings"));
@@ -456,7 +478,7 @@ void Tst_GUIManager::sessionLifecycle()
             == QJsonObject({ { "technician", true }, { "service", true } });
     }, 5000));
     QCOMPARE(eventNames(*m_gui).last(), QString("Maintenance login"));
-    QVERIFY(m_gui->eventLog().events().last()->description().startsWith("User ID : 1\nFirst name : Maintenance"));
+    QVERIFY(eventLog().events().last()->description().startsWith("User ID : 1\nFirst name : Maintenance"));
     m_gui->setScreen("Settings");
 
     QCOMPARE(m_gui->session().sessionTimer().interval(), 600000);
@@ -479,8 +501,8 @@ void Tst_GUIManager::ignition()
     setIgnition(false);
     QCOMPARE(m_gui->screen(), QString("ScreenSaver"));
     QVERIFY(!m_gui->session().sessionActive());
-    QVERIFY(m_gui->inspector().shutdownTimer().isActive());
-    QCOMPARE(m_gui->inspector().shutdownTimer().interval(), 45000);
+    QVERIFY(inspector().shutdownTimer().isActive());
+    QCOMPARE(inspector().shutdownTimer().interval(), 45000);
     const QStringList names = eventNames(*m_gui);
     QVERIFY(names.indexOf("Ignition off") >= 0);
     QVERIFY(names.indexOf("Maintenance logout") > names.indexOf("Ignition off"));
@@ -490,7 +512,7 @@ void Tst_GUIManager::ignition()
     QCOMPARE(m_gui->screen(), QString("ScreenSaver"));
 
     setIgnition(true);
-    QVERIFY(!m_gui->inspector().shutdownTimer().isActive());
+    QVERIFY(!inspector().shutdownTimer().isActive());
     QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
     QCOMPARE(eventNames(*m_gui).last(), QString("Ignition on"));
 }
@@ -500,15 +522,15 @@ void Tst_GUIManager::displayPower()
     feed("orvo/board/power", json({ { "display", true } }));
     setStatus("offline");
     QCOMPARE(m_gui->screen(), QString("OutOfOrder"));
-    QVERIFY(m_gui->displayOffTimer().isActive());
-    QCOMPARE(m_gui->displayOffTimer().interval(), 3 * 60000);
+    QVERIFY(m_gui->screens().displayOffTimer().isActive());
+    QCOMPARE(m_gui->screens().displayOffTimer().interval(), 3 * 60000);
 
     // Leaving the fault screen early stops the countdown; the display was on, so no request.
     setStatus("online");
-    QVERIFY(!m_gui->displayOffTimer().isActive());
+    QVERIFY(!m_gui->screens().displayOffTimer().isActive());
 
     setStatus("out-of-service");
-    QVERIFY(m_gui->displayOffTimer().isActive());
+    QVERIFY(m_gui->screens().displayOffTimer().isActive());
     timeout("onDisplayOffTimeout");
     QCOMPARE(parse(m_wire->peer->waitFor("orvo/board/power/set", 5000)), QJsonObject({ { "display", false } }));
     feed("orvo/board/power", json({ { "display", false } }));
@@ -520,7 +542,7 @@ void Tst_GUIManager::displayPower()
     // 0 minutes: screens no longer touch the display.
     m_config->set("gui/displayOffMin", 0);
     setStatus("offline");
-    QVERIFY(!m_gui->displayOffTimer().isActive());
+    QVERIFY(!m_gui->screens().displayOffTimer().isActive());
     setStatus("online");
     QVERIFY(barrier());
     QCOMPARE(m_wire->peer->count("orvo/board/power/set"), 0);
@@ -638,6 +660,50 @@ void Tst_GUIManager::configChanges()
     QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
 }
 
+void Tst_GUIManager::configReactionsInOrder()
+{
+    // The reactions on their own: one change with many settings (one edit of the file) runs
+    // every reaction once, in a fixed order, the broker last; the secrets never reach the log.
+    Config config(m_dir->filePath("reactions.conf"), GUIManager::Defaults);
+    config.set("gui/deviceId", m_config->get("gui/deviceId"));
+    manager::MqttClient client;
+    DeviceIdentity identity(config);
+    manager::OwnTopics ownTopics(client, config, "r/ui");
+    ConfigReactions reactions(config, identity, ownTopics);
+    QStringList order;
+    const auto record = [&](auto signal, const QString& name) {
+        connect(&reactions, signal, this, [&order, name] { order << name; });
+    };
+    record(&ConfigReactions::showCursorChanged, "cursor");
+    record(&ConfigReactions::displayOffMinChanged, "display off");
+    record(&ConfigReactions::shutdownDelaySecChanged, "shutdown");
+    connect(&reactions, &ConfigReactions::languageRequested, this, [&](const QString& name) { order << name; });
+    record(&ConfigReactions::showErrorDescChanged, "error text");
+    record(&ConfigReactions::screenSaverBgChanged, "saver colour");
+    record(&ConfigReactions::screenSaverImgChanged, "saver image");
+    record(&ConfigReactions::animSwitchSecChanged, "animation");
+    record(&ConfigReactions::brokerChanged, "broker");
+
+    manager::Logger::instance()->setLevel(manager::Logger::Debug);
+    g_lines.clear();
+    emit config.configChanged({ { "mqtt/password", "s3cret" }, { "gui/animSwitchSec", 7 }, { "gui/deviceId", "x" },
+                                { "gui/displayOffMin", 5 }, { "gui/locale", "en_IE" }, { "gui/screenSaverBg", "navy" },
+                                { "gui/screenSaverImg", "qrc:/x.png" }, { "gui/settingsPin", "1357" },
+                                { "gui/showCursor", false }, { "gui/showErrorDesc", true },
+                                { "gui/shutdownDelaySec", 30 }, { "log/level", 2 } });
+    QCOMPARE(order, QStringList({ "cursor", "display off", "shutdown", "en_IE", "error text", "saver colour",
+                                  "saver image", "animation", "broker" }));
+    QCOMPARE(identity.id(), QString("SN-0001")); // the serial-number file read again
+    QVERIFY(!g_lines.filter("Config changed : ").isEmpty());
+    QVERIFY(!g_lines.filter("Log configuration changed. Applying.").isEmpty());
+    QVERIFY2(g_lines.filter("s3cret").isEmpty() && g_lines.filter("1357").isEmpty(), qPrintable(g_lines.join("")));
+
+    // A setting without a reaction of its own asks nothing of the controller.
+    order.clear();
+    emit config.configChanged({ { "gui/settingsPin", "2468" } });
+    QCOMPARE(order, QStringList());
+}
+
 void Tst_GUIManager::fileEditAppliesEveryGroup()
 {
     // One write of the settings file changes the language, the broker and the base topic: all
@@ -670,7 +736,7 @@ void Tst_GUIManager::fileEditAppliesEveryGroup()
     QVERIFY(!peer.waitFor(moved + "/info", 5000).isNull()); // the one of the connection
     QVERIFY(!peer.waitFor(moved + "/info", 5000).isNull()); // the answer under the new base
     QCOMPARE(m_wire->peer->count(m_base + "/config"), 1);
-    QCOMPARE(m_gui->ownTopics().willTopic(), moved + "/status");
+    QCOMPARE(m_gui->mqttClient().willTopic(), moved + "/status");
 }
 
 void Tst_GUIManager::ownTopics()
@@ -806,47 +872,70 @@ void Tst_GUIManager::brokerSetupRerunKeepsOneReaction()
 
 void Tst_GUIManager::maintenanceBarcode()
 {
-    QSignalSpy applied(m_gui.get(), &GUIManager::barcodeConfigurationApplied);
+    // The applier on proxies of its own, on the fixture's client: what it asks of the services
+    // reaches the peer as from the program.
+    manager::MqttClient& client = m_wire->client;
+    manager::Validator validator(client, "orvo/blm");
+    manager::Network network(client, "orvo/network");
+    manager::Inspector inspector(client, "orvo/inspector");
+    manager::Board board(client, "orvo/board");
+    SessionManager session(*m_config, m_dir->path());
+    MaintenanceBarcodeApplier applier(session, validator, network, inspector, board);
+    QVERIFY(client.isConnected() || m_wire->connectClient());
+    QSignalSpy applied(&applier, &MaintenanceBarcodeApplier::applied);
+    const auto scan = [&](const QJsonObject& code) {
+        applier.apply(manager::MaintenanceBarcode::fromJson(code));
+    };
     const QJsonObject eth0 { { "method", "manual" }, { "address", "10.0.0.5" }, { "netmask", "255.255.255.0" },
                              { "gateway", "10.0.0.1" }, { "dns0", "10.0.0.2" }, { "dns1", "10.0.0.3" } };
     const QJsonObject code { { "validator", QJsonObject { { "obc", "mqtt://obc.local:1884" } } },
                              { "network", QJsonObject { { "eth0", eth0 } } } };
-    const QString topic = "orvo/blm/barcode/maintenance/scanned";
 
-    feed(topic, json(code)); // no session: nothing
+    scan(code); // no session: nothing
     QCOMPARE(applied.count(), 0);
+    QCOMPARE(validator.config()->obuUrl(), QUrl());
 
-    m_gui->settingsLoginRequest("2468");
-    feed("orvo/network/ethernet/state", json({ { "interface", "eth0" } }));
-    feed(topic, json(code));
+    session.loginRequest("2468");
+    QVERIFY(session.sessionActive());
+    client.dispatch(json({ { "interface", "eth0" } }), "orvo/network/ethernet/state");
+    scan(code);
     QCOMPARE(applied.count(), 1);
     QCOMPARE(applied.at(0).at(0).toStringList(),
              QStringList({ "OBC : mqtt://obc.local:1884", "Method : manual", "Address : 10.0.0.5",
                            "Netmask : 255.255.255.0", "Gateway : 10.0.0.1", "DNS #0 : 10.0.0.2", "DNS #1 : 10.0.0.3" }));
-    QCOMPARE(m_gui->validator().config()->obuUrl(), QUrl("mqtt://obc.local:1884"));
+    QCOMPARE(validator.config()->obuUrl(), QUrl("mqtt://obc.local:1884"));
     const QJsonObject sent = parse(m_wire->peer->waitFor("orvo/network/ethernet/config/set", 5000));
     QCOMPARE(sent.value("address").toString(), QString("10.0.0.5"));
     QCOMPARE(sent.value("netmask").toString(), QString("255.255.255.0"));
     QVERIFY(!m_wire->peer->waitFor("orvo/blm/config/set", 5000).isNull());
     QVERIFY(!m_wire->peer->waitFor("orvo/board/led/play/request/1", 5000).isNull());
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/inspector/audio/play", 5000)).value("filepath").toString(),
+             QString("/opt/orvo/vovadudozad/Valid.wav"));
 
     // Automatic addressing clears the fields but still lists what was scanned.
     QJsonObject automatic = eth0;
     automatic.insert("method", "dhcp");
-    feed(topic, json({ { "network", QJsonObject { { "eth0", automatic } } } }));
+    scan({ { "network", QJsonObject { { "eth0", automatic } } } });
     QCOMPARE(applied.count(), 2);
     QCOMPARE(applied.at(1).at(0).toStringList().size(), 6);
-    QCOMPARE(m_gui->network().ethernet()->method(), QString("auto"));
-    QCOMPARE(m_gui->network().ethernet()->config()->address(), QString());
+    QCOMPARE(network.ethernet()->method(), QString("auto"));
+    QCOMPARE(network.ethernet()->config()->address(), QString());
 
     // Wrong interface, bad URL, wrong types: nothing applied, nothing emitted.
-    feed("orvo/network/ethernet/state", json({ { "interface", "eth1" } }));
-    feed(topic, json(code));
-    feed(topic, json({ { "validator", QJsonObject { { "obc", "" } } } }));
-    feed(topic, json({ { "validator", "x" }, { "network", 5 } }));
-    feed(topic, json({}));
+    client.dispatch(json({ { "interface", "eth1" } }), "orvo/network/ethernet/state");
+    scan(code);
+    scan({ { "validator", QJsonObject { { "obc", "" } } } });
+    scan({ { "validator", "x" }, { "network", 5 } });
+    scan({});
     QCOMPARE(applied.count(), 3); // the first of these still applies its validator part
     QCOMPARE(applied.at(2).at(0).toStringList(), QStringList { "OBC : mqtt://obc.local:1884" });
+
+    // The program applies what the validation service reports scanned, and says so.
+    QSignalSpy shown(m_gui.get(), &GUIManager::barcodeConfigurationApplied);
+    m_gui->settingsLoginRequest("2468");
+    feed("orvo/blm/barcode/maintenance/scanned", json(code));
+    QCOMPARE(shown.count(), 1);
+    QCOMPARE(shown.at(0).at(0).toStringList(), QStringList { "OBC : mqtt://obc.local:1884" });
 }
 
 void Tst_GUIManager::eventLogPrunedOnlyByTrustedClock()
@@ -868,20 +957,20 @@ void Tst_GUIManager::eventLogPrunedOnlyByTrustedClock()
         file.endArray();
     }
     m_gui.reset(new GUIManager(*m_config, m_dir->path()));
-    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    QCOMPARE(eventLog().events().size(), 3);
     const QByteArray rtcFailed = json({ { "service", true },
                                         { "device", QJsonObject { { "active", true }, { "ignition", true },
                                                                   { "hardwareStatus", QJsonObject { { "rtcFailed", true } } } } } });
     feed("orvo/board/status", rtcFailed);
     QVERIFY(barrier()); // also runs the queued look at the board
-    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    QCOMPARE(eventLog().events().size(), 3);
 
     // NTP not yet synchronised: still kept. Synchronised: pruned.
     feed("orvo/device/clock/ntp/status", json({ { "enabled", true }, { "synced", false } }));
     QVERIFY(barrier());
-    QCOMPARE(m_gui->eventLog().events().size(), 3);
+    QCOMPARE(eventLog().events().size(), 3);
     feed("orvo/device/clock/ntp/status", json({ { "enabled", true }, { "synced", true } }));
-    QVERIFY(m_gui->eventLog().events().isEmpty());
+    QVERIFY(eventLog().events().isEmpty());
 
     // The board reporting its clock good also counts.
     m_gui.reset();
@@ -895,15 +984,15 @@ void Tst_GUIManager::eventLogPrunedOnlyByTrustedClock()
         file.endArray();
     }
     m_gui.reset(new GUIManager(*m_config, m_dir->path()));
-    QCOMPARE(m_gui->eventLog().events().size(), 1);
+    QCOMPARE(eventLog().events().size(), 1);
     feed("orvo/board/status", rtcFailed);
     QVERIFY(barrier());
-    QCOMPARE(m_gui->eventLog().events().size(), 1);
+    QCOMPARE(eventLog().events().size(), 1);
     const QByteArray rtcGood = json({ { "service", true },
                                       { "device", QJsonObject { { "active", true }, { "ignition", true },
                                                                 { "hardwareStatus", QJsonObject { { "rtcFailed", false } } } } } });
     feed("orvo/board/status", rtcGood);
-    QTRY_VERIFY_WITH_TIMEOUT(m_gui->eventLog().events().isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(eventLog().events().isEmpty(), 5000);
 }
 
 void Tst_GUIManager::brokerDownAtStart()
@@ -913,8 +1002,8 @@ void Tst_GUIManager::brokerDownAtStart()
     m_gui.reset();
     m_config->set("mqtt/port", int(TestBroker::freePort()));
     m_gui.reset(new GUIManager(*m_config, m_dir->path()));
-    QCOMPARE(m_gui->validator().status(), QString("offline"));
-    QCOMPARE(m_gui->validator().reasonCode(), QString("#0001"));
+    QCOMPARE(validator().status(), QString("offline"));
+    QCOMPARE(validator().reasonCode(), QString("#0001"));
     QCOMPARE(m_gui->message(), QString("Disconnected"));
     QVERIFY(!m_gui->mqttClient().isConnected());
 }

@@ -1,4 +1,5 @@
 #include "config.h"
+#include "contextproxy.h"
 #include "diagnostics.h"
 #include "guimanager.h"
 #include "mqttpeer.h"
@@ -298,7 +299,7 @@ void Tst_MaintenanceWalk::volumeReachesTheInspector()
     QVERIFY2(volume > 5 && volume < 45, qPrintable(QString::number(volume)));
     QCOMPARE(m_tech->text(QStringLiteral("volumeText")), QString::number(volume) + QLatin1Char('%'));
     // The simulated inspector takes it; the page follows when the service reports it back.
-    QTRY_COMPARE(m_gui->inspector().audioVolume(), volume);
+    QTRY_COMPARE(contextProxy<manager::Inspector>(m_gui->engine(), "inspector")->audioVolume(), volume);
     QVERIFY(m_tech->tap(QStringLiteral("settingsBack")));
 }
 
