@@ -24,6 +24,8 @@ Item {
     property color pressedColor: Style.accent
     // true: a press latches the row in state "pressed" until the next press.
     property bool enableLatchButton: false
+    // false: no delete button, even when expanded.
+    property bool deletable: true
 
     width: parent ? parent.width : 0
     height: textBox.height
@@ -187,7 +189,7 @@ Item {
 
     Image {
         objectName: "deleteButton"
-        visible: root.expanded
+        visible: root.expanded && root.deletable
         anchors.right: textBox.right
         anchors.bottom: textBox.bottom
         anchors.margins: 12

@@ -28,6 +28,7 @@ EventManager::EventManager(Config& config, const QString& directory, Clock clock
     , m_fileName(directory + QStringLiteral("/events.ini"))
     , m_clock(clock ? std::move(clock) : Clock([] { return QDateTime::currentDateTime(); }))
 {
+    m_filtered.setSourceModel(&m_list);
     m_writer.setMaxThreadCount(1);
     m_writer.setExpiryTimeout(-1);
     // A power cut between creating the writer's lock file and filling it in leaves an empty
@@ -45,16 +46,17 @@ void EventManager::pruneOld()
 EventManager::~EventManager()
 {
     waitForWrites();
-    // Events are children of the log; the visible list only borrows them.
-    m_visible.clear();
+    // The models go before the events they borrow (children of the log).
+    m_filtered.setSourceModel(nullptr);
 }
 
 QVariant EventManager::data() const
 {
     QList<QObject*> list;
-    list.reserve(m_visible.size());
-    for (Event* e : m_visible)
-        list.append(e);
+    const int rows = m_filtered.rowCount();
+    list.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        list.append(m_list.event(m_filtered.mapToSource(m_filtered.index(row, 0)).row()));
     return QVariant::fromValue(list);
 }
 
@@ -64,13 +66,13 @@ void EventManager::push(Event* event)
         qWarning().noquote().nospace() << "[EventManager] WARN: Ignoring an empty event";
         return;
     }
-    if (m_events.contains(event))
+    if (events().contains(event))
         return;
-    if (m_events.size() >= MaxHeld)
-        drop(m_events.takeFirst());
+    if (events().size() >= MaxHeld)
+        drop(m_list.takeAt(0));
     // A parent keeps QML from claiming the object and frees it with the log.
     event->setParent(this);
-    m_events.append(event);
+    m_list.append(event);
     save();
     update();
 }
@@ -78,13 +80,12 @@ void EventManager::push(Event* event)
 void EventManager::clear(const QDateTime& before)
 {
     int count = 0;
-    for (auto it = m_events.begin(); it != m_events.end();) {
-        if ((*it)->timestamp() <= before) {
-            drop(*it);
-            it = m_events.erase(it);
+    for (int row = 0; row < events().size();) {
+        if (events().at(row)->timestamp() <= before) {
+            drop(m_list.takeAt(row));
             ++count;
         } else {
-            ++it;
+            ++row;
         }
     }
     qInfo().noquote().nospace() << "[EventManager] "
@@ -98,11 +99,11 @@ void EventManager::clear(const QDateTime& before)
 
 void EventManager::clear()
 {
-    if (m_events.isEmpty())
+    if (events().isEmpty())
         return;
-    for (Event* e : qAsConst(m_events))
+    const QList<Event*> all = m_list.takeAll();
+    for (Event* e : all)
         drop(e);
-    m_events.clear();
     save();
     update();
 }
@@ -110,14 +111,14 @@ void EventManager::clear()
 void EventManager::applyFilter(const QString& name)
 {
     qInfo().noquote().nospace() << "[EventManager] Filtering : name=" << name;
-    m_nameFilter = name;
+    m_filtered.setName(name);
     update();
 }
 
 void EventManager::applyFilter(int severity)
 {
     qInfo().noquote().nospace() << "[EventManager] Filtering : severity=" << severity;
-    m_severity = severity;
+    m_filtered.setSeverity(severity);
     update();
 }
 
@@ -125,8 +126,7 @@ void EventManager::applyFilter(const QDateTime& from, const QDateTime& to)
 {
     qInfo().noquote().nospace() << "[EventManager] Filtering : from=" << from.toString(Qt::TextDate)
                                 << " to=" << to.toString(Qt::TextDate);
-    m_from = from;
-    m_to = to;
+    m_filtered.setRange(from, to);
     update();
 }
 
@@ -167,26 +167,13 @@ void EventManager::applyFilterPeriod(const QString& period)
 
 void EventManager::update()
 {
-    m_visible.clear();
-    for (Event* e : qAsConst(m_events)) {
-        const QDateTime ts = e->timestamp();
-        if (m_from.isValid() && ts < m_from)
-            continue;
-        if (m_to.isValid() && ts > m_to)
-            continue;
-        if (!m_nameFilter.isEmpty() && !e->name().contains(m_nameFilter, Qt::CaseInsensitive))
-            continue;
-        m_visible.append(e);
-    }
-    std::stable_sort(m_visible.begin(), m_visible.end(),
-                     [](const Event* a, const Event* b) { return a->timestamp() > b->timestamp(); });
+    // The filter model follows every change by itself; the plain list is read anew.
     emit dataChanged();
 }
 
 void EventManager::drop(Event* event)
 {
     // QML rows may still point at the event until the current call returns.
-    m_visible.removeAll(event);
     event->deleteLater();
 }
 
@@ -242,7 +229,7 @@ void EventManager::load()
                                 settings.value(QStringLiteral("name")).toString(),
                                 settings.value(QStringLiteral("desc")).toString(), timestamp, this);
         settings.endGroup();
-        m_events.append(event);
+        m_list.append(event);
     }
     if (undated > 0)
         qWarning().noquote().nospace() << "[EventManager] WARN: Dropped " << undated << " entry(ies) without a time";
@@ -256,8 +243,8 @@ void EventManager::waitForWrites()
 void EventManager::save()
 {
     QVector<Record> records;
-    records.reserve(m_events.size());
-    for (const Event* e : qAsConst(m_events))
+    records.reserve(events().size());
+    for (const Event* e : events())
         records.append({ e->category(), e->name(), e->description(), e->timestamp() });
     {
         QMutexLocker lock(&m_pendingMutex);

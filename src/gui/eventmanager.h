@@ -1,5 +1,8 @@
 #pragma once
 
+#include "eventfiltermodel.h"
+#include "eventlistmodel.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QMutex>
@@ -20,13 +23,15 @@ class Event;
 // first, rewritten to "events.ini" after every change and read back at start (last 1000
 // entries). The rewrite of a full log costs more than a frame, so it runs on a writer thread
 // of its own: the file is still replaced atomically, writes keep their order, a burst of
-// changes costs one write of the latest state, and destruction waits for the last one. Entries older than 30 days go when the owner calls pruneOld(), once the clock
-// can be trusted: a clock far ahead would otherwise erase the whole audit trail. QML sees a
-// filtered copy, newest first.
+// changes costs one write of the latest state, and destruction waits for the last one.
+// Entries older than 30 days go when the owner calls pruneOld(), once the clock can be
+// trusted: a clock far ahead would otherwise erase the whole audit trail. QML lists `model`,
+// the entries narrowed by the filters, newest first; `data` is the same as a plain list.
 class EventManager : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QVariant data READ data NOTIFY dataChanged)
+    Q_PROPERTY(QAbstractItemModel* model READ model CONSTANT)
 public:
     static constexpr int MaxLoaded = 1000;
     static constexpr int MaxHeld = 1001;
@@ -42,9 +47,10 @@ public:
     ~EventManager() override;
 
     QVariant data() const;
+    QAbstractItemModel* model() { return &m_filtered; }
     QString fileName() const { return m_fileName; }
     // The stored list, oldest first (the visible one is `data`).
-    const QList<Event*>& events() const { return m_events; }
+    const QList<Event*>& events() const { return m_list.events(); }
     // Returns once every change made so far is on disk.
     void waitForWrites();
     // The lock file that the settings writer keeps beside the log while it writes.
@@ -85,12 +91,8 @@ private:
     Config& m_config; // held for the settings to come; the log reads none today
     QString m_fileName;
     Clock m_clock;
-    QList<Event*> m_events;
-    QList<Event*> m_visible;
-    int m_severity = 0;
-    QString m_nameFilter;
-    QDateTime m_from;
-    QDateTime m_to;
+    EventListModel m_list;
+    EventFilterModel m_filtered;
 
     // The latest unsaved state, handed from the GUI thread to the writer thread.
     QMutex m_pendingMutex;

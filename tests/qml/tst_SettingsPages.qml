@@ -18,6 +18,7 @@ Item {
     Component { id: validatorComponent; Validator { anchors.fill: parent } }
     Component { id: generalComponent; NetworkGeneral { anchors.fill: parent } }
     Component { id: ethernetComponent; NetworkEthernet { anchors.fill: parent } }
+    Component { id: eventLogComponent; EventLog { anchors.fill: parent } }
 
     TestCase {
         name: "SettingsPages"
@@ -30,6 +31,7 @@ Item {
             network.reset()
             validatorManager.reset()
             manager.clock.reset()
+            eventLogManager.reset()
         }
 
         function colourOf(name, item) {
@@ -143,6 +145,82 @@ Item {
             const value = findChild(page, data.row + "Value")
             compare(value.text, data.value)
             verify(Qt.colorEqual(value.color, colourOf(data.colour, value)), String(value.color))
+        }
+
+        // Event Log page: the search, severity and period reach the event log as they change,
+        // and the rows are the log's model, so an expanded row stays expanded.
+        function addEvent(name, when) {
+            eventLogManager.model.insert(0, { "name": name, "description": "about " + name, "category": "Board",
+                                              "timestamp": when,
+                                              "day": Qt.formatDate(when, "yyyy-MM-dd") })
+        }
+
+        function test_eventLogStartsFromTheWholeLog() {
+            createTemporaryObject(eventLogComponent, top)
+            compare(eventLogManager.calls, ["applyFilter()", "applyFilter(0)", "applyFilterPeriod(All history)"])
+        }
+
+        function test_eventLogSearchOnEachKeystrokeAndClear() {
+            const page = createTemporaryObject(eventLogComponent, top)
+            eventLogManager.clear()
+            const field = findChild(page, "eventSearchField")
+            mouseClick(field)
+            for (const key of "ign") {
+                // As the on-screen keyboard commits a key (the test's key events reach only the
+                // first letter through the keyboard's input context).
+                field.insert(field.length, key)
+                // Each keystroke filters at once, before the next.
+                compare(eventLogManager.calls[eventLogManager.calls.length - 1], "applyFilter(" + field.text + ")")
+            }
+            compare(eventLogManager.calls, ["applyFilter(i)", "applyFilter(ig)", "applyFilter(ign)"])
+            mouseClick(findChild(page, "eventSearchClear"))
+            compare(field.text, "")
+            compare(eventLogManager.calls[3], "applyFilter()")
+            compare(eventLogManager.calls.length, 4)
+        }
+
+        function test_eventLogChoices_data() {
+            return [{ tag: "period", combo: "eventPeriodCombo", index: 3, call: "applyFilterPeriod(Today)" },
+                    { tag: "back to all history", combo: "eventPeriodCombo", index: 0,
+                      call: "applyFilterPeriod(All history)" },
+                    { tag: "critical", combo: "eventSeverityCombo", index: 0, call: "applyFilter(2)" },
+                    { tag: "warning", combo: "eventSeverityCombo", index: 1, call: "applyFilter(1)" },
+                    { tag: "all messages", combo: "eventSeverityCombo", index: 2, call: "applyFilter(0)" }]
+        }
+
+        function test_eventLogChoices(data) {
+            const page = createTemporaryObject(eventLogComponent, top)
+            const combo = findChild(page, data.combo)
+            if (data.combo === "eventSeverityCombo")
+                compare(combo.currentText, "All messages")
+            else
+                compare(combo.currentText, "All history")
+            eventLogManager.clear()
+            combo.currentIndex = data.index
+            combo.activated(data.index)
+            compare(eventLogManager.calls, [data.call])
+        }
+
+        function test_eventLogRowsSurviveNewEvents() {
+            manager.language = "el_GR"
+            addEvent("Ignition on", new Date(2026, 2, 14, 9, 5))
+            const page = createTemporaryObject(eventLogComponent, top)
+            const list = findChild(page, "eventList")
+            tryVerify(() => findChild(list, "eventRow_0") !== null)
+            const row = findChild(list, "eventRow_0")
+            compare(row.title, "Ignition on")
+            // The time in the window's language: a Greek month.
+            compare(row.time, new Date(2026, 2, 14, 9, 5).toLocaleString(Qt.locale("el_GR"), "dd-MMM-yy hh:mm"))
+            verify(row.time !== new Date(2026, 2, 14, 9, 5).toLocaleString(Qt.locale("en_IE"), "dd-MMM-yy hh:mm"))
+            mouseClick(row)
+            verify(row.expanded)
+            // The audit trail offers no delete.
+            verify(!findChild(row, "deleteButton").visible)
+
+            addEvent("Ignition off", new Date(2026, 2, 14, 10, 0))
+            compare(list.count, 2)
+            tryVerify(() => row.title === "Ignition on" && row.expanded)
+            compare(findChild(list, "eventRow_1"), row)
         }
     }
 }

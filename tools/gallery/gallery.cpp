@@ -22,6 +22,15 @@ QRect screenArea(const QImage& image, bool headerShown)
     return QRect(0, top, image.width(), image.height() - top);
 }
 
+QString knownReason(const QString& file, const QString& fault)
+{
+    for (const KnownFault& known : knownFaults()) {
+        if ((known.picture == QLatin1String("*") || file.startsWith(known.picture)) && fault.contains(known.fault))
+            return known.reason;
+    }
+    return QString();
+}
+
 } // namespace
 
 GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QString& language)
@@ -44,7 +53,7 @@ GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QStrin
     if (entry.prepare)
         entry.prepare(host);
     shot.image = settleAndGrab(window);
-    const QStringList texts = textProblems(window->contentItem(), window->size());
+    const QStringList faults = layoutProblems(window, shot.image, host.screen(entry.screen));
     if (entry.finish)
         entry.finish(host);
 
@@ -57,7 +66,13 @@ GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QStrin
     const double changed = changedShare(empty, shot.image, screenArea(shot.image, headerShown));
     if (changed < 0.0025)
         shot.problems << QStringLiteral("the screen is blank (%1% of its area drawn)").arg(changed * 100, 0, 'f', 2);
-    shot.problems << texts;
+    for (const QString& fault : faults) {
+        const QString reason = knownReason(shot.file, fault);
+        if (reason.isEmpty())
+            shot.problems << fault;
+        else
+            shot.known << fault + QStringLiteral(" (known: ") + reason + QLatin1Char(')');
+    }
     return shot;
 }
 

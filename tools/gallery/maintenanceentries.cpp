@@ -128,6 +128,43 @@ void ethernetAuto(DisplayHost& host)
     host.services().client().dispatch(R"({"method":"auto","ipv4":{}})", QStringLiteral("orvo/network/ethernet/config"));
 }
 
+// A tap on a text field: it takes the focus and the keyboard comes up.
+void typeInto(DisplayHost& host, const QString& name)
+{
+    QQuickItem* field = item(host, name);
+    if (!field)
+        return;
+    host.window()->requestActivate();
+    field->forceActiveFocus(Qt::MouseFocusReason);
+    QGuiApplication::inputMethod()->show();
+    settle(500);
+}
+
+std::function<void(DisplayHost&)> typing(std::function<void(DisplayHost&)> open, const QString& field)
+{
+    return [open, field](DisplayHost& host) {
+        open(host);
+        typeInto(host, field);
+    };
+}
+
+// Leaves no field focused and no keyboard up for the next picture.
+void doneTyping(DisplayHost& host)
+{
+    host.window()->contentItem()->forceActiveFocus();
+    QGuiApplication::inputMethod()->hide();
+    settle(200);
+}
+
+void ethernetManual(DisplayHost& host)
+{
+    host.services().client().dispatch(R"({"method":"manual","ipv4":{}})", QStringLiteral("orvo/network/ethernet/config"));
+    page(QStringLiteral("Network"), QStringLiteral("Network.qml"), [](DisplayHost& h) {
+        ethernetTab(h);
+        tap(h, QStringLiteral("ethernetConfigure"));
+    })(host);
+}
+
 void light(DisplayHost& host)
 {
     setTheme(host, "Light");
@@ -169,6 +206,15 @@ QVector<GalleryEntry> maintenanceEntries()
         { "Ethernet-configuration-refused", "Settings", {}, {}, ethernetRefused, ethernetAuto },
         { "Update", "Settings", {}, {}, page("Update", "Update.qml") },
         { "Event-log", "Settings", {}, {}, page("Event Log", "EventLog.qml") },
+        // Every page with a text field, while a technician types in it.
+        { "Validator-configuration-keyboard", "Settings", {}, {},
+          typing(page("Validator", "Validator.qml", tapping({ "validatorConfigure" })), "obcUrlField"), doneTyping },
+        { "Ethernet-configuration-keyboard", "Settings", {}, {}, typing(ethernetManual, "ipv4AddressField"),
+          [](DisplayHost& host) {
+              doneTyping(host);
+              ethernetAuto(host);
+          } },
+        { "Event-log-search", "Settings", {}, {}, typing(page("Event Log", "EventLog.qml"), "eventSearchField"), doneTyping },
     };
     // The Display page switches the whole window between the dark and the light theme.
     const QStringList lightOnes { "Login", "Settings-menu", "Validator", "Diagnostics", "Display", "Network",

@@ -144,6 +144,18 @@ QStringList textProblems(QQuickItem* root, const QSize& window)
     return problems;
 }
 
+QStringList layoutProblems(QQuickWindow* window, const QImage& shot, QQuickItem* screen)
+{
+    QStringList problems;
+    if (!window)
+        return problems;
+    QQuickItem* root = window->contentItem();
+    problems << textProblems(root, window->size()) << overlapProblems(root, window->size())
+             << scrollProblems(root, window->size()) << contrastProblems(root, shot)
+             << keyboardProblems(root, window->size()) << accessibilityProblems(window, screen);
+    return problems;
+}
+
 double changedShare(const QImage& a, const QImage& b, const QRect& area)
 {
     if (a.size() != b.size() || area.isEmpty())
@@ -170,7 +182,7 @@ void reexecUnderXvfb(char** argv, bool openGL)
     setenv("VOVADUDOZ_UNDER_XVFB", "1", 1);
     // Mesa's driver and Qt Quick's software renderer keep allocations until exit and unload
     // libraries before the leak check can name them. The same window is checked for leaks
-    // under the offscreen platform (tst_accessibility, tst_guimanager); here the sanitizers
+    // under the offscreen platform (tst_guimanager); here the sanitizers
     // watch for memory errors only.
     const QByteArray asan = qgetenv("ASAN_OPTIONS");
     setenv("ASAN_OPTIONS", (asan.isEmpty() ? QByteArray("detect_leaks=0") : asan + ":detect_leaks=0").constData(), 1);

@@ -18,6 +18,31 @@ QImage settleAndGrab(QQuickWindow* window, int maxMs = 5000);
 // One line per fault, naming the text.
 QStringList textProblems(QQuickItem* root, const QSize& window);
 
+// Controls that lie over other controls or over texts not their own (a corner label over a
+// button), on the same layer: a dialog or a menu over a page is not an overlap.
+QStringList overlapProblems(QQuickItem* root, const QSize& window);
+
+// Lists and scrolled forms that cut what they hold at their edge with no sign that they scroll
+// (no scroll bar or indicator shown).
+QStringList scrollProblems(QQuickItem* root, const QSize& window);
+
+// Texts below 4.5:1 against what is drawn behind them (3:1 for large text), and symbols below
+// 3:1, measured in the picture of the window. What a dialog dims, what the keyboard covers and
+// disabled controls are not measured.
+QStringList contrastProblems(QQuickItem* root, const QImage& shot);
+
+// The on-screen keyboard: one panel in the window, up only while a visible text field has
+// focus, resting on the bottom edge at its full 250 px, and never over the focused field.
+QStringList keyboardProblems(QQuickItem* root, const QSize& window);
+
+// What a screen reader finds in the window: every control and text with a role and a name,
+// every touch target a named object that can be pressed. screen is the item the shown screen
+// lives in; at least one named object must be inside it.
+QStringList accessibilityProblems(QQuickWindow* window, QQuickItem* screen);
+
+// All the checks above and the text checks on a settled window and its picture.
+QStringList layoutProblems(QQuickWindow* window, const QImage& shot, QQuickItem* screen);
+
 // The share of pixels inside area that differ between two pictures of the same size.
 double changedShare(const QImage& a, const QImage& b, const QRect& area);
 

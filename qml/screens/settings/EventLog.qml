@@ -13,9 +13,15 @@ Item {
 
     readonly property var periods: ["All history", "Last hour", "Last 2 hours", "Today", "Yesterday",
                                     "Last week", "Last month"]
+    // The event log's severity values; events carry none yet, so every choice lists them all.
+    readonly property var severities: [{ "text": "Critical", "value": 2 }, { "text": "Warning", "value": 1 },
+                                       { "text": "All messages", "value": 0 }]
+    // Times and days in the language the window shows.
+    readonly property var locale: Qt.locale(manager.language)
 
     Component.onCompleted: {
         eventLogManager.applyFilter("")
+        eventLogManager.applyFilter(0)
         eventLogManager.applyFilterPeriod(periods[0])
     }
 
@@ -54,14 +60,30 @@ Item {
             }
         }
 
-        ComboBox {
-            objectName: "eventPeriodCombo"
-            Accessible.name: "Period"
+        RowLayout {
             Layout.fillWidth: true
-            model: root.periods
-            onActivated: {
-                eventLogManager.applyFilterPeriod(currentText)
-                Qt.inputMethod.hide()
+            spacing: 8
+            ComboBox {
+                objectName: "eventSeverityCombo"
+                Accessible.name: "Severity"
+                Layout.fillWidth: true
+                model: root.severities
+                textRole: "text"
+                currentIndex: root.severities.length - 1
+                onActivated: {
+                    eventLogManager.applyFilter(root.severities[index].value)
+                    Qt.inputMethod.hide()
+                }
+            }
+            ComboBox {
+                objectName: "eventPeriodCombo"
+                Accessible.name: "Period"
+                Layout.fillWidth: true
+                model: root.periods
+                onActivated: {
+                    eventLogManager.applyFilterPeriod(currentText)
+                    Qt.inputMethod.hide()
+                }
             }
         }
 
@@ -69,7 +91,8 @@ Item {
             objectName: "eventList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            events: eventLogManager.data
+            model: eventLogManager.model
+            locale: root.locale
         }
     }
 }

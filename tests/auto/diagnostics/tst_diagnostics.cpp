@@ -4,6 +4,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMetaProperty>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -47,8 +50,8 @@ private slots:
     void computedFollowProxies_data();
     void computedFollowProxies();
     void followsDeviceIdReference();
-    void manualResults_data();
     void manualResults();
+    void pageBindsAndCalls();
     void serialSettersLog();
     void startAndStop();
 };
@@ -320,32 +323,32 @@ void Tst_Diagnostics::followsDeviceIdReference()
     QVERIFY(DiagnosticsReport(*rig.diagnostics, now).qrPayload().startsWith("K87654321;"));
 }
 
-void Tst_Diagnostics::manualResults_data()
-{
-    QTest::addColumn<QByteArray>("property");
-    for (const char* name : { "buzzer", "leds", "speaker", "barcodeScan", "cardScan", "lightSensor", "rgbTest" })
-        QTest::newRow(name) << QByteArray(name);
-}
-
+// The results a technician gives by hand: each setter writes its own value and signals its own
+// change only (a copied setter that writes or signals a neighbour shows here), and a check
+// leaves them alone.
 void Tst_Diagnostics::manualResults()
 {
-    QFETCH(QByteArray, property);
-
+    const std::vector<const char*> names { "buzzer", "leds", "speaker", "barcodeScan", "cardScan", "lightSensor", "rgbTest" };
     DiagnosticsRig rig;
     Diagnostics& diagnostics = *rig.diagnostics;
-    QCOMPARE(value(diagnostics, property.constData()), QString()); // untested
-    QSignalSpy spy(&diagnostics, notifier(property.constData()));
-    QVERIFY(diagnostics.setProperty(property.constData(), "OK"));
-    QVERIFY(diagnostics.setProperty(property.constData(), "OK"));
-    QCOMPARE(spy.count(), 1);
-    QVERIFY(diagnostics.setProperty(property.constData(), "ERROR: ΔΕΝ ΑΚΟΥΣΤΗΚΕ"));
-    QCOMPARE(spy.count(), 2);
-    QCOMPARE(value(diagnostics, property.constData()), QString("ERROR: ΔΕΝ ΑΚΟΥΣΤΗΚΕ"));
-
-    // A check touches only its own results.
+    std::vector<std::unique_ptr<QSignalSpy>> spies;
+    for (const char* name : names) {
+        QCOMPARE(value(diagnostics, name), QString()); // untested
+        spies.push_back(std::make_unique<QSignalSpy>(&diagnostics, notifier(name)));
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+        const QString result = i % 2 ? QStringLiteral("ERROR: ΔΕΝ ΑΚΟΥΣΤΗΚΕ %1").arg(i) : QStringLiteral("OK");
+        QVERIFY(diagnostics.setProperty(names[i], result));
+        QVERIFY(diagnostics.setProperty(names[i], result)); // the same again: no change
+        for (size_t j = 0; j < names.size(); ++j)
+            QCOMPARE(spies[j]->count(), j <= i ? 1 : 0);
+        QCOMPARE(value(diagnostics, names[i]), result);
+    }
     diagnostics.check();
-    QCOMPARE(value(diagnostics, property.constData()), QString("ERROR: ΔΕΝ ΑΚΟΥΣΤΗΚΕ"));
-    QCOMPARE(spy.count(), 2);
+    for (size_t i = 0; i < names.size(); ++i) {
+        QCOMPARE(spies[i]->count(), 1);
+        QCOMPARE(value(diagnostics, names[i]), i % 2 ? QStringLiteral("ERROR: ΔΕΝ ΑΚΟΥΣΤΗΚΕ %1").arg(i) : QStringLiteral("OK"));
+    }
 }
 
 void Tst_Diagnostics::serialSettersLog()
@@ -406,6 +409,85 @@ void Tst_Diagnostics::startAndStop()
                                   "[Diagnostics] Stopping Diagnostic check",
                                   "[Diagnostics] Starting Diagnostic check (interval=0 sec)",
                                   "[Diagnostics] Starting Diagnostic check (interval=-3 sec)" }));
+}
+
+// The maintenance page only binds and calls: what it needs of `manager.diagnostics` works from
+// QML, with bindings that follow the values.
+void Tst_Diagnostics::pageBindsAndCalls()
+{
+    DiagnosticsRig rig;
+    rig.diagnostics->setPortLister([] { return QList<SerialPortEntry> { { "ttyUSB0", "/nonexistent/ttyUSB0", "FT230X" } }; });
+
+    QQmlEngine engine;
+    engine.rootContext()->setContextProperty("diagnostics", rig.diagnostics.get());
+    QQmlComponent component(&engine);
+    component.setData(R"(
+import QtQml 2.15
+QtObject {
+    // Every value the page shows, bound as the page binds it.
+    property var shown: [diagnostics.rtc, diagnostics.ethernet, diagnostics.usbHub, diagnostics.mPCIe1,
+        diagnostics.rfidUsb, diagnostics.barcodeUsb, diagnostics.ftdi, diagnostics.usbHost, diagnostics.touch,
+        diagnostics.sdCard, diagnostics.buzzer, diagnostics.leds, diagnostics.ignition, diagnostics.temperature,
+        diagnostics.voltage, diagnostics.sam, diagnostics.speaker, diagnostics.barcodeScan, diagnostics.cardScan,
+        diagnostics.rfidService, diagnostics.barcodeService, diagnostics.boardService, diagnostics.lightSensor,
+        diagnostics.rgbTest, diagnostics.poleId, diagnostics.serialPortTest]
+    property var ports: diagnostics.serialPorts
+    property string port: diagnostics.serialPort
+    property int flow: diagnostics.serialFlowCtrl
+    property string qr
+    property string description
+    property var report: []
+    property Connections saved: Connections {
+        target: diagnostics
+        function onSaveReportFinished(result, message) { report = [result, message] }
+    }
+    function run() {
+        diagnostics.start()
+        diagnostics.buzzer = "OK"
+        diagnostics.leds = "ERROR"
+        diagnostics.speaker = "OK"
+        diagnostics.barcodeScan = "OK"
+        diagnostics.cardScan = "ERROR"
+        diagnostics.lightSensor = "OK"
+        diagnostics.rgbTest = "OK"
+        diagnostics.serialFlowCtrl = 0
+        description = diagnostics.serialPortDescr("ttyUSB0")
+        qr = diagnostics.generateQr()
+        diagnostics.stop()
+        diagnostics.saveReport()
+    }
+}
+)",
+                      QUrl());
+    std::unique_ptr<QObject> page(component.create());
+    QVERIFY2(page, qPrintable(component.errorString()));
+    QCOMPARE(page->property("shown").toStringList().size(), 26);
+    QCOMPARE(page->property("port").toString(), QString("NONE"));
+    QCOMPARE(page->property("flow").toInt(), 1);
+
+    QTemporaryDir work;
+    const QString startDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(work.path()));
+    QMetaObject::invokeMethod(page.get(), "run");
+    QDir::setCurrent(startDir);
+
+    const QStringList shown = page->property("shown").toStringList();
+    QCOMPARE(shown.at(2), QString("MISSING")); // usbHub, from the check start() ran
+    QCOMPARE(shown.at(10), QString("OK"));     // buzzer, written by the page
+    QCOMPARE(shown.at(11), QString("ERROR"));
+    QCOMPARE(shown.at(25), QString("MISSING")); // the serial test ran before "ttyUSB0" was listed
+    QCOMPARE(page->property("ports").toStringList(), (QStringList { "NONE", "ttyUSB0" }));
+    QCOMPARE(page->property("port").toString(), QString("ttyUSB0"));
+    QCOMPARE(page->property("flow").toInt(), 0);
+    QCOMPARE(page->property("description").toString(), QString("FT230X"));
+    QVERIFY(page->property("qr").toString().startsWith("data:image/svg,<?xml"));
+    QVERIFY(!rig.diagnostics->checkTimer().isActive());
+    const QVariantList report = page->property("report").toList();
+    QCOMPARE(report.size(), 2);
+    QCOMPARE(report.at(0).toBool(), true);
+    QVERIFY(report.at(1).toString().startsWith("Test report saved successfully:\n./TestReport_"));
+    QCOMPARE(rig.diagnostics->cardScan(), QString("ERROR"));
+    QCOMPARE(rig.diagnostics->rgbTest(), QString("OK"));
 }
 
 QTEST_GUILESS_MAIN(Tst_Diagnostics)

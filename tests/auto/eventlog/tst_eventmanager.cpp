@@ -1,7 +1,9 @@
 #include "config.h"
 #include "event.h"
+#include "eventlistmodel.h"
 #include "eventmanager.h"
 
+#include <QAbstractItemModelTester>
 #include <QFile>
 #include <QPointer>
 #include <QSettings>
@@ -238,6 +240,57 @@ private slots:
         log->push(new Event("x", "after", {}, m_now.addDays(400)));
         log->applyFilter(m_now);
         QCOMPARE(names(log->data()), (QStringList { "after", "at" }));
+    }
+
+    void modelFollowsTheLog()
+    {
+        // The page's list, checked by the model tester through pushes, filters and clears. A row
+        // that stays keeps its index (the view keeps its delegate, expanded or not); nothing
+        // resets the whole model.
+        writeFile(recent(3)); // e0, e1, e2, a day old
+        auto log = open();
+        QAbstractItemModel* model = log->model();
+        QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto shown = [model] {
+            QStringList out;
+            for (int row = 0; row < model->rowCount(); ++row)
+                out << model->index(row, 0).data(EventListModel::NameRole).toString();
+            return out;
+        };
+        QCOMPARE(shown(), (QStringList { "e2", "e1", "e0" }));
+        QSignalSpy reset(model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(model, &QAbstractItemModel::rowsInserted);
+        const QPersistentModelIndex e1 = model->index(1, 0);
+
+        log->push(new Event("Board", "Ignition on", "engine", m_now));
+        QCOMPARE(shown(), (QStringList { "Ignition on", "e2", "e1", "e0" }));
+        QCOMPARE(inserted.count(), 1);
+        QVERIFY(e1.isValid());
+        QCOMPARE(e1.row(), 2);
+        const QModelIndex top = model->index(0, 0);
+        QCOMPARE(top.data(EventListModel::CategoryRole).toString(), QString("Board"));
+        QCOMPARE(top.data(EventListModel::DescriptionRole).toString(), QString("engine"));
+        QCOMPARE(top.data(EventListModel::TimestampRole).toDateTime(), m_now);
+        QCOMPARE(top.data(EventListModel::DayRole).toString(), QString("2026-03-15"));
+        QCOMPARE(model->roleNames().value(EventListModel::TimestampRole), QByteArray("timestamp"));
+
+        log->applyFilter("IGN");
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->applyFilter("");
+        log->applyFilter(2); // events carry no severity: every choice lists them all
+        QCOMPARE(shown(), (QStringList { "Ignition on", "e2", "e1", "e0" }));
+        log->applyFilterPeriod("Last hour");
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->push(new Event("Board", "Ignition off", {}, m_now.addDays(-2))); // outside the period
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->applyFilterPeriod("All history");
+        QCOMPARE(shown(), (QStringList { "Ignition on", "e2", "e1", "e0", "Ignition off" }));
+
+        log->clear(m_now.addSecs(-3600));
+        QCOMPARE(shown(), QStringList { "Ignition on" });
+        log->clear();
+        QCOMPARE(model->rowCount(), 0);
+        QCOMPARE(reset.count(), 0);
     }
 
     void persistsAcrossRestart()

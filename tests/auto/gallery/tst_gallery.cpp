@@ -3,6 +3,7 @@
 #include "inputmethod.h"
 #include "screencheck.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QFont>
 #include <QFontDatabase>
@@ -14,10 +15,12 @@
 
 #include <memory>
 
-// Every passenger screen drawn in English and Greek on the real window under a private X
-// server with OpenGL (so graphical effects are drawn too): no screen may be blank and no text
-// may be cut, elided or reach past the window's edges. The pictures and a contact sheet stay in
-// the build tree (gallery-test/) for a look.
+// Every screen of the gallery drawn in English and Greek on the real window under a private X
+// server with OpenGL (so graphical effects are drawn too), each checked as scripts/gallery
+// checks it: not blank, no text cut, elided or past the window's edges, no control under
+// another or under a text, no row cut without a scroll cue, contrast measured in the picture,
+// the keyboard in its place, and every control and text named for assistive tools. The
+// pictures and a contact sheet stay in the build tree (gallery-test/) for a look.
 class Tst_Gallery : public QObject
 {
     Q_OBJECT
@@ -25,10 +28,11 @@ class Tst_Gallery : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
-    void textChecksFindFaults_data();
-    void textChecksFindFaults();
+    void checksFindFaults_data();
+    void checksFindFaults();
     void screens_data();
     void screens();
+    void headerControlsNamed();
 
 private:
     std::unique_ptr<DisplayHost> m_host;
@@ -43,6 +47,9 @@ void Tst_Gallery::initTestCase()
     m_host.reset(new DisplayHost);
     QVERIFY(m_host->load());
     QVERIFY(QTest::qWaitForWindowExposed(m_host->window()));
+    // As when a screen reader starts after the program: the controls learn of it then.
+    QAccessible::setActive(false);
+    QAccessible::setActive(true);
     m_out.setPath(QStringLiteral(VOVADUDOZ_BINARY_DIR "/gallery-test"));
     QVERIFY(m_out.mkpath(QStringLiteral(".")));
 }
@@ -54,51 +61,127 @@ void Tst_Gallery::cleanupTestCase()
     m_host.reset();
 }
 
-// The checker itself: each row is a text that a passenger could not read whole, except the
-// last, which fits.
-void Tst_Gallery::textChecksFindFaults_data()
+// The checks themselves, each fed a small scene with one planted fault (and a few that pass):
+// the same scene a real page would show, drawn in a window of the display's size.
+void Tst_Gallery::checksFindFaults_data()
 {
     QTest::addColumn<QByteArray>("qml");
     QTest::addColumn<QString>("fault");
 
-    QTest::newRow("wider than its box")
+    QTest::newRow("text wider than its box")
         << QByteArray("Text { width: 50; font.pixelSize: 20; text: 'a rather long line' }") << "px wide in a 50 px box";
-    QTest::newRow("taller than its box")
+    QTest::newRow("text taller than its box")
         << QByteArray("Text { width: 100; height: 20; wrapMode: Text.WordWrap; font.pixelSize: 20;"
                       " text: 'one two three four five' }")
         << "px tall in a 20 px box";
-    QTest::newRow("elided")
+    QTest::newRow("text elided")
         << QByteArray("Text { width: 60; elide: Text.ElideRight; font.pixelSize: 20; text: 'a rather long line' }")
         << "elided or truncated";
-    QTest::newRow("right-aligned past the left edge")
+    QTest::newRow("text right-aligned past the left edge")
         << QByteArray("Text { x: 10; width: 40; horizontalAlignment: Text.AlignRight; font.pixelSize: 20;"
                       " wrapMode: Text.NoWrap; text: 'a rather long line' }")
         << "reaches outside the window width";
-    QTest::newRow("past the right edge")
+    QTest::newRow("text past the right edge")
         << QByteArray("Text { x: 440; font.pixelSize: 20; text: 'far right' }") << "reaches outside the window width";
-    QTest::newRow("cut by a clipping parent")
+    QTest::newRow("text cut by a clipping parent")
         << QByteArray("Item { width: 40; height: 40; clip: true; objectName: 'box';"
                       " Text { font.pixelSize: 20; text: 'spills out' } }")
         << "cut by its clipping parent box";
     // A scrolling list shows part of its rows: a row below the view is scrolled, not cut.
-    QTest::newRow("scrolled out of a list")
+    QTest::newRow("text scrolled out of a list")
         << QByteArray("Flickable { width: 100; height: 40; clip: true; contentHeight: 200;"
                       " Text { y: 150; text: 'further down' } }")
         << QString();
-    QTest::newRow("fits") << QByteArray("Text { width: 300; wrapMode: Text.WordWrap; text: 'fits well' }") << QString();
+    QTest::newRow("text fits") << QByteArray("Text { width: 300; wrapMode: Text.WordWrap; text: 'fits well' }") << QString();
+
+    // The version text over a button in the window's corner; a button's own label is its own.
+    const QByteArray button("Rectangle { objectName: '%1'; x: %2; y: %3; width: 200; height: 50; color: '#303030';"
+                            " MouseArea { anchors.fill: parent }"
+                            " Text { anchors.centerIn: parent; color: 'white'; font.pixelSize: 16; text: '%1' } }");
+    auto place = [&button](const char* name, int x, int y) {
+        return QByteArray(button).replace("%1", name).replace("%2", QByteArray::number(x)).replace("%3", QByteArray::number(y));
+    };
+    QTest::newRow("text over a control")
+        << "Item { " + place("configure", 270, 740)
+               + " Text { objectName: 'corner'; x: 420; y: 772; color: 'white'; font.pixelSize: 12; text: 'v1.0' } }"
+        << "corner (420,772";
+    QTest::newRow("control over a control")
+        << "Item { " + place("one", 0, 0) + place("two", 150, 10) + " }" << "two (150,10 200x50) lies over one";
+    QTest::newRow("controls side by side") << "Item { " + place("one", 0, 0) + place("two", 200, 0) + " }" << QString();
+
+    const QByteArray list("ListView { objectName: 'values'; width: 300; height: 100; clip: true; model: 8;"
+                          " delegate: Text { height: 30; font.pixelSize: 16; text: 'row ' + index } %1 }");
+    QTest::newRow("row cut by a list")
+        << QByteArray(list).replace("%1", "") << "values cuts its row";
+    QTest::newRow("row cut by a list with a scroll bar")
+        << QByteArray(list).replace("%1", "ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }") << QString();
+
+    // The CLR key: white on #787878 is 4.42:1, enough for large text only.
+    QTest::newRow("small text below 4.5:1")
+        << QByteArray("Rectangle { width: 200; height: 60; color: '#787878';"
+                      " Text { objectName: 'clr'; anchors.centerIn: parent; color: 'white'; font.pixelSize: 16; text: 'CLR' } }")
+        << "clr reads at 4.4";
+    QTest::newRow("large text above 3:1")
+        << QByteArray("Rectangle { width: 200; height: 60; color: '#787878';"
+                      " Text { anchors.centerIn: parent; color: 'white'; font.pixelSize: 30; text: 'CLR' } }")
+        << QString();
+    QTest::newRow("white symbol on white")
+        << QByteArray("Rectangle { width: 200; height: 200; color: '#fafafa';"
+                      " Image { objectName: 'lock'; x: 50; y: 50; width: 48; height: 48; sourceSize: Qt.size(48, 48);"
+                      " source: Style.symbol('qrc:/qml/images/Icons/lock.svg', 'white') } }")
+        << "symbol lock reads at 1.0";
+    QTest::newRow("dark symbol on white")
+        << QByteArray("Rectangle { width: 200; height: 200; color: '#fafafa';"
+                      " Image { x: 50; y: 50; width: 48; height: 48; sourceSize: Qt.size(48, 48);"
+                      " source: Style.symbol('qrc:/qml/images/Icons/lock.svg', '#303030') } }")
+        << QString();
+    // A dialog's dim that lightens the dark page behind it.
+    QTest::newRow("light dim behind a dialog")
+        << QByteArray("Rectangle { width: 480; height: 800; color: '#212121';"
+                      " Popup { x: 40; y: 300; width: 400; height: 200; modal: true; visible: true;"
+                      " Overlay.modal: Rectangle { color: '#b0ffffff' } } }")
+        << "lightens the page";
+
+    const QByteArray keyboard("Item { width: 480; height: 800;"
+                              " TextField { objectName: 'field'; y: %1; width: 300; focus: %2 }"
+                              " KeyboardPanel { objectName: 'keys'; width: 480; y: %3; shown: true } }");
+    QTest::newRow("keyboard over the focused field")
+        << QByteArray(keyboard).replace("%1", "700").replace("%2", "true").replace("%3", "550")
+        << "the keyboard covers the focused field field";
+    QTest::newRow("keyboard up with nothing to type in")
+        << QByteArray(keyboard).replace("%1", "100").replace("%2", "false").replace("%3", "550")
+        << "the keyboard is up with no text field focused";
+    QTest::newRow("keyboard off the bottom edge")
+        << QByteArray(keyboard).replace("%1", "100").replace("%2", "true").replace("%3", "400")
+        << "not the window's bottom 250 px";
 }
 
-void Tst_Gallery::textChecksFindFaults()
+void Tst_Gallery::checksFindFaults()
 {
     QFETCH(QByteArray, qml);
     QFETCH(QString, fault);
     QQmlComponent component(&m_host->engine());
-    component.setData("import QtQuick 2.15\n" + qml, QUrl());
+    component.setData("import QtQuick 2.15\nimport QtQuick.Controls 2.15\nimport \"qrc:/qml/controls\"\n"
+                      "import \"qrc:/qml/style\"\n" + qml, QUrl());
     std::unique_ptr<QObject> object(component.create());
     QVERIFY2(object, qPrintable(component.errorString()));
     auto* item = qobject_cast<QQuickItem*>(object.get());
     QVERIFY(item);
-    const QStringList problems = textProblems(item, QSize(480, 800));
+    QQuickWindow window;
+    window.resize(480, 800);
+    window.setColor(Qt::white);
+    item->setParentItem(window.contentItem());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    if (QQuickItem* field = findItem(window.contentItem(), QStringLiteral("field")); field && field->property("focus").toBool())
+        field->forceActiveFocus();
+    const QImage shot = settleAndGrab(&window);
+    QVERIFY(!shot.isNull());
+    QQuickItem* root = window.contentItem();
+    const QStringList problems = QStringList() << textProblems(root, window.size()) << overlapProblems(root, window.size())
+                                               << scrollProblems(root, window.size()) << contrastProblems(root, shot)
+                                               << keyboardProblems(root, window.size());
+    item->setParentItem(nullptr);
     if (fault.isEmpty()) {
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     } else {
@@ -125,7 +208,29 @@ void Tst_Gallery::screens()
     QVERIFY(!shot.image.isNull());
     QVERIFY(shot.image.save(m_out.filePath(shot.file)));
     m_shots << shot;
+    for (const QString& known : qAsConst(shot.known))
+        qInfo("%s", qPrintable(known));
     QVERIFY2(shot.problems.isEmpty(), qPrintable(shot.problems.join('\n')));
+}
+
+// The header's controls by role and name, as a screen reader announces them.
+void Tst_Gallery::headerControlsNamed()
+{
+    m_host->manager().setLanguage(QStringLiteral("en_IE"));
+    m_host->manager().setScreen(QStringLiteral("ScanScreens"));
+    QCoreApplication::processEvents();
+    QList<QPair<QAccessible::Role, QString>> found;
+    std::function<void(QAccessibleInterface*, int)> collect = [&](QAccessibleInterface* iface, int depth) {
+        if (!iface || depth > 64 || iface->state().invisible)
+            return;
+        found << qMakePair(iface->role(), iface->text(QAccessible::Name));
+        for (int i = 0; i < iface->childCount(); ++i)
+            collect(iface->child(i), depth + 1);
+    };
+    collect(QAccessible::queryAccessibleInterface(m_host->window()), 0);
+    QVERIFY(found.contains(qMakePair(QAccessible::Button, QStringLiteral("Language"))));
+    QVERIFY(found.contains(qMakePair(QAccessible::Button, QStringLiteral("Clock")))
+            || found.contains(qMakePair(QAccessible::Clock, QStringLiteral("Clock"))));
 }
 
 int main(int argc, char** argv)

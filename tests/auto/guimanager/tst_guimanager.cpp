@@ -107,6 +107,7 @@ private slots:
     void outOfOrderSuppressed();
     void timedScreens_data();
     void timedScreens();
+    void exitRequestEndsTheEventLoop();
     void maintenanceButton();
     void sessionLifecycle();
     void ignition();
@@ -441,6 +442,20 @@ void Tst_GUIManager::timedScreens()
                                                         : "orvo/inspector/power/shutdown/request/1";
         QVERIFY(!m_wire->peer->waitFor(topic, 5000).isNull());
     }
+}
+
+// "Restart Application": the program shows why it goes, then leaves its event loop with code 0
+// (main returns it; systemd starts the program again).
+void Tst_GUIManager::exitRequestEndsTheEventLoop()
+{
+    m_gui->exitRequest();
+    QTimer guard;   // only when the request ends nothing
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(1); });
+    guard.start(15000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(m_gui->screen(), QString("Busy"));
+    QCOMPARE(m_gui->message(), QString("Exiting"));
 }
 
 void Tst_GUIManager::maintenanceButton()

@@ -74,6 +74,16 @@ inline bool transitionRunning(QQuickItem* root)
     return false;
 }
 
+// A popup's content has finished its opening transition (full opacity, full size).
+inline bool settled(const QQuickItem* item)
+{
+    for (const QQuickItem* i = item; i; i = i->parentItem()) {
+        if (i->inherits("QQuickPopupItem"))
+            return qFuzzyCompare(i->opacity(), 1.0) && qFuzzyCompare(i->scale(), 1.0);
+    }
+    return true;
+}
+
 // While a popup is up or fading out, the window's overlay takes every tap outside it.
 inline bool overlayInTheWay(QQuickWindow* window, QQuickItem* target)
 {
@@ -121,8 +131,9 @@ inline bool Technician::tap(const QString& name, int ms)
     QQuickItem* item = waitFor(name, ms);
     if (!item)
         return false;
-    // Popups fade in: let the opening settle so the tap is not taken as one outside.
-    QTest::qWait(50);
+    // Popups fade and grow in: until the opening has settled, a tap may land outside.
+    if (!QTest::qWaitFor([item] { return technician_detail::settled(item); }, ms))
+        return false;
     tapAt(item->mapToScene(QPointF(item->width() / 2, item->height() / 2)));
     return true;
 }

@@ -2,6 +2,7 @@
 #include "contextproxy.h"
 #include "diagnostics.h"
 #include "guimanager.h"
+#include "logcapture.h"
 #include "mqttpeer.h"
 #include "technician.h"
 #include "testbroker.h"
@@ -358,11 +359,10 @@ void Tst_MaintenanceWalk::selfTestWritesReportAndShowsQr()
     QQuickItem* qr = m_tech->waitFor(QStringLiteral("reportQr"), 10000);
     QVERIFY(qr);
     QTRY_COMPARE(qr->property("status").toInt(), 1); // Image.Ready
-    QTest::qWait(200);
-
-    const QImage shot = m_window->grabWindow();
-    QVERIFY(!shot.isNull());
-    const QStringList fields = decodeQr(shot).split(QLatin1Char(';'));
+    // Until the code is on screen and reads back.
+    QString payload;
+    QTRY_VERIFY((payload = decodeQr(m_window->grabWindow())).contains(QLatin1Char(';')));
+    const QStringList fields = payload.split(QLatin1Char(';'));
     QCOMPARE(fields.size(), 35);
     QCOMPARE(fields.at(0), Serial);
     QCOMPARE(fields.at(14), QStringLiteral("MISSING"));   // barcodeUsb
@@ -412,8 +412,11 @@ void Tst_MaintenanceWalk::fiveWrongPinsShowTheLockout()
     QVERIFY(typePin(QStringLiteral("1111")));
     QTRY_VERIFY(m_tech->text(QStringLiteral("pinText")).startsWith(QLatin1String("Too many wrong PINs")));
     // Even the right PIN is refused now, and the box keeps saying why.
-    QVERIFY(typePin(Pin));
-    QTest::qWait(300);
+    {
+        LogCapture log;
+        QVERIFY(typePin(Pin));
+        QTRY_VERIFY(log.contains(QStringLiteral("[SessionManager] WARN: Access denied, login locked for")));
+    }
     QCOMPARE(screen(), QStringLiteral("Login"));
     QVERIFY(m_tech->text(QStringLiteral("pinText")).startsWith(QLatin1String("Too many wrong PINs")));
 }

@@ -834,12 +834,12 @@ void Tst_Simulator::stdinCommandsAndQuit()
     QTRY_VERIFY(m_sim->out.contains("tap valid|<deny id> [type]"));
     m_sim->process.write("frobnicate\nstate hasRoute of");
     QTRY_VERIFY(m_sim->out.contains("error: unknown command 'frobnicate' (type help)"));
-    // The rest of a line arrives later: commands are whole lines.
-    QTest::qWait(100);
-    QVERIFY(!m_sim->out.contains("usage: state"));
+    // The rest of a line arrives later: commands are whole lines, so the first half alone
+    // never ran as a command of its own.
     m_peer->takeAll();
     m_sim->process.write("f\n");
     QTRY_VERIFY(m_sim->out.contains("state hasRoute off"));
+    QVERIFY(!m_sim->out.contains("usage: state"));
     QCOMPARE(at(object(m_peer->waitFor(QStringLiteral("orvo/blm/status"), 3000)), QStringLiteral("state.hasRoute")).toBool(),
              false);
 
@@ -884,8 +884,11 @@ void Tst_Simulator::demoWalksEveryStepAndExits()
     QVERIFY(!m_peer->waitFor(QStringLiteral("orvo/blm/status"), 5000).isNull());
     m_peer->publish(QStringLiteral("orvo/rfid/enable"), R"({"autoread": true})");
     m_peer->publish(QStringLiteral("orvo/barcode/enable"), QByteArray());
-    // It waits for the program to come online before the first step.
-    QTest::qWait(300);
+    // It waits for the program to come online before the first step: a command answered after
+    // the readers were switched on shows the demo has seen them, and has not begun.
+    m_peer->publish(QStringLiteral("orvo/sim/command"), "show");
+    QVERIFY(!m_peer->waitFor(QStringLiteral("orvo/sim/command/reply"), 5000).isNull());
+    QCoreApplication::processEvents();
     QVERIFY(!demo.logged(QStringLiteral("[Demo] step 1/")));
     m_peer->publish(QStringLiteral("orvo/ui/status"), R"({"service": true, "technician": false})");
     demo.process.closeWriteChannel();   // no terminal: the demo still runs to its end

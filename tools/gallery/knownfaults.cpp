@@ -1,0 +1,31 @@
+#include "gallery.h"
+
+// The one list of faults the gallery tolerates, each with why. Colours the design fixes stay
+// as they are; the other rows go as the pages are fixed. A fault not listed here fails the
+// gallery and its test.
+const QVector<KnownFault>& knownFaults()
+{
+    static const QVector<KnownFault> faults {
+        // Colours the design fixes.
+        { "*", "versionText reads at", "the version text is Material grey 700 by design" },
+        { "*", "on #00add7", "theme foreground on the accent #00ADD7, both fixed by design" },
+
+        // Pages being fixed.
+        { "*", "the dim behind the dialog", "the modal dim still lightens the page" },
+        { "*", "keyboard panels in the window", "the first-run page and the settings frame each keep a keyboard" },
+        { "*", "the keyboard fills", "Qt's keyboard is drawn 148 px tall in its 250 px panel" },
+        { "*", "the keyboard covers the focused field", "the panel does not yet leave room for the field" },
+        { "InitPage-keyboard", "no keyboard for the focused field", "the first-run page drives its own panel" },
+        { "*", "versionText (", "pages still put controls under the version text" },
+        { "*", "tabGeneral (", "the toolbar's 70 px buttons reach 4 px into the tab bar" },
+        { "*", "tabEthernet (", "the toolbar's 70 px buttons reach 4 px into the tab bar" },
+        { "Light-", "reads at", "the style singleton does not follow the light theme yet" },
+        { "Login", "label reads at", "CLR and backspace: white on #787878 (4.42:1)" },
+        { "Diagnostics", "label reads at", "test buttons: white on green, grey, amber or red" },
+        { "Diagnostics", "diag_ethernetValue reads at", "the amber status colour on the dark page" },
+        { "Event-log", "\"Search\" reads at", "the search field's placeholder is Material's hint grey" },
+        { "Event-log", "\"Αναζήτηση\" reads at", "the search field's placeholder is Material's hint grey" },
+        { "InitPage-keyboard", "serialHint reads at", "the serial hint's grey on the dark page" },
+    };
+    return faults;
+}
