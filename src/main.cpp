@@ -1,3 +1,4 @@
+#include "buildversion.h"
 #include "cliargs.h"
 #include "config.h"
 #include "guimanager.h"
@@ -17,7 +18,7 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", QByteArrayLiteral("0"));
     QCoreApplication::setApplicationName(QStringLiteral("VovadudozAD"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QCoreApplication::setApplicationVersion(buildVersion());
 
     // Help, version and a bad command line are answered before the window system is
     // touched, so they work on a machine without a display.
@@ -34,7 +35,7 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     QGuiApplication::setApplicationName(QStringLiteral("VovadudozAD"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Vovadudoz AD"));
-    QGuiApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QGuiApplication::setApplicationVersion(buildVersion());
     QGuiApplication::setOrganizationName(QStringLiteral("orvo"));
     QGuiApplication::setOrganizationDomain(QStringLiteral("vovadudoz.example"));
 

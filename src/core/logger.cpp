@@ -134,6 +134,11 @@ void Logger::setColor(bool on)
 QMutex* Logger::getMutex() { return &m_mutex; }
 bool Logger::getSyslog() const { return m_syslog; }
 bool Logger::getStderr() const { return m_stderr; }
+
+bool Logger::keeps(QtMsgType type) const
+{
+    return (m_syslog || m_stderr) && QLoggingCategory::defaultCategory()->isEnabled(type);
+}
 double Logger::getStartTime() const { return m_startTime; }
 
 void Logger::setSinks(SyslogSink syslogSink, StderrSink stderrSink)
@@ -152,6 +157,9 @@ void Logger::setStartTime(double millis)
 void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     Logger* self = instance();
+    // Nowhere to write: the line is not even formatted.
+    if (type != QtFatalMsg && !self->m_syslog && !self->m_stderr)
+        return;
     self->m_mutex.lock();
     const QByteArray message = qFormatLogMessage(type, context, text).toUtf8();
     const QByteArray stamp = "[" + formatElapsed((now() - self->m_startTime) / 1000.0) + "] ";

@@ -3,6 +3,8 @@
 #include <QMutex>
 #include <QObject>
 
+#include <atomic>
+
 namespace manager {
 
 // The process-wide message handler: filters by level through category rules, formats with
@@ -26,6 +28,9 @@ public:
     QMutex* getMutex();
     bool getSyslog() const;
     bool getStderr() const;
+    // Whether a message of this type in the default category would be written anywhere: a
+    // costly text is then built only when someone will read it.
+    bool keeps(QtMsgType type) const;
     double getStartTime() const;
 
     // Milliseconds with a fraction on the monotonic clock: only differences mean anything.
@@ -47,8 +52,9 @@ private:
     static void handler(QtMsgType type, const QMessageLogContext& context, const QString& text);
 
     QMutex m_mutex;
-    bool m_syslog = true;
-    bool m_stderr = false;
+    // Read without the lock by the handler's early way out.
+    std::atomic<bool> m_syslog { true };
+    std::atomic<bool> m_stderr { false };
     double m_startTime = 0;
     SyslogSink m_syslogSink = nullptr;
     StderrSink m_stderrSink = nullptr;

@@ -5,6 +5,7 @@
 #include "connection.h"
 #include "event.h"
 #include "ipv4.h"
+#include "logger.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -17,7 +18,6 @@
 #include <QQuickWindow>
 #include <QUrl>
 #include <qqml.h>
-
 
 namespace {
 
@@ -80,6 +80,7 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_diagnostics(m_identity.id(), m_board, m_network, m_validator, m_update)
     , m_configReactions(config, m_identity, m_ownTopics)
     , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
+    , m_feed(m_screens, m_latency)
 {
     m_identity.load();
     ConfigReactions::applyLogSettings(m_config);
@@ -118,6 +119,7 @@ void GUIManager::load()
         m_grabber.setWindow(qobject_cast<QQuickWindow*>(window));
         setParent(window);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
+        m_latency.attach(qobject_cast<QQuickWindow*>(window));
     }
     setLanguage(m_config.get(QStringLiteral("gui/locale")).toString());
     pushEvent(QStringLiteral("General"), QStringLiteral("Application started"));
@@ -146,7 +148,7 @@ void GUIManager::initQml()
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);
     m_rootContext->setContextProperty(QStringLiteral("board"), &m_board);
     m_rootContext->setContextProperty(QStringLiteral("inspector"), &m_inspector);
-    m_rootContext->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
+    m_rootContext->setContextProperty(QStringLiteral("transaction"), m_feed.transaction());
     m_rootContext->setContextProperty(QStringLiteral("eventLogManager"), &m_eventLog);
     m_rootContext->setContextProperty(QStringLiteral("network"), &m_network);
     m_rootContext->setContextProperty(QStringLiteral("validatorManager"), &m_validator);
@@ -237,7 +239,8 @@ void GUIManager::wire()
     connect(&m_board, &manager::Board::rtcFailedChanged, this, &GUIManager::pruneWhenClockTrusted,
             Qt::QueuedConnection);
     connect(&m_clock, &manager::Clock::ntpSyncedChanged, this, &GUIManager::pruneWhenClockTrusted);
-    connect(&m_screens, &ScreenController::screenChanged, this, &GUIManager::screenChanged);
+    // The window hears of screens and results once per event-loop turn, the last of them.
+    connect(&m_feed, &DisplayFeed::screenChanged, this, &GUIManager::screenChanged);
     // The depot's view: the screen in the status, and a picture of it on request.
     m_ownTopics.setScreen(m_screens.screen());
     connect(&m_screens, &ScreenController::screenChanged, this, [this] { m_ownTopics.setScreen(m_screens.screen()); });
@@ -249,6 +252,11 @@ void GUIManager::wire()
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
     connect(&m_identity, &DeviceIdentity::idChanged, this, &GUIManager::deviceIdChanged);
     connect(&m_identity, &DeviceIdentity::saveFailed, this, &GUIManager::errorOccured);
+    // The passenger's wait for a result, from the first result on: a program that has shown
+    // none reports the status as designed.
+    m_ownTopics.addStatusSource(QStringLiteral("display"), [this] {
+        return m_latency.results() > 0 ? QJsonValue(m_latency.toJson()) : QJsonValue(QJsonValue::Undefined);
+    });
     connect(&m_inspector, &manager::Inspector::systemRebootStarted, this,
             [this] { m_screens.showBusy(tr("Rebooting")); });
     connect(&m_inspector, &manager::Inspector::systemShutdownStarted, this,
@@ -358,12 +366,17 @@ void GUIManager::setMaintenanceScreen()
 
 void GUIManager::onTicketValidated(const Transaction& transaction)
 {
-    const QVariantMap map = transaction.toMap();
+    m_latency.resultArrived();
     qWarning().noquote().nospace() << "[GUIManager] Validator ticket validated : " << int(transaction.type());
     qWarning().noquote().nospace() << "[GUIManager] Valid : " << (transaction.valid() ? "true" : "false");
-    qWarning().noquote().nospace() << "[GUIManager] Contents : "
-                                   << QJsonDocument(QJsonObject::fromVariantMap(map)).toJson(QJsonDocument::Compact);
-    m_rootContext->setContextProperty(QStringLiteral("transaction"), map);
+    // The whole record as text is for whoever debugs the validation service; building it
+    // costs as much as the rest of a result, so it is built only when the line is written.
+    if (manager::Logger::instance()->keeps(QtDebugMsg)) {
+        qDebug().noquote().nospace() << "[GUIManager] Contents : "
+                                     << QJsonDocument(QJsonObject::fromVariantMap(transaction.toMap()))
+                                            .toJson(QJsonDocument::Compact);
+    }
+    m_feed.setTransaction(transaction.json());
     m_screens.showValidation(transaction);
 }
 

@@ -5,6 +5,8 @@
 #include "configreactions.h"
 #include "deviceidentity.h"
 #include "diagnostics.h"
+#include "displayfeed.h"
+#include "displaylatency.h"
 #include "eventmanager.h"
 #include "inspector.h"
 #include "maintenancebarcodeapplier.h"
@@ -116,6 +118,8 @@ public:
     manager::MqttClient& mqttClient() { return m_mqtt; }
     ScreenController& screens() { return m_screens; }
     SessionManager& session() { return m_session; }
+    // How long passengers wait for their results (the status reports it).
+    const DisplayLatency& displayLatency() const { return m_latency; }
 
 public slots:
     void settingsLoginRequest(const QString& pin);
@@ -186,6 +190,8 @@ private:
     Diagnostics m_diagnostics;
     ConfigReactions m_configReactions;
     MaintenanceBarcodeApplier m_barcodeApplier;
+    DisplayLatency m_latency;
+    DisplayFeed m_feed;
     ScreenGrabber m_grabber;
 
     // Connections made by the broker set-up, dropped before it runs again.

@@ -12,21 +12,12 @@ BarcodeManager::BarcodeManager(MqttClient& client, const QString& baseTopic, QOb
     : QObject(parent)
     , m_client(client)
     , m_topic(baseTopic)
+    , m_switch(client, baseTopic)
 {
     // Everything below the base is parsed, handled or not: a garbled message of this service
     // is reported wherever it lands.
     routeJson(m_client, m_topic + QStringLiteral("/#"), this, &BarcodeManager::onMessage,
               QStringLiteral("[BarcodeManager] "), EmptyPayload::Refused);
-}
-
-void BarcodeManager::enable()
-{
-    m_client.publish(QByteArray(), m_topic + QStringLiteral("/enable"));
-}
-
-void BarcodeManager::disable()
-{
-    m_client.publish(QByteArray(), m_topic + QStringLiteral("/disable"));
 }
 
 void BarcodeManager::onMessage(const QJsonObject& json, const QString& topic)

@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include "switchrequest.h"
+
 namespace manager {
 
 class MqttClient;
@@ -30,8 +32,8 @@ public:
     // "offline", "error", "enabled", "disabled", or empty before the first report.
     const QString& status() const { return m_status; }
 
-    void enable();
-    void disable();
+    void enable() const { m_switch.enable(); }
+    void disable() const { m_switch.disable(); }
 
     // The status word for one "/status" message; empty when a flag has the wrong type.
     static QString statusFor(const QJsonObject& json);
@@ -51,6 +53,7 @@ private:
 
     MqttClient& m_client;
     QString m_topic;
+    SwitchRequest m_switch;
     QString m_status;
     Info m_info;
 };

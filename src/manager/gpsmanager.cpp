@@ -15,6 +15,7 @@ GPSManager::GPSManager(MqttClient& client, const QString& baseTopic, QObject* pa
     : QObject(parent)
     , m_client(client)
     , m_topic(baseTopic)
+    , m_switch(client, baseTopic)
 {
     qRegisterMetaType<manager::GPSManager::Info>();
     qRegisterMetaType<manager::GPSManager::Status>();
@@ -23,16 +24,6 @@ GPSManager::GPSManager(MqttClient& client, const QString& baseTopic, QObject* pa
     // is reported wherever it lands.
     routeJson(m_client, m_topic + QStringLiteral("/#"), this, &GPSManager::onMessage,
               QStringLiteral("[GPSManager] "), EmptyPayload::Refused);
-}
-
-void GPSManager::enable()
-{
-    m_client.publish(QByteArray(), m_topic + QStringLiteral("/enable"));
-}
-
-void GPSManager::disable()
-{
-    m_client.publish(QByteArray(), m_topic + QStringLiteral("/disable"));
 }
 
 void GPSManager::onMessage(const QJsonObject& json, const QString& topic)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include "switchrequest.h"
+
 namespace manager {
 
 class MqttClient;
@@ -55,8 +57,8 @@ public:
     Status status() const { return m_status; }
     Telemetry telemetry() const { return m_telemetry; }
 
-    void enable();
-    void disable();
+    void enable() const { m_switch.enable(); }
+    void disable() const { m_switch.disable(); }
 
     // The service sends its numbers as text: a JSON number, a non-number or an infinite value
     // reads as 0.
@@ -77,6 +79,7 @@ private:
 
     MqttClient& m_client;
     QString m_topic;
+    SwitchRequest m_switch;
     Info m_info;
     Status m_status;
     Telemetry m_telemetry;

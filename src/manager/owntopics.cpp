@@ -276,13 +276,26 @@ void OwnTopics::publishScreenshot(const QByteArray& png)
     m_client.publish(png, m_baseTopic + Screenshot);
 }
 
+void OwnTopics::addStatusSource(const QString& key, StatusSource source)
+{
+    m_statusSources.append({ key, std::move(source) });
+}
+
 QByteArray OwnTopics::statusPayload() const
 {
-    return toPayload(QJsonObject { { QStringLiteral("technician"), m_technician },
-                                   { QStringLiteral("service"), true },
-                                   { QStringLiteral("screen"), m_screen },
-                                   { QStringLiteral("uptimeSec"), double(m_clock() / 1000) },
-                                   { QStringLiteral("resultsShown"), m_resultsShown } });
+    QJsonObject status { { QStringLiteral("technician"), m_technician },
+                         { QStringLiteral("service"), true },
+                         { QStringLiteral("screen"), m_screen },
+                         { QStringLiteral("uptimeSec"), double(m_clock() / 1000) },
+                         { QStringLiteral("resultsShown"), m_resultsShown } };
+    for (const auto& source : m_statusSources) {
+        if (status.contains(source.first))
+            continue;
+        const QJsonValue value = source.second();
+        if (!value.isUndefined())
+            status.insert(source.first, value);
+    }
+    return toPayload(status);
 }
 
 QByteArray OwnTopics::configPayload() const

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QJsonValue>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -49,6 +51,12 @@ public:
     // Whether a maintenance session is open, as "/status" reports it.
     bool technician() const { return m_technician; }
     void setTechnician(bool active) { m_technician = active; }
+
+    // A further key of "/status", its value asked for each time the status is sent (so a
+    // figure that is costly to compute costs nothing between requests). An undefined value
+    // leaves the key out. The designed keys come first and cannot be replaced.
+    using StatusSource = std::function<QJsonValue()>;
+    void addStatusSource(const QString& key, StatusSource source);
 
     // At most this many keys are named in the one warning about an ignored request.
     static constexpr int NamedKeysInWarning = 5;
@@ -98,6 +106,7 @@ private:
     Config& m_config;
     QString m_baseTopic;
     bool m_technician = false;
+    QList<QPair<QString, StatusSource>> m_statusSources;
     QString m_screen;
     int m_resultsShown = 0;
     QElapsedTimer m_started;

@@ -53,6 +53,8 @@ public:
 
     QVariantMap defaultDetails() const;
     QVariantMap toMap() const;
+    // The service's "transaction" object as it came: what a later copy of the record is built from.
+    QJsonObject json() const { return m_transaction; }
 
     // "yyyy-MM-ddTHH:mm:ssZ" in UTC to local time; anything else gives an invalid date-time.
     static QDateTime convertTimestamp(const QString& text);

@@ -1,5 +1,7 @@
 #include "testbroker.h"
 
+#include "benchsupport.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTcpServer>
@@ -25,23 +27,12 @@ TestBroker::~TestBroker()
 
 quint16 TestBroker::freePort()
 {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
+    return bench::freePort();
 }
 
 bool TestBroker::waitForPort(quint16 port, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
+    return bench::waitForPort(port, timeoutMs);
 }
 
 bool TestBroker::start()

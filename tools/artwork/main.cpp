@@ -2,10 +2,13 @@
 //   NFC/0.png .. NFC/6.png        the validator on its pole, a hand bringing a card to the reader
 //   Barcode/0.png .. Barcode/8.png the validator, a phone with a QR code rising into the red beam
 //   background.png                480 x 800
-//   Flags/gr.png, Flags/uk.png    60 x 60, round
+//   Flags/gr.png, Flags/uk.png    100 x 100, round, the size the header shows them at
 //   Icons/orvo.png                the maker's logo, 327 x 176
 //   Icons/back.png, Icons/menu.png, Icons/drawer.png  toolbar icons, 48 x 48
 // Usage: vovadudoz_artwork <output folder>
+#include "drawing.h"
+#include "frames.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFont>
@@ -16,157 +19,13 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
-#include <cmath>
 #include <cstdio>
 
 namespace {
 
-const QSize FrameSize(480, 536);
-const QColor Line(0xd8, 0xe6, 0xee);
-const QColor Accent(0x00, 0xad, 0xd7);
-const QColor Beam(0xe0, 0x20, 0x20);
-
-QImage canvas(const QSize& size)
-{
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    return image;
-}
-
-QPen pen(const QColor& colour, qreal width)
-{
-    return QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-}
-
-// The validator on its pole, in outline. Its card reader target is centred at (210, 262), the
-// barcode window at the bottom of the body.
-void drawValidator(QPainter& p)
-{
-    p.setBrush(Qt::NoBrush);
-    p.setPen(pen(Line, 5));
-    p.drawRoundedRect(QRectF(110, 40, 200, 320), 26, 26);      // body
-    p.setPen(pen(Line, 3));
-    p.drawRoundedRect(QRectF(132, 64, 156, 120), 8, 8);         // screen
-    p.drawEllipse(QPointF(210, 262), 44, 44);                   // reader target
-    for (int r = 1; r <= 3; ++r)                                 // reader mark
-        p.drawArc(QRectF(196 - 8 * r, 262 - 8 * r, 16 * r, 16 * r), -45 * 16, 90 * 16);
-    p.drawEllipse(QPointF(196, 262), 3, 3);
-    p.setPen(pen(Line, 4));
-    p.drawRoundedRect(QRectF(168, 332, 84, 14), 5, 5);          // barcode window
-    p.setPen(pen(Line, 5));
-    p.drawLine(QPointF(196, 360), QPointF(196, 536));            // pole
-    p.drawLine(QPointF(224, 360), QPointF(224, 536));
-}
-
-void drawCardInHand(QPainter& p, const QPointF& centre, qreal angle)
-{
-    p.save();
-    p.translate(centre);
-    p.rotate(angle);
-    // Sleeve and palm first, the card over them, the thumb over the card.
-    p.setPen(pen(Line, 4));
-    p.setBrush(QColor(0x14, 0x1e, 0x2a));
-    p.drawRoundedRect(QRectF(30, 40, 90, 200), 20, 20);
-    p.drawRoundedRect(QRectF(10, 0, 90, 95), 38, 38);
-    p.setBrush(QColor(0x0b, 0x25, 0x33));
-    p.setPen(pen(Accent, 4));
-    p.drawRoundedRect(QRectF(-70, -48, 130, 84), 10, 10);
-    p.setPen(pen(Accent, 3));
-    p.drawRoundedRect(QRectF(-54, -26, 26, 20), 4, 4);            // chip
-    p.drawLine(QPointF(-54, 16), QPointF(10, 16));
-    p.setPen(pen(Line, 4));
-    p.setBrush(QColor(0x14, 0x1e, 0x2a));
-    p.drawRoundedRect(QRectF(18, -10, 62, 26), 13, 13);          // thumb
-    p.restore();
-}
-
-void drawWaves(QPainter& p, const QPointF& centre, int count)
-{
-    p.setPen(pen(Accent, 4));
-    p.setBrush(Qt::NoBrush);
-    for (int i = 1; i <= count; ++i) {
-        const qreal r = 60 + 18 * i;
-        p.drawArc(QRectF(centre.x() - r, centre.y() - r, 2 * r, 2 * r), 100 * 16, 70 * 16);
-    }
-}
-
-QImage cardFrame(int frame)
-{
-    QImage image = canvas(FrameSize);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawValidator(p);
-    // Frames 0 to 4 bring the card in, 5 and 6 hold it on the reader while it is read.
-    const qreal t = qMin(1.0, frame / 4.0);
-    const qreal ease = t * t * (3 - 2 * t);
-    const QPointF start(420, 470), end(222, 270);
-    drawCardInHand(p, start + (end - start) * ease, -18 + 8 * ease);
-    if (frame >= 5)
-        drawWaves(p, QPointF(210, 262), frame - 3);
-    return image;
-}
-
-void drawQrCode(QPainter& p, const QRectF& area)
-{
-    const int cells = 21;
-    const qreal cell = area.width() / cells;
-    auto finder = [&](int cx, int cy) {
-        p.fillRect(QRectF(area.x() + cx * cell, area.y() + cy * cell, 7 * cell, 7 * cell), Qt::black);
-        p.fillRect(QRectF(area.x() + (cx + 1) * cell, area.y() + (cy + 1) * cell, 5 * cell, 5 * cell), Qt::white);
-        p.fillRect(QRectF(area.x() + (cx + 2) * cell, area.y() + (cy + 2) * cell, 3 * cell, 3 * cell), Qt::black);
-    };
-    p.fillRect(area, Qt::white);
-    unsigned state = 0x2545f491u;
-    for (int y = 0; y < cells; ++y) {
-        for (int x = 0; x < cells; ++x) {
-            state = state * 1103515245u + 12345u;
-            const bool inFinder = (x < 8 && y < 8) || (x > 12 && y < 8) || (x < 8 && y > 12);
-            if (!inFinder && (state >> 16) % 2)
-                p.fillRect(QRectF(area.x() + x * cell, area.y() + y * cell, cell, cell), Qt::black);
-        }
-    }
-    finder(0, 0);
-    finder(14, 0);
-    finder(0, 14);
-}
-
-QImage ticketFrame(int frame)
-{
-    QImage image = canvas(FrameSize);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-
-    // A steady beam: it never blinks.
-    QPolygonF beam;
-    beam << QPointF(176, 346) << QPointF(244, 346) << QPointF(300, 500) << QPointF(120, 500);
-    QLinearGradient fade(0, 346, 0, 500);
-    fade.setColorAt(0, QColor(Beam.red(), Beam.green(), Beam.blue(), 150));
-    fade.setColorAt(1, QColor(Beam.red(), Beam.green(), Beam.blue(), 20));
-    p.setPen(Qt::NoPen);
-    p.setBrush(fade);
-    p.drawPolygon(beam);
-    drawValidator(p);
-
-    // Frames 0 to 6 raise the phone into the beam, 7 and 8 hold it there while it is read.
-    const qreal t = qMin(1.0, frame / 6.0);
-    const qreal ease = t * t * (3 - 2 * t);
-    const QPointF start(360, 560), end(210, 430);
-    const QPointF centre = start + (end - start) * ease;
-    p.save();
-    p.translate(centre);
-    p.rotate(-20 * (1 - ease));
-    p.setPen(pen(Line, 4));
-    p.setBrush(QColor(0x14, 0x1e, 0x2a));
-    p.drawRoundedRect(QRectF(-52, -30, 104, 180), 14, 14);
-    drawQrCode(p, QRectF(-38, -14, 76, 76));
-    p.restore();
-    if (frame >= 7) {
-        p.setPen(pen(Beam, 3));
-        p.drawLine(QPointF(centre.x() - 46, centre.y() + 6 + (frame - 7) * 40),
-                   QPointF(centre.x() + 46, centre.y() + 6 + (frame - 7) * 40));
-    }
-    return image;
-}
+using art::canvas;
+using art::pen;
+using art::Accent;
 
 QImage background()
 {
@@ -187,21 +46,22 @@ QImage background()
     return image;
 }
 
-// A flag as a disc two thirds of the picture wide, so that shown at 100 px in the 70 px header
-// button it covers the button with a thin accent ring left.
+// A flag as a disc two thirds of the picture wide, drawn at the 100 px the header shows it at
+// (scaled up from fewer pixels it looks soft), so that it covers the 70 px header button with a
+// thin accent ring left.
 template <typename Draw>
 QImage roundFlag(Draw draw)
 {
-    QImage image = canvas(QSize(60, 60));
+    QImage image = canvas(QSize(100, 100));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF disc(10, 10, 40, 40);
+    const QRectF disc(17, 17, 66, 66);
     QPainterPath clip;
     clip.addEllipse(disc);
     p.setClipPath(clip);
     draw(p, disc);
     p.setClipping(false);
-    p.setPen(QPen(QColor(255, 255, 255, 160), 1));
+    p.setPen(QPen(QColor(255, 255, 255, 160), 1.5));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(disc);
     return image;
@@ -298,9 +158,9 @@ int main(int argc, char** argv)
 
     bool ok = true;
     for (int i = 0; i < 7; ++i)
-        ok &= save(cardFrame(i), out, QStringLiteral("NFC/%1.png").arg(i));
+        ok &= save(art::cardFrame(i), out, QStringLiteral("NFC/%1.png").arg(i));
     for (int i = 0; i < 9; ++i)
-        ok &= save(ticketFrame(i), out, QStringLiteral("Barcode/%1.png").arg(i));
+        ok &= save(art::ticketFrame(i), out, QStringLiteral("Barcode/%1.png").arg(i));
     ok &= save(background(), out, QStringLiteral("background.png"));
     ok &= save(roundFlag(drawGreekFlag), out, QStringLiteral("Flags/gr.png"));
     ok &= save(roundFlag(drawUkFlag), out, QStringLiteral("Flags/uk.png"));

@@ -1,7 +1,6 @@
 #include "displayhost.h"
 
 #include "symbolimageprovider.h"
-#include "transaction.h"
 
 #include <QQmlContext>
 #include <QQuickItem>
@@ -15,7 +14,7 @@ DisplayHost::DisplayHost()
     QQmlContext* context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("manager"), &m_manager);
     m_services.install(context, m_manager);
-    context->setContextProperty(QStringLiteral("transaction"), Transaction().toMap());
+    context->setContextProperty(QStringLiteral("transaction"), &m_transaction);
 }
 
 DisplayHost::~DisplayHost()
@@ -36,8 +35,7 @@ bool DisplayHost::load()
 
 void DisplayHost::setTransaction(const QJsonObject& transaction)
 {
-    m_engine.rootContext()->setContextProperty(QStringLiteral("transaction"),
-                                               Transaction(transaction, nullptr).toMap());
+    m_transaction.setTransaction(transaction);
 }
 
 QQuickItem* DisplayHost::screen(const QString& name) const

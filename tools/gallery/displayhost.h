@@ -2,6 +2,7 @@
 
 #include "maintenanceservices.h"
 #include "standinmanager.h"
+#include "transactionview.h"
 
 #include <QJsonObject>
 #include <QQmlApplicationEngine>
@@ -36,6 +37,7 @@ public:
 private:
     StandInManager m_manager;
     MaintenanceServices m_services;
+    TransactionView m_transaction;
     QQmlApplicationEngine m_engine;
     QQuickWindow* m_window = nullptr;
 };

@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QSet>
 
 namespace {
 
@@ -22,11 +23,21 @@ QRect screenArea(const QImage& image, bool headerShown)
     return QRect(0, top, image.width(), image.height() - top);
 }
 
+QSet<int>& knownFaultsSeen()
+{
+    static QSet<int> seen;
+    return seen;
+}
+
 QString knownReason(const QString& file, const QString& fault)
 {
-    for (const KnownFault& known : knownFaults()) {
-        if ((known.picture == QLatin1String("*") || file.startsWith(known.picture)) && fault.contains(known.fault))
+    const QVector<KnownFault>& faults = knownFaults();
+    for (int i = 0; i < faults.size(); ++i) {
+        const KnownFault& known = faults.at(i);
+        if ((known.picture == QLatin1String("*") || file.startsWith(known.picture)) && fault.contains(known.fault)) {
+            knownFaultsSeen().insert(i);
             return known.reason;
+        }
     }
     return QString();
 }
@@ -74,6 +85,17 @@ GalleryShot drawEntry(DisplayHost& host, const GalleryEntry& entry, const QStrin
             shot.known << fault + QStringLiteral(" (known: ") + reason + QLatin1Char(')');
     }
     return shot;
+}
+
+QStringList unseenKnownFaults()
+{
+    QStringList unseen;
+    const QVector<KnownFault>& faults = knownFaults();
+    for (int i = 0; i < faults.size(); ++i) {
+        if (!knownFaultsSeen().contains(i))
+            unseen << faults.at(i).picture + QLatin1Char(' ') + faults.at(i).fault;
+    }
+    return unseen;
 }
 
 QImage contactSheet(const QVector<GalleryShot>& shots)

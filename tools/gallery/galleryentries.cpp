@@ -1,6 +1,7 @@
 #include "galleryentries.h"
 
 #include "displayhost.h"
+#include "screencheck.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -50,10 +51,7 @@ void keyboardUp(DisplayHost& host)
             keyboard->setProperty("shown", true);
     }
     // The panel slides up in 150 ms.
-    QElapsedTimer slide;
-    slide.start();
-    while (slide.elapsed() < 500)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    settleScene(host.window());
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "galleryentries.h"
 
 #include "displayhost.h"
+#include "screencheck.h"
 
 #include <QEventLoop>
 #include <QGuiApplication>
@@ -16,11 +17,13 @@
 namespace {
 
 // Lets page transitions and popup animations finish.
-void settle(int ms = 450)
+void settle(int maxMs = 1500)
 {
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    for (QWindow* window : windows) {
+        if (auto* quick = qobject_cast<QQuickWindow*>(window); quick && quick->isVisible())
+            settleScene(quick, maxMs);
+    }
 }
 
 QQuickItem* item(DisplayHost& host, const QString& name)
@@ -65,7 +68,7 @@ std::function<void(DisplayHost&)> page(const QString& title, const QString& file
         // focused field calls the keyboard up: none of these pages shows it.
         host.window()->contentItem()->forceActiveFocus();
         QGuiApplication::inputMethod()->hide();
-        settle(200);
+        settle();
     };
 }
 
@@ -88,7 +91,7 @@ void reportSaved(DisplayHost& host)
 {
     emit host.services().diagnostics().saveReportFinished(
         true, QStringLiteral("Test report saved successfully:\n./TestReport_20261207_1130.txt"));
-    settle(800);
+    settle();
 }
 
 void lockedOut(DisplayHost& host)
@@ -137,7 +140,7 @@ void typeInto(DisplayHost& host, const QString& name)
     host.window()->requestActivate();
     field->forceActiveFocus(Qt::MouseFocusReason);
     QGuiApplication::inputMethod()->show();
-    settle(500);
+    settle();
 }
 
 std::function<void(DisplayHost&)> typing(std::function<void(DisplayHost&)> open, const QString& field)
@@ -153,7 +156,7 @@ void doneTyping(DisplayHost& host)
 {
     host.window()->contentItem()->forceActiveFocus();
     QGuiApplication::inputMethod()->hide();
-    settle(200);
+    settle();
 }
 
 void ethernetManual(DisplayHost& host)

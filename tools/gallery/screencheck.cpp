@@ -114,7 +114,43 @@ void walk(QQuickItem* item, const QSize& window, QStringList* problems)
         walk(child, window, problems);
 }
 
+// Something on screen still moves toward where it will rest.
+bool moving(QQuickItem* item)
+{
+    if (!item->isVisible())
+        return false;
+    if (item->property("busy").toBool())   // a StackView between pages
+        return true;
+    if (item->inherits("QQuickPopupItem") && (!qFuzzyCompare(item->opacity(), 1.0) || !qFuzzyCompare(item->scale(), 1.0)))
+        return true;
+    if (item->inherits("QQuickFlickable") && item->property("moving").toBool())
+        return true;
+    const QVariant restingY = item->property("restingY");   // the keyboard panel sliding
+    if (restingY.isValid() && !qFuzzyCompare(1.0 + item->property("panelY").toReal(), 1.0 + restingY.toReal()))
+        return true;
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children) {
+        if (moving(child))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+void settleScene(QQuickWindow* window, int maxMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    int still = 0;
+    // Two quiet looks in a row, at least a frame apart: a transition that starts on the next
+    // frame is not missed.
+    while (still < 2 && clock.elapsed() < maxMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(20);
+        still = window && moving(window->contentItem()) ? 0 : still + 1;
+    }
+}
 
 QImage settleAndGrab(QQuickWindow* window, int maxMs)
 {
@@ -191,12 +227,19 @@ void reexecUnderXvfb(char** argv, bool openGL)
         unsetenv("QT_QUICK_BACKEND");
     else
         setenv("QT_QUICK_BACKEND", "software", 1);
-    std::vector<char*> args { const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
-                              const_cast<char*>("-screen 0 480x800x24") };
+    // Our own starter lets the X server choose a free display, so tests run side by side;
+    // xvfb-run is the fallback outside the source tree.
+    std::vector<char*> args { const_cast<char*>(VOVADUDOZ_WITH_XVFB) };
     for (char** arg = argv; *arg; ++arg)
         args.push_back(*arg);
     args.push_back(nullptr);
-    execvp(args[0], args.data());
-    // Only reached when xvfb-run is missing: carry on where we are, the caller decides.
+    execv(args[0], args.data());
+    std::vector<char*> fallback { const_cast<char*>("xvfb-run"), const_cast<char*>("-a"), const_cast<char*>("-s"),
+                                  const_cast<char*>("-screen 0 480x800x24") };
+    for (char** arg = argv; *arg; ++arg)
+        fallback.push_back(*arg);
+    fallback.push_back(nullptr);
+    execvp(fallback[0], fallback.data());
+    // Only reached when neither is there: carry on where we are, the caller decides.
     unsetenv("VOVADUDOZ_UNDER_XVFB");
 }

@@ -13,6 +13,10 @@ class QQuickWindow;
 // offscreen with software drawing gives a null image.
 QImage settleAndGrab(QQuickWindow* window, int maxMs = 5000);
 
+// Lets the window's scene come to rest: page transitions, popups opening or closing, the
+// keyboard sliding and lists moving. Returns once nothing moves (or after maxMs).
+void settleScene(QQuickWindow* window, int maxMs = 1500);
+
 // Every visible text under root that a passenger could not read whole: elided or truncated,
 // wider or taller than its own box, cut by a clipping parent, or reaching outside the window.
 // One line per fault, naming the text.

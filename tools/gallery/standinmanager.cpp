@@ -82,4 +82,7 @@ void StandInManager::setMaintenanceObjects(QObject* clock, QObject* update, QObj
     m_clock = clock;
     m_update = update;
     m_diagnostics = diagnostics;
+    emit clockChanged();
+    emit updateChanged();
+    emit diagnosticsChanged();
 }

@@ -25,11 +25,11 @@ class StandInManager : public QObject
     Q_PROPERTY(QColor screenSaverBg READ screenSaverBg NOTIFY screenSaverBgChanged)
     Q_PROPERTY(QString screenSaverImg READ screenSaverImg NOTIFY screenSaverImgChanged)
     // The maintenance pages' members: the proxies come from MaintenanceServices.
-    Q_PROPERTY(QObject* clock READ clock CONSTANT)
-    Q_PROPERTY(QObject* update READ update CONSTANT)
-    Q_PROPERTY(QObject* diagnostics READ diagnostics CONSTANT)
-    Q_PROPERTY(int shutdownDelaySec MEMBER m_shutdownDelaySec NOTIFY maintenanceSettingsChanged)
-    Q_PROPERTY(int displayOffMin MEMBER m_displayOffMin NOTIFY maintenanceSettingsChanged)
+    Q_PROPERTY(QObject* clock READ clock NOTIFY clockChanged)
+    Q_PROPERTY(QObject* update READ update NOTIFY updateChanged)
+    Q_PROPERTY(QObject* diagnostics READ diagnostics NOTIFY diagnosticsChanged)
+    Q_PROPERTY(int shutdownDelaySec MEMBER m_shutdownDelaySec NOTIFY shutdownDelaySecChanged)
+    Q_PROPERTY(int displayOffMin MEMBER m_displayOffMin NOTIFY displayOffMinChanged)
     Q_PROPERTY(bool lockedOut MEMBER m_lockedOut NOTIFY lockoutChanged)
     Q_PROPERTY(int lockoutRemainingSec MEMBER m_lockoutRemainingSec NOTIFY lockoutChanged)
 
@@ -88,7 +88,11 @@ signals:
     void settingsAccessGranted();
     void settingsAccessDenied();
     void barcodeConfigurationApplied(const QStringList& configList);
-    void maintenanceSettingsChanged();
+    void shutdownDelaySecChanged();
+    void displayOffMinChanged();
+    void clockChanged();
+    void updateChanged();
+    void diagnosticsChanged();
     void lockoutChanged();
 
 private:

@@ -1,3 +1,4 @@
+#include "buildversion.h"
 #include "simulator.h"
 
 #include <QCommandLineParser>
@@ -10,7 +11,7 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("VovadudozSim"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VOVADUDOZ_VERSION));
+    QCoreApplication::setApplicationVersion(buildVersion());
 
     Simulator::Options options;
     QCommandLineParser parser;

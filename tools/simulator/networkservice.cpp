@@ -127,7 +127,7 @@ QJsonObject NetworkService::liveIpv4() const
 void NetworkService::publishStatus()
 {
     const QJsonObject primary { { QStringLiteral("interface"), m_interface },
-                                { QStringLiteral("stateStr"), QStringLiteral("Activated") },
+                                { QStringLiteral("stateStr"), QStringLiteral("Connected") },
                                 { QStringLiteral("typeStr"), QStringLiteral("Ethernet") },
                                 { QStringLiteral("ipv4"), liveIpv4() } };
     publish(QStringLiteral("/status"), { { QStringLiteral("stateStr"), QStringLiteral("Connected") },
@@ -146,7 +146,7 @@ void NetworkService::publishState()
 {
     publish(QStringLiteral("/ethernet/state"), { { QStringLiteral("interface"), m_interface },
                                                  { QStringLiteral("typeStr"), QStringLiteral("Ethernet") },
-                                                 { QStringLiteral("stateStr"), QStringLiteral("Activated") },
+                                                 { QStringLiteral("stateStr"), QStringLiteral("Connected") },
                                                  { QStringLiteral("reasonStr"), QStringLiteral("None") },
                                                  { QStringLiteral("mac"), QStringLiteral("02:4F:52:56:04:12") },
                                                  { QStringLiteral("ipv4"), liveIpv4() } });

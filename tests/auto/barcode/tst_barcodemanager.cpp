@@ -1,5 +1,7 @@
 #include "badpayloads.h"
 #include "barcodemanager.h"
+#include "brokerfixture.h"
+#include "gpsmanager.h"
 #include "mqttclient.h"
 
 #include "logcapture.h"
@@ -169,6 +171,28 @@ private slots:
         QCOMPARE(changed.count() + scanned.count(), 0);
         QCOMPARE(barcode.status(), QStringLiteral("disabled"));
         QCOMPARE(barcode.info().model, QStringLiteral("QR-9"));
+    }
+
+    // The barcode and GPS proxies share one on/off request: an empty message on the base topic
+    // plus "/enable" or "/disable", once. One broker for all four requests.
+    void switchRequests()
+    {
+        const QString gpsBase = QStringLiteral("orvo/gps");
+        BrokerFixture wire;
+        QVERIFY(wire.start({Base + "/#", gpsBase + "/#"}));
+        QVERIFY(wire.connectClient());
+        manager::BarcodeManager barcode(wire.client, Base);
+        manager::GPSManager gps(wire.client, gpsBase);
+        barcode.enable();
+        gps.disable();
+        barcode.disable();
+        gps.enable();
+        const QStringList expected {Base + "/enable", gpsBase + "/disable", Base + "/disable", gpsBase + "/enable"};
+        QTRY_COMPARE_WITH_TIMEOUT(wire.peer->messages().size(), expected.size(), 5000);
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(wire.peer->messages().at(i).first, expected.at(i));
+            QCOMPARE(wire.peer->messages().at(i).second, QByteArray(""));
+        }
     }
 };
 

@@ -1,4 +1,5 @@
 #include "brokerfixture.h"
+#include "buildversion.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -117,7 +118,7 @@ void Tst_E2e::cleanupTestCase()
 
 void Tst_E2e::announcesItselfOnConnection()
 {
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", buildVersion() } }));
     const QJsonObject status = parse(m_wire->peer->waitFor("orvo/ui/status", 5000));
     QCOMPARE(status.value("technician"), QJsonValue(false));
     QCOMPARE(status.value("service"), QJsonValue(true));
@@ -149,16 +150,21 @@ void Tst_E2e::validCardPlaysSoundAndShowsValid()
 void Tst_E2e::answersOwnTopics()
 {
     m_wire->peer->publish("orvo/ui/info/get", QByteArray());
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 10000)), QJsonObject({ { "version", buildVersion() } }));
     m_wire->peer->takeAll();
     m_wire->peer->publish("orvo/ui/status/get", "{}");
-    // Any status from now on tells the depot about the card shown.
-    const QJsonObject status = parse(m_wire->peer->waitFor("orvo/ui/status", 10000));
+    // Any status from now on tells the depot about the card shown above, and how long
+    // passengers wait for results.
+    QJsonObject status = parse(m_wire->peer->waitFor("orvo/ui/status", 10000));
+    const QJsonObject display = status.take("display").toObject();
     QCOMPARE(status.value("technician"), QJsonValue(false));
     QCOMPARE(status.value("service"), QJsonValue(true));
     QCOMPARE(status.value("resultsShown"), QJsonValue(1));
     QVERIFY(status.value("uptimeSec").isDouble());
     QVERIFY(QStringList({ "Valid", "ScanScreens" }).contains(status.value("screen").toString()));
+    QCOMPARE(display.value("results").toInt(), 1);
+    QVERIFY(display.contains("resultFrameMsP50"));
+    QVERIFY(display.contains("resultFrameMsP99"));
     m_wire->peer->publish("orvo/ui/config/get", QByteArray());
     const QByteArray config = m_wire->peer->waitFor("orvo/ui/config", 10000);
     QCOMPARE(parse(config).value("gui").toObject().value("deviceId").toString(), m_dir.filePath("serialnumber"));
@@ -185,7 +191,7 @@ void Tst_E2e::brokerLossAndReconnection()
     m_wire->peer->takeAll();
     QVERIFY(m_wire->broker.start());
     QVERIFY(m_wire->peer->waitConnected(10000));
-    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", VOVADUDOZ_VERSION } }));
+    QCOMPARE(parse(m_wire->peer->waitFor("orvo/ui/info", 20000)), QJsonObject({ { "version", buildVersion() } }));
     QVERIFY(!m_wire->peer->waitFor("orvo/ui/config", 5000).isNull());
     QCOMPARE(m_app.state(), QProcess::Running);
 }

@@ -77,6 +77,9 @@ QByteArray scan(bool valid, int denyReason = 0)
                     QJsonObject { { "result", valid }, { "type", 2 }, { "denyReason", QJsonObject { { "id", denyReason } } } } } });
 }
 
+// Latency samples: each pair is a value and how many times it is added, in order.
+using Runs = QList<QPair<double, int>>;
+
 QStringList eventNames(GUIManager& gui)
 {
     QStringList names;
@@ -127,6 +130,11 @@ private slots:
     void eventLogPrunedOnlyByTrustedClock();
     void brokerDownAtStart();
     void windowAndTeardown();
+    void burstReachesWindowOnce();
+    void latencyWindow_data();
+    void latencyWindow();
+    void latencyFollowsFrames();
+    void statusCarriesDisplayLatency();
 
 private:
     void feed(const QString& topic, const QByteArray& payload);
@@ -141,6 +149,8 @@ private:
     EventManager& eventLog() { return *contextProxy<EventManager>(m_gui->engine(), "eventLogManager"); }
     manager::Inspector& inspector() { return *contextProxy<manager::Inspector>(m_gui->engine(), "inspector"); }
     manager::Validator& validator() { return *contextProxy<manager::Validator>(m_gui->engine(), "validatorManager"); }
+    // The last result as the window reads it.
+    TransactionView* transaction() { return contextProxy<TransactionView>(m_gui->engine(), "transaction"); }
     void timeout(const char* slot) { QVERIFY(QMetaObject::invokeMethod(&m_gui->screens(), slot)); }
 
     std::unique_ptr<BrokerFixture> m_wire;   // a private broker and a peer hearing every topic
@@ -305,13 +315,14 @@ void Tst_GUIManager::validationResults()
     QFETCH(QString, sound);
 
     setStatus("online");
+    QSignalSpy shown(transaction(), &TransactionView::changed);
     feed("orvo/blm/rfid/scanned", scan(valid, denyReason));
     QCOMPARE(m_gui->screen(), screen);
     QVERIFY(m_gui->screens().screenTimer().isActive());
     QCOMPARE(m_gui->screens().screenTimer().interval(), 3000);
-    const QVariantMap shown = m_gui->engine().rootContext()->contextProperty("transaction").toMap();
-    QCOMPARE(shown.value("valid").toBool(), valid);
-    QCOMPARE(shown.value("denyReasonId").toInt(), denyReason);
+    QTRY_COMPARE(shown.count(), 1);
+    QCOMPARE(transaction()->valid(), valid);
+    QCOMPARE(transaction()->denyReasonId(), denyReason);
     QCOMPARE(parse(m_wire->peer->waitFor("orvo/inspector/audio/play", 5000)),
              QJsonObject({ { "device", "internal" }, { "filepath", sound } }));
 
@@ -353,7 +364,7 @@ void Tst_GUIManager::sessionSuppressesPassengerScreens()
     QCOMPARE(m_gui->screen(), QString("Settings"));
     QVERIFY(!m_gui->screens().screenTimer().isActive());
     // The result is still there for whoever looks.
-    QCOMPARE(m_gui->engine().rootContext()->contextProperty("transaction").toMap().value("valid").toBool(), true);
+    QTRY_VERIFY(transaction()->valid());
     QVERIFY(barrier());
     QCOMPARE(m_wire->peer->count("orvo/inspector/audio/play"), 0);
     // Results kept from the passengers are not results shown.
@@ -1042,7 +1053,7 @@ void Tst_GUIManager::windowAndTeardown()
 
     // The window shows what the controller decides.
     m_gui->setScreen("OutOfService");
-    QCOMPARE(window->property("currentScreen").toString(), QString("OutOfService"));
+    QTRY_COMPARE(window->property("currentScreen").toString(), QString("OutOfService"));
 
     m_gui->setLanguage("en_IE");
     QCOMPARE(QCoreApplication::translate("GUIManager", "Initializing"), QString("Initializing"));
@@ -1059,6 +1070,165 @@ void Tst_GUIManager::windowAndTeardown()
     QVERIFY(second);
     m_gui.reset(); // under the sanitizers a second delete would abort here
     QVERIFY(!second);
+}
+
+void Tst_GUIManager::burstReachesWindowOnce()
+{
+    // Results read in one turn of the event loop reach the window once, as the last of them,
+    // and the window hears of the screen after the result it shows.
+    setStatus("online");
+    QCoreApplication::processEvents();
+    QSignalSpy screens(m_gui.get(), &GUIManager::screenChanged);
+    QSignalSpy results(transaction(), &TransactionView::changed);
+    QStringList order;
+    connect(transaction(), &TransactionView::changed, this, [&] { order << "transaction"; });
+    connect(m_gui.get(), &GUIManager::screenChanged, this, [&] { order << "screen:" + m_gui->screen(); });
+    feed("orvo/blm/rfid/scanned", scan(false, 104));
+    feed("orvo/blm/rfid/scanned", scan(false, 103));
+    feed("orvo/blm/rfid/scanned", scan(true));
+    QCOMPARE(m_gui->screen(), QString("Valid")); // the controller itself decides at once
+    QCOMPARE(results.count(), 0);
+    QTRY_COMPARE(results.count(), 1);
+    QCOMPARE(screens.count(), 1);
+    QCOMPARE(order, QStringList({ "transaction", "screen:Valid" }));
+    QVERIFY(transaction()->valid());
+    QCOMPARE(transaction()->type(), 2);
+    QCOMPARE(m_gui->displayLatency().results(), 3);
+
+    // A later turn brings the next one.
+    feed("orvo/blm/rfid/scanned", scan(false, 104));
+    QTRY_COMPARE(results.count(), 2);
+    QCOMPARE(transaction()->denyReasonId(), 104);
+    QCOMPARE(order.last(), QString("screen:Invalid"));
+}
+
+void Tst_GUIManager::latencyWindow_data()
+{
+    // Samples added in this order: count copies of each value, value first.
+    QTest::addColumn<Runs>("added");
+    QTest::addColumn<double>("p50");
+    QTest::addColumn<double>("p99");
+    QTest::addColumn<int>("kept");
+
+    Runs ramp;
+    for (int i = 1; i <= 100; ++i)
+        ramp << qMakePair(double(i), 1);
+    Runs longRamp;
+    for (int i = 1; i <= 1500; ++i)
+        longRamp << qMakePair(double(i), 1);
+
+    QTest::newRow("empty") << Runs() << -1.0 << -1.0 << 0;
+    QTest::newRow("one") << Runs({ { 7.5, 1 } }) << 7.5 << 7.5 << 1;
+    QTest::newRow("1 to 100") << ramp << 50.0 << 99.0 << 100;
+    QTest::newRow("one slow frame in a hundred") << Runs({ { 4.0, 99 }, { 40.0, 1 } }) << 4.0
+                                                  << 4.0 << 100;
+    QTest::newRow("two slow frames in a hundred") << Runs({ { 4.0, 98 }, { 40.0, 2 } }) << 4.0
+                                                   << 40.0 << 100;
+    // Only the last 1,000 count: the slow start has left the window.
+    QTest::newRow("old samples leave") << Runs({ { 900.0, 1000 }, { 3.0, 1000 } }) << 3.0
+                                       << 3.0 << 1000;
+    QTest::newRow("window over a long ramp") << longRamp << 1000.0 << 1490.0 << 1000;
+}
+
+void Tst_GUIManager::latencyWindow()
+{
+    QFETCH(Runs, added);
+    QFETCH(double, p50);
+    QFETCH(double, p99);
+    QFETCH(int, kept);
+
+    DisplayLatency latency;
+    for (const auto& run : added) {
+        for (int i = 0; i < run.second; ++i)
+            latency.addSample(run.first);
+    }
+    QCOMPARE(latency.percentile(0.5), p50);
+    QCOMPARE(latency.percentile(0.99), p99);
+    QCOMPARE(latency.samples(), kept);
+    const QJsonObject json = latency.toJson();
+    QCOMPARE(json.value("resultFrameMsP50").isNull(), p50 < 0);
+    if (p50 >= 0)
+        QCOMPARE(json.value("resultFrameMsP99").toDouble(), p99);
+}
+
+void Tst_GUIManager::latencyFollowsFrames()
+{
+    // The wait runs from the arrival to the swap that follows the first sync after the window
+    // took the result; frames before that do not end it.
+    qint64 now = 0;
+    DisplayLatency latency;
+    latency.setClock([&] { return now; });
+
+    latency.resultArrived();            // at 0 ms
+    now = 2'000'000;
+    latency.onAfterSynchronizing();     // a frame already under way: not the result's
+    latency.onFrameSwapped();
+    QCOMPARE(latency.samples(), 0);
+    latency.resultShown();
+    now = 3'000'000;
+    latency.onFrameSwapped();           // a swap without a sync since: still the old frame
+    QCOMPARE(latency.samples(), 0);
+    latency.onAfterSynchronizing();
+    now = 9'500'000;
+    latency.onFrameSwapped();
+    QCOMPARE(latency.samples(), 1);
+    QCOMPARE(latency.percentile(0.5), 9.5);
+    latency.onAfterSynchronizing();     // later frames add nothing
+    latency.onFrameSwapped();
+    QCOMPARE(latency.samples(), 1);
+
+    // A result replaced before its frame: the last one's own wait counts.
+    now = 20'000'000;
+    latency.resultArrived();
+    latency.resultShown();
+    now = 21'000'000;
+    latency.resultArrived();
+    latency.onAfterSynchronizing();     // carries the first, not the second
+    latency.onFrameSwapped();
+    QCOMPARE(latency.samples(), 1);
+    latency.resultShown();
+    latency.onAfterSynchronizing();
+    now = 25'000'000;
+    latency.onFrameSwapped();
+    QCOMPARE(latency.samples(), 2);
+    QCOMPARE(latency.percentile(1.0), 9.5);
+    QCOMPARE(latency.percentile(0.5), 4.0);
+    QCOMPARE(latency.results(), 3);
+}
+
+void Tst_GUIManager::statusCarriesDisplayLatency()
+{
+    m_gui->load();
+    setStatus("online");
+    const auto status = [this] {
+        m_wire->peer->takeAll();
+        m_wire->peer->publish(m_base + "/status/get", QByteArray());
+        return parse(m_wire->peer->waitFor(m_base + "/status", 5000));
+    };
+    // Before any result the status is as designed.
+    QCOMPARE(status(), QJsonObject({ { "technician", false }, { "service", true } }));
+
+    const auto scans = [this](int n) {
+        for (int i = 0; i < n; ++i) {
+            const int before = m_gui->displayLatency().samples();
+            feed("orvo/blm/rfid/scanned", scan(i % 2 == 0));
+            QTRY_COMPARE(m_gui->displayLatency().samples(), before + 1);
+        }
+    };
+    scans(3);
+    QJsonObject reported = status();
+    QCOMPARE(reported.value("technician"), QJsonValue(false));
+    QCOMPARE(reported.value("service"), QJsonValue(true));
+    QJsonObject display = reported.value("display").toObject();
+    QCOMPARE(display.value("results").toInt(), 3);
+    QVERIFY(display.value("resultFrameMsP50").isDouble());
+    QVERIFY(display.value("resultFrameMsP50").toDouble() >= 0);
+    QVERIFY(display.value("resultFrameMsP99").toDouble() >= display.value("resultFrameMsP50").toDouble());
+
+    scans(2);
+    display = status().value("display").toObject();
+    QCOMPARE(display.value("results").toInt(), 5);
+    QCOMPARE(m_gui->displayLatency().samples(), 5);
 }
 
 QTEST_MAIN(Tst_GUIManager)

@@ -183,6 +183,9 @@ void Tst_MaintenanceWalk::cleanupTestCase()
 
 QString Tst_MaintenanceWalk::sim(const QString& command)
 {
+    // A reply that came after its command gave up waiting must not answer this one.
+    while (!m_peer->waitFor(QStringLiteral("orvo/sim/command/reply"), 0).isNull()) {
+    }
     m_peer->publish(QStringLiteral("orvo/sim/command"), command.toUtf8());
     return QString::fromUtf8(m_peer->waitFor(QStringLiteral("orvo/sim/command/reply"), 3000));
 }

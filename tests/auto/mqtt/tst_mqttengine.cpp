@@ -171,7 +171,8 @@ void Tst_MqttEngine::replyQueuedInsideACallbackLeavesAtOnce()
     peer.takeAll();
 
     // A reply left waiting for the one-second housekeeping tick would make these 30 round trips
-    // take 15 s on average, and one never flushed would stall them.
+    // take 15 s on average, and one never flushed would stall them. Well under that, with room
+    // for a machine busy with other tests.
     QElapsedTimer elapsed;
     elapsed.start();
     for (int i = 0; i < 30; ++i) {
@@ -182,7 +183,7 @@ void Tst_MqttEngine::replyQueuedInsideACallbackLeavesAtOnce()
         while (pong == "warm-up");
         QCOMPARE(pong, QByteArray::number(i));
     }
-    QVERIFY2(elapsed.elapsed() < 3000, qPrintable(QString::number(elapsed.elapsed())));
+    QVERIFY2(elapsed.elapsed() < 8000, qPrintable(QString::number(elapsed.elapsed())));
 }
 
 void Tst_MqttEngine::payloadsArriveIntact_data()

@@ -1,4 +1,5 @@
 #include "brokerfixture.h"
+#include "buildversion.h"
 #include "config.h"
 #include "logcapture.h"
 #include "owntopics.h"
@@ -69,6 +70,9 @@ private:
 
 void Tst_OwnTopics::initTestCase()
 {
+    // As the program does at start: "/info" carries the build's version, never an empty text.
+    QCoreApplication::setApplicationVersion(buildVersion());
+    QVERIFY(!buildVersion().isEmpty());
     m_wire.reset(new BrokerFixture);
     QVERIFY(m_wire->start({ "#" }));
     QVERIFY(m_wire->connectClient());

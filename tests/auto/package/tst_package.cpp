@@ -67,6 +67,7 @@ private slots:
     void initTestCase();
     void contents_data();
     void contents();
+    void versionIsTheProgramsVersion();
     void lintianFindsNoErrors();
     void dependsOnEveryImportedQmlModule();
     void etcFilesAreConffiles();
@@ -144,6 +145,26 @@ void Tst_Package::contents()
     // Root's, and nobody else may write it: the service user cannot replace its own program.
     QVERIFY2(line.contains(QStringLiteral(" root/root ")), qPrintable(line));
     QCOMPARE(line.left(10), executable ? QStringLiteral("-rwxr-xr-x") : QStringLiteral("-rw-r--r--"));
+}
+
+void Tst_Package::versionIsTheProgramsVersion()
+{
+    // The package names the build it carries: "0.3.0-12-gf3f2826" is packaged as
+    // "0.3.0+12.gf3f2826" (a '-' would start a Debian revision), and the changelog names it.
+    const Run printed = run(m_root + QStringLiteral("/opt/orvo/vovadudozad/VovadudozAD"), {QStringLiteral("--version")});
+    QCOMPARE(printed.code, 0);
+    const QString version = printed.out.trimmed().section(QLatin1Char(' '), 1);
+    QVERIFY2(!version.isEmpty(), qPrintable(printed.out));
+    QString debian = version;
+    const int dash = debian.indexOf(QLatin1Char('-'));
+    if (dash > 0)
+        debian = debian.left(dash) + QLatin1Char('+') + debian.mid(dash + 1).replace(QLatin1Char('-'), QLatin1Char('.'));
+    const Run field = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), m_deb, QStringLiteral("Version")});
+    QCOMPARE(field.code, 0);
+    QCOMPARE(field.out.trimmed(), debian);
+    const Run changelog = run(QStringLiteral("zcat"), {m_root + QStringLiteral("/usr/share/doc/vovadudozad/changelog.gz")});
+    QVERIFY2(changelog.out.startsWith(QStringLiteral("vovadudozad (") + debian + QLatin1Char(')')), qPrintable(changelog.out));
+    QVERIFY2(changelog.out.contains(version), qPrintable(changelog.out));
 }
 
 void Tst_Package::lintianFindsNoErrors()

@@ -49,6 +49,9 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void onlineShowsIdleAnimation();
+    void idleFramesFadeOutAtTheirLowerEdge_data();
+    void idleFramesFadeOutAtTheirLowerEdge();
+    void flagsAreDrawnAtTheSizeShown();
     void scanShowsValidWithProductAndDetails();
     void flagPressSwitchesToGreek();
     void nextScanShowsGreekResult();
@@ -137,6 +140,45 @@ void Tst_PassengerDisplay::onlineShowsIdleAnimation()
     QVERIFY(waitForScreen("ScanScreens"));
     QCOMPARE(m_window->property("currentScreen").toString(), QString("ScanScreens"));
     QVERIFY(textOf("ScanScreens", "prompt").startsWith("SCAN\n"));
+}
+
+void Tst_PassengerDisplay::idleFramesFadeOutAtTheirLowerEdge_data()
+{
+    QTest::addColumn<QString>("frame");
+    for (int i = 0; i <= 6; ++i)
+        QTest::newRow(qPrintable(QStringLiteral("card %1").arg(i))) << QStringLiteral("NFC/%1").arg(i);
+    for (int i = 0; i <= 8; ++i)
+        QTest::newRow(qPrintable(QStringLiteral("ticket %1").arg(i))) << QStringLiteral("Barcode/%1").arg(i);
+}
+
+void Tst_PassengerDisplay::idleFramesFadeOutAtTheirLowerEdge()
+{
+    // The window shows the frames with their lower edge 62 px above the bottom of the screen:
+    // the pole, the arm and what it holds run into that edge and thin out to nothing there,
+    // instead of ending in a hard line.
+    QFETCH(QString, frame);
+    const QImage image = QImage(QStringLiteral(":/qml/images/") + frame + QStringLiteral(".png"))
+                             .convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(image.size(), QSize(480, 536));
+    const auto strongest = [&](int y) {
+        int alpha = 0;
+        for (int x = 0; x < image.width(); ++x)
+            alpha = qMax(alpha, qAlpha(image.pixel(x, y)));
+        return alpha;
+    };
+    QVERIFY2(strongest(image.height() - 1) <= 8, qPrintable(QString::number(strongest(image.height() - 1))));
+    QVERIFY(strongest(image.height() - 30) > 24);
+    QVERIFY(strongest(image.height() - 80) > 200);
+}
+
+void Tst_PassengerDisplay::flagsAreDrawnAtTheSizeShown()
+{
+    // A flag scaled up from fewer pixels than the header shows looks soft.
+    QQuickItem* button = findItem(m_window->contentItem(), QStringLiteral("languageButton"));
+    QVERIFY(button);
+    const int shown = button->property("iconSize").toInt();
+    for (const char* flag : { "gr", "uk" })
+        QCOMPARE(QImage(QStringLiteral(":/qml/images/Flags/%1.png").arg(QLatin1String(flag))).size(), QSize(shown, shown));
 }
 
 void Tst_PassengerDisplay::scanShowsValidWithProductAndDetails()

@@ -224,6 +224,9 @@ void Tst_Simulator::startPublishesEveryState_data()
     QTest::newRow("network primary address") << "orvo/network/status" << "primaryConnection.ipv4.address" << QVariant() << S;
     QTest::newRow("network info version") << "orvo/network/info" << "service.version" << QVariant() << S;
     QTest::newRow("ethernet state interface") << "orvo/network/ethernet/state" << "interface" << QVariant(QStringLiteral("eth0")) << S;
+    // The self-test and the Network page read these words: "Connected" is a healthy link.
+    QTest::newRow("network primary state") << "orvo/network/status" << "primaryConnection.stateStr" << QVariant(QStringLiteral("Connected")) << S;
+    QTest::newRow("ethernet state") << "orvo/network/ethernet/state" << "stateStr" << QVariant(QStringLiteral("Connected")) << S;
     QTest::newRow("ethernet state mac") << "orvo/network/ethernet/state" << "mac" << QVariant() << S;
     QTest::newRow("ethernet config method") << "orvo/network/ethernet/config" << "method" << QVariant(QStringLiteral("auto")) << S;
     QTest::newRow("device software current") << "orvo/device/status" << "update.software.current" << QVariant() << S;

@@ -1,8 +1,12 @@
 // Starts the real program the way a technician would and checks what the command line and the
 // settings file do to it.
+#include "mqttpeer.h"
 #include "testbroker.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -50,6 +54,36 @@ private slots:
         QCOMPARE(runToEnd({ "-V" }, &out, &err), 0);
         QVERIFY2(out.startsWith("VovadudozAD "), out.constData());
         QVERIFY(out.trimmed().size() > QByteArray("VovadudozAD ").size());
+    }
+
+    // One version text: the project version and where the source stood in git, printed by
+    // --version and published on "/info" alike.
+    void versionIsOneText()
+    {
+        QByteArray out, err;
+        QCOMPARE(runToEnd({ "--version" }, &out, &err), 0);
+        const QString printed = QString::fromUtf8(out.trimmed()).section(QLatin1Char(' '), 1);
+        const QRegularExpression shape(QStringLiteral("^\\d+\\.\\d+\\.\\d+(-\\d+-g[0-9a-f]{7,40})?(-dirty)?$"));
+        QVERIFY2(shape.match(printed).hasMatch(), out.constData());
+
+        TestBroker broker;
+        QVERIFY(broker.start());
+        MqttPeer peer(broker);
+        QVERIFY(peer.waitConnected(5000));
+        peer.subscribe(QStringLiteral("orvo/ui/info"));
+        QVERIFY(peer.sync(5000));
+        QTemporaryDir dir;
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.setWorkingDirectory(dir.path());
+        process.start(VOVADUDOZ_APP, { "-H", broker.host(), "-P", QString::number(broker.port()) });
+        QVERIFY(process.waitForStarted());
+        const QByteArray info = peer.waitFor(QStringLiteral("orvo/ui/info"), 30000);
+        process.terminate();
+        if (!process.waitForFinished(10000))
+            process.kill();
+        QVERIFY2(!info.isNull(), "no info published");
+        QCOMPARE(QJsonDocument::fromJson(info).object().value(QStringLiteral("version")).toString(), printed);
     }
 
     void badCommandLine_data()

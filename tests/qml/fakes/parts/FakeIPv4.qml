@@ -8,11 +8,4 @@ QtObject {
     property string dns0: ""
     property string dns1: ""
 
-    function set(a, m, g, d0, d1) {
-        address = a
-        mask = m
-        gateway = g
-        dns0 = d0
-        dns1 = d1
-    }
 }
