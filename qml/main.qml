@@ -109,6 +109,7 @@ ApplicationWindow {
         font.pixelSize: 12
         color: Material.color(Material.Grey, Material.Shade700)
         text: "v" + Qt.application.version
+        textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText
         Accessible.name: text
     }

@@ -3,12 +3,15 @@
 #include "config.h"
 #include "guimanager.h"
 #include "inputmethod.h"
+#include "signalwatcher.h"
 #include "systemdnotifier.h"
 
 #include <QDebug>
 #include <QFont>
 #include <QFontDatabase>
 #include <QGuiApplication>
+
+#include <csignal>
 
 int main(int argc, char** argv)
 {
@@ -33,6 +36,8 @@ int main(int argc, char** argv)
     // The toolkit reads this attribute only before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
+    // From here on a stop signal waits in the event loop for the normal way out.
+    SignalWatcher stopSignals({ SIGTERM, SIGINT, SIGHUP });
     QGuiApplication::setApplicationName(QStringLiteral("VovadudozAD"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Vovadudoz AD"));
     QGuiApplication::setApplicationVersion(buildVersion());
@@ -59,6 +64,11 @@ int main(int argc, char** argv)
     gui.load();
     SystemdNotifier systemd;
     systemd.readyOnFirstFrame(gui.engine());
+    QObject::connect(&stopSignals, &SignalWatcher::received, &gui, [&gui, &systemd](int signalNumber) {
+        qInfo().noquote().nospace() << "[GUIManager] Stop signal " << signalNumber << " received";
+        systemd.notifyStopping();
+        gui.stop(0);
+    });
 
     return app.exec();
 }

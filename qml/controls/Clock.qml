@@ -47,6 +47,7 @@ Rectangle {
             anchors.right: parent.right
             horizontalAlignment: Text.AlignRight
             text: root.now.toLocaleDateString(root.locale, root.dateFormat)
+            textFormat: Text.PlainText
             color: Style.foreground
             font.family: Style.fontFamily
             font.pixelSize: 20
@@ -60,6 +61,7 @@ Rectangle {
             anchors.right: parent.right
             horizontalAlignment: Text.AlignRight
             text: root.now.toLocaleTimeString(root.locale, root.timeFormat)
+            textFormat: Text.PlainText
             color: Style.foreground
             font.family: Style.fontFamily
             font.pixelSize: 42

@@ -123,6 +123,7 @@ Item {
             anchors.leftMargin: root.borderWidth
             anchors.rightMargin: root.borderWidth
             text: root.text
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pointSize: 12

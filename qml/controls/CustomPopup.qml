@@ -75,6 +75,7 @@ Popup {
             anchors.bottom: image.visible ? image.top : (buttons.visible ? buttons.top : parent.bottom)
             anchors.margins: 10
             text: root.text
+            textFormat: Text.PlainText
             color: Style.foreground
             font.family: Style.fontFamily
             font.pointSize: 10

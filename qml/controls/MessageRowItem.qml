@@ -91,6 +91,7 @@ Item {
             anchors.rightMargin: 6
             y: 15
             text: root.title
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 18
@@ -112,6 +113,7 @@ Item {
             anchors.top: titleText.bottom
             anchors.topMargin: 15
             text: root.message
+            textFormat: Text.PlainText
             color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 18
@@ -137,6 +139,7 @@ Item {
             Text {
                 objectName: "time"
                 text: root.time
+                textFormat: Text.PlainText
                 color: Style.rowTime
                 font.family: Style.fontFamily
                 font.pixelSize: 14

@@ -22,6 +22,7 @@ Rectangle {
         anchors.leftMargin: root.leftMargin
         anchors.rightMargin: root.rightMargin
         text: root.text
+        textFormat: Text.PlainText
         wrapMode: Text.WordWrap
         color: Style.foreground
         font.family: Style.fontFamily

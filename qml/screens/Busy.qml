@@ -34,6 +34,7 @@ Item {
         font.pointSize: 22
         color: Style.foreground
         text: manager.message
+        textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText
         Accessible.name: text
     }

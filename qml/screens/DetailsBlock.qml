@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import "../controls"
 import "../style"
+import com.orvo.rules 1.0
 
 // The figures under a "Valid" or "AlreadyValid" result. Which figures depends on the product
 // type; a type without figures shows nothing. Texts are looked up in the hosting screen's
@@ -16,34 +17,25 @@ Item {
     property bool alreadyValid: false
     property string trContext: "Valid"
 
-    readonly property string kind: {
-        switch (Number(type)) {
-        case 0: return "ticket"
-        case 5: case 12: return "journeys"
-        case 16: return alreadyValid ? "" : "journeys"
-        case 14: return "transfer"
-        case 8: return "period"
-        case 2: return "purse"
-        case 15: return alreadyValid ? "" : "purse"
-        default: return ""
-        }
-    }
+    readonly property string kind: ProductDetails.kind(type, alreadyValid)
     readonly property bool twoColumns: kind !== "ticket"
 
     function tr(text) { return manager.dynTr + qsTranslate(trContext, text) }
 
     function periodText(minutes) {
-        var m = Number(minutes) || 0
-        var n
-        if (m > 1440) {
-            n = Math.round(m / 1440)
-            return n + " " + (n === 1 ? tr("day") : tr("days"))
+        const period = ProductDetails.period(minutes)
+        return period.count + " " + unitText(period.unit)
+    }
+
+    function unitText(unit) {
+        switch (unit) {
+        case "day": return tr("day")
+        case "days": return tr("days")
+        case "hour": return tr("hour")
+        case "hours": return tr("hours")
+        case "min": return tr("min")
         }
-        if (m > 120) {
-            n = Math.round(m / 60)
-            return n + " " + (n === 1 ? tr("hour") : tr("hours"))
-        }
-        return m + " " + (m === 1 ? tr("min") : tr("mins"))
+        return tr("mins")
     }
 
     function money(value) {

@@ -81,6 +81,7 @@ Item {
         font.bold: true
         color: Style.foreground
         text: manager.dynTr + (root.mode === 0 ? qsTr("SCAN\nYOUR CARD") : qsTr("SCAN\nYOUR TICKET"))
+        textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText
         Accessible.name: text
     }

@@ -11,6 +11,8 @@ Rectangle {
         anchors.centerIn: parent
         width: 300
         height: 300
+        // Decoded off the GUI thread, never larger than shown.
+        asynchronous: true
         sourceSize: Qt.size(300, 300)
         fillMode: Image.PreserveAspectFit
         source: manager.screenSaverImg

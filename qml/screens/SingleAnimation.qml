@@ -50,6 +50,7 @@ Item {
         font.bold: true
         color: Style.foreground
         text: root.prompt
+        textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText
         Accessible.name: text
     }

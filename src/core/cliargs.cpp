@@ -66,8 +66,20 @@ CliParseResult parseCLIArgs(const QStringList& arguments, bool logOptions)
         map.insert(QStringLiteral("mqtt/host"), parser.value(host));
     }
     if (parser.isSet(port)) {
-        if (logOptions) qInfo().noquote().nospace() << "Setting MQTT Port : " << parser.value(port);
-        map.insert(QStringLiteral("mqtt/port"), parser.value(port).toInt(nullptr, 10));
+        // A port the broker cannot have would only be retried for ever (0, or the low 16 bits).
+        bool ok = false;
+        const uint number = parser.value(port).toUInt(&ok, 10);
+        if (!ok || number < 1 || number > 65535) {
+            if (logOptions) {
+                qCritical().noquote().nospace() << "ERROR: Invalid MQTT port '" << parser.value(port).left(64)
+                                                << "': expected a number from 1 to 65535";
+            }
+            result.exit = true;
+            result.exitCode = 1;
+            return result;
+        }
+        if (logOptions) qInfo().noquote().nospace() << "Setting MQTT Port : " << number;
+        map.insert(QStringLiteral("mqtt/port"), int(number));
     }
     if (parser.isSet(username)) {
         if (logOptions) qInfo().noquote().nospace() << "Setting MQTT User : " << parser.value(username);

@@ -8,42 +8,17 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-namespace {
-
-// The file holds the maintenance PIN and the broker password: only its owner may read it.
-constexpr mode_t PrivateMode = S_IRUSR | S_IWUSR;
-
-// Creates the file empty and private when it is missing, so that the settings writer, which
-// replaces the file by a new one with the old one's permissions, never makes it readable.
-void createPrivate(const QString& fileName)
-{
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateMode);
-    if (fd >= 0)
-        ::close(fd);
-}
-
-// Tightens a file that an editor or an older version left readable by others.
-void makePrivate(const QString& fileName)
-{
-    struct stat info {};
-    const QByteArray path = QFile::encodeName(fileName);
-    if (::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 07777) != PrivateMode)
-        ::chmod(path.constData(), PrivateMode);
-}
-
-} // namespace
 
 Config::Config(const QString& fileName, const QVariantMap& defaults, QObject* parent)
     : QObject(parent)
     , m_fileName(fileName)
     , m_values(defaults)
     , m_defaults(defaults)
+    , m_file(fileName, [this] { writeFile(); })
 {
+    // Copies of the settings (and so of the PIN) that a power cut left half-way.
+    SettingsFile::removeLeftovers(m_fileName, QDir::tempPath(), copyPattern());
     if (!QFileInfo::exists(m_fileName)) {
         qWarning().noquote().nospace() << "[Config] Creating default config file : " << m_fileName;
         save();
@@ -160,7 +135,10 @@ void Config::print() const
     qInfo().noquote().nospace() << "[Config]  SETTINGS (" << m_fileName << ")";
     qInfo().noquote().nospace() << "[Config] " << dashes;
     for (const QString& key : allKeys) {
-        QString value = get(key).toString();
+        const QVariant stored = get(key);
+        // A value with a comma in the file reads back as a list.
+        QString value = stored.type() == QVariant::StringList ? stored.toStringList().join(QLatin1Char(','))
+                                                              : stored.toString();
         // An empty secret stays visible: "not set" is what a technician needs to know.
         if (m_hiddenKeys.contains(key) && !value.isEmpty())
             value = QStringLiteral("********");
@@ -175,7 +153,7 @@ QVariantMap Config::readFile()
     // The settings library caches files by name and trusts size and modification time;
     // two edits of equal length within one clock tick of the file system would read as
     // unchanged. Reading a private copy under a fresh name always parses what is on disk.
-    QTemporaryFile copy(QDir::tempPath() + QStringLiteral("/vovadudoz-settings-XXXXXX.conf"));
+    QTemporaryFile copy(QDir::tempPath() + QLatin1Char('/') + QString(copyPattern()).replace(QLatin1Char('*'), QLatin1String("XXXXXX")));
     QFile source(m_fileName);
     bool copied = false;
     if (copy.open() && source.open(QIODevice::ReadOnly))
@@ -205,6 +183,7 @@ QVariantMap Config::readFile()
 
 void Config::load()
 {
+    m_seen = fingerprint();
     const QVariantMap changes = readFile();
     if (!changes.isEmpty())
         emit configChanged(changes);
@@ -212,10 +191,14 @@ void Config::load()
 
 void Config::save()
 {
+    m_file.write();
+}
+
+void Config::writeFile()
+{
     if (!m_watcher.files().isEmpty())
         m_watcher.removePaths(m_watcher.files());
-    createPrivate(m_fileName);
-    makePrivate(m_fileName);
+    SettingsFile::makePrivate(m_fileName);
     {
         QSettings settings(m_fileName, QSettings::IniFormat);
         for (auto it = m_values.cbegin(); it != m_values.cend(); ++it)
@@ -231,8 +214,20 @@ void Config::save()
             m_reportedWriteError = false;
         }
     }
-    makePrivate(m_fileName);
+    SettingsFile::makePrivate(m_fileName);
     watch();
+    m_seen = fingerprint();
+}
+
+QByteArray Config::fingerprint() const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(m_fileName).constData(), &info) != 0)
+        return QByteArray();
+    return QByteArray::number(qulonglong(info.st_dev)) + ':' + QByteArray::number(qulonglong(info.st_ino)) + ':'
+        + QByteArray::number(qlonglong(info.st_size)) + ':' + QByteArray::number(qlonglong(info.st_mtim.tv_sec)) + '.'
+        + QByteArray::number(qlonglong(info.st_mtim.tv_nsec)) + ':' + QByteArray::number(qlonglong(info.st_ctim.tv_sec))
+        + '.' + QByteArray::number(qlonglong(info.st_ctim.tv_nsec));
 }
 
 void Config::watch()
@@ -253,6 +248,12 @@ void Config::watch()
 void Config::onFileChanged(const QString& path)
 {
     Q_UNUSED(path)
+    // A write of ours is waiting for the lock: it will replace whatever is there now.
+    if (m_file.isPending()) {
+        watch();
+        return;
+    }
+    m_seen = fingerprint();
     const QVariantMap changes = readFile();
     if (!changes.isEmpty()) {
         emit configFileChanged();
@@ -265,8 +266,8 @@ void Config::onDirectoryChanged(const QString& path)
 {
     Q_UNUSED(path)
     // A file renamed over ours shows up here, perhaps before (or instead of) a file
-    // notification. Re-reading reports only real differences, so other files changing in
-    // the same folder cost a read and nothing else.
-    if (QFileInfo::exists(m_fileName))
+    // notification. Other files changing in the same folder (our own copies among them, when
+    // the settings live in the temporary folder) leave the file as it was and are no edit.
+    if (QFileInfo::exists(m_fileName) && fingerprint() != m_seen)
         onFileChanged(m_fileName);
 }

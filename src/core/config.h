@@ -6,9 +6,13 @@
 #include <QStringList>
 #include <QVariantMap>
 
+#include "settingsfile.h"
+
 // The program's single store of settings. Keys are "group/name"; the effective value is
 // the command-line override, else the stored value (file or set), else the built-in default.
 // The INI file on disk is kept in step with the stored values and watched for outside edits.
+// A write never waits on another writer's lock: it is done as soon as the lock is free, and
+// until then the stored values are the truth (outside edits meanwhile are overwritten).
 class Config : public QObject
 {
     Q_OBJECT
@@ -32,6 +36,10 @@ public:
     void print() const;
     void load();
     void save();
+    // True while a write waits for another writer's lock.
+    bool isSavePending() const { return m_file.isPending(); }
+    // Where reads of the file make their private copies, and the names they give them.
+    static QString copyPattern() { return QStringLiteral("vovadudoz-settings-*.conf"); }
 
 signals:
     void configChanged(const QVariantMap& changes);
@@ -43,7 +51,11 @@ private slots:
 
 private:
     QVariantMap readFile();
+    void writeFile();
     void watch();
+    // Identity, size and times of the file: what tells an edit from our own copies and
+    // writes appearing in the same folder.
+    QByteArray fingerprint() const;
 
     QString m_fileName;
     QVariantMap m_values;
@@ -53,4 +65,7 @@ private:
     QStringList m_hiddenKeys;
     bool m_reportedReadError = false;
     bool m_reportedWriteError = false;
+    QByteArray m_seen;
+    // Last: a write still waiting at destruction needs every other member.
+    SettingsFile m_file;
 };

@@ -1,5 +1,7 @@
 #include "logger.h"
 
+#include "secretmask.h"
+
 #include <QLoggingCategory>
 #include <QMutexLocker>
 #include <QStringList>
@@ -154,14 +156,44 @@ void Logger::setStartTime(double millis)
     m_startTime = millis;
 }
 
+QString Logger::lineFor(const QString& text)
+{
+    const QString masked = SecretMask::maskText(text);
+    // One message, one line: a line break from a service text must not forge a second entry,
+    // and an escape sequence must not reach a terminal.
+    QString line;
+    line.reserve(masked.size());
+    for (const QChar c : masked) {
+        const ushort u = c.unicode();
+        if (u == '\n')
+            line += QLatin1String("\\n");
+        else if (u == '\r')
+            line += QLatin1String("\\r");
+        else if ((u < 0x20 && u != '\t') || u == 0x7f)
+            line += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    const QByteArray utf8 = line.toUtf8();
+    if (utf8.size() <= MaxTextBytes)
+        return line;
+    const QByteArray marker = " [... cut, " + QByteArray::number(utf8.size()) + " bytes]";
+    int cut = MaxTextBytes - marker.size();
+    // Never split a character.
+    while (cut > 0 && (uchar(utf8.at(cut)) & 0xC0) == 0x80)
+        --cut;
+    return QString::fromUtf8(utf8.left(cut) + marker);
+}
+
 void Logger::handler(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
     Logger* self = instance();
     // Nowhere to write: the line is not even formatted.
     if (type != QtFatalMsg && !self->m_syslog && !self->m_stderr)
         return;
+    const QString line = lineFor(text);
     self->m_mutex.lock();
-    const QByteArray message = qFormatLogMessage(type, context, text).toUtf8();
+    const QByteArray message = qFormatLogMessage(type, context, line).toUtf8();
     const QByteArray stamp = "[" + formatElapsed((now() - self->m_startTime) / 1000.0) + "] ";
 
     if (self->m_syslog) {

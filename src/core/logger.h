@@ -10,6 +10,11 @@ namespace manager {
 // The process-wide message handler: filters by level through category rules, formats with
 // the message pattern, stamps each line with the seconds since start, and writes to syslog
 // and optionally to standard error. Created on first use and never destroyed.
+//
+// Every message becomes exactly one line of bounded length, with its secrets masked: line
+// breaks and other control characters are written as escapes ("\n", "\x1b"), a text longer
+// than MaxTextBytes is cut with a marker saying how long it was, and PINs, passwords and URL
+// passwords become "********" (see SecretMask), whatever component wrote them.
 class Logger
 {
     Q_GADGET
@@ -39,6 +44,11 @@ public:
     static QByteArray formatElapsed(double seconds);
     static QString filterRules(Level level);
     static QString messagePattern(bool color);
+
+    // Longest message text written, in UTF-8 bytes, marker included.
+    static constexpr int MaxTextBytes = 4096;
+    // What the handler makes of a message's text before the pattern is applied.
+    static QString lineFor(const QString& text);
 
     // Where the handler writes; tests replace these to observe the output.
     using SyslogSink = void (*)(int priority, const char* line);

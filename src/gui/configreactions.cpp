@@ -50,7 +50,10 @@ void ConfigReactions::onConfigChanged(const QVariantMap& changes)
     // The debug log may leave the vehicle; the secrets stay in the settings file.
     QVariantMap shown = changes;
     for (const QString& key : manager::OwnTopics::secretKeys()) {
-        if (shown.contains(key) && !shown.value(key).toString().isEmpty())
+        // A PIN with a comma, edited into the file, comes as a list.
+        const QVariant value = shown.value(key);
+        const bool set = value.type() == QVariant::StringList ? !value.toStringList().isEmpty() : !value.toString().isEmpty();
+        if (set)
             shown.insert(key, QStringLiteral("********"));
     }
     qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(shown);

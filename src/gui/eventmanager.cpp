@@ -2,12 +2,15 @@
 
 #include "config.h"
 #include "event.h"
+#include "settingsfile.h"
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMutexLocker>
 #include <QSettings>
+#include <QThread>
 
 #include <algorithm>
 
@@ -32,15 +35,23 @@ EventManager::EventManager(Config& config, const QString& directory, Clock clock
     m_writer.setMaxThreadCount(1);
     m_writer.setExpiryTimeout(-1);
     // A power cut between creating the writer's lock file and filling it in leaves an empty
-    // lock that would hold every write (and so the start) until it counts as stale.
-    removeStaleLock(lockFileName());
+    // lock that would hold every write until it counts as stale; one during a write leaves
+    // the half-written replacement file.
+    SettingsFile::lockIsFree(m_fileName);
+    SettingsFile::removeLeftovers(m_fileName);
     load();
     update();
 }
 
 void EventManager::pruneOld()
 {
-    clear(m_clock().addDays(-KeepDays));
+    // An entry goes only when it is old by the clock and by the history found at start: a
+    // clock set far ahead must not make the whole history look old. The newest entry read from
+    // the file is the log's own idea of "now" (this run's entries carry the suspect clock).
+    QDateTime cutoff = m_clock().addDays(-KeepDays);
+    if (m_newestLoaded.isValid() && m_newestLoaded.addDays(-KeepDays) < cutoff)
+        cutoff = m_newestLoaded.addDays(-KeepDays);
+    clear(cutoff);
 }
 
 EventManager::~EventManager()
@@ -230,6 +241,8 @@ void EventManager::load()
                                 settings.value(QStringLiteral("desc")).toString(), timestamp, this);
         settings.endGroup();
         m_list.append(event);
+        if (!m_newestLoaded.isValid() || timestamp > m_newestLoaded)
+            m_newestLoaded = timestamp;
     }
     if (undated > 0)
         qWarning().noquote().nospace() << "[EventManager] WARN: Dropped " << undated << " entry(ies) without a time";
@@ -275,7 +288,14 @@ void EventManager::writeLoop()
 
 void EventManager::write(const QString& fileName, const QVector<Record>& records)
 {
-    removeStaleLock(fileName + QStringLiteral(".lock"));
+    // Another writer's lock is waited for here, off the GUI thread; one left over is removed
+    // once it is old enough. The settings library would wait 30 s for an empty one.
+    QElapsedTimer waited;
+    waited.start();
+    while (!SettingsFile::lockIsFree(fileName) && waited.elapsed() < 2 * SettingsFile::FreshLockMs)
+        QThread::msleep(SettingsFile::RetryMs);
+    // It holds the names of technicians.
+    SettingsFile::makePrivate(fileName);
     // The settings writer replaces the file by a complete new one, so a power cut leaves the
     // old log or the new one.
     QSettings settings(fileName, QSettings::NativeFormat);
@@ -293,21 +313,4 @@ void EventManager::write(const QString& fileName, const QVector<Record>& records
     settings.sync();
     if (settings.status() == QSettings::AccessError)
         qWarning().noquote().nospace() << "[EventManager] WARN: Cannot write " << fileName;
-}
-
-void EventManager::removeStaleLock(const QString& lockFileName)
-{
-    // A live lock names its process on the first line; the writer then checks whether that
-    // process still runs. A lock without a readable process id can only be left over.
-    QFile lock(lockFileName);
-    if (!lock.exists())
-        return;
-    qint64 pid = 0;
-    if (lock.open(QIODevice::ReadOnly))
-        pid = lock.readLine(64).trimmed().toLongLong();
-    lock.close();
-    if (pid > 0)
-        return;
-    if (QFile::remove(lockFileName))
-        qWarning().noquote().nospace() << "[EventManager] WARN: Removed a stale lock file : " << lockFileName;
 }

@@ -57,7 +57,8 @@ public:
     QString lockFileName() const { return m_fileName + QStringLiteral(".lock"); }
 
 public slots:
-    // Drops the entries older than 30 days by the clock.
+    // Drops the entries older than 30 days, both by the clock and before the newest entry
+    // read from the file at start.
     void pruneOld();
     void push(Event* event);
     void clear(const QDateTime& before);
@@ -84,7 +85,6 @@ private:
     void save();
     void writeLoop();
     static void write(const QString& fileName, const QVector<Record>& records);
-    static void removeStaleLock(const QString& lockFileName);
     void update();
     void drop(Event* event);
 
@@ -93,6 +93,7 @@ private:
     Clock m_clock;
     EventListModel m_list;
     EventFilterModel m_filtered;
+    QDateTime m_newestLoaded;
 
     // The latest unsaved state, handed from the GUI thread to the writer thread.
     QMutex m_pendingMutex;

@@ -6,6 +6,7 @@
 #include "event.h"
 #include "ipv4.h"
 #include "logger.h"
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -81,6 +82,8 @@ GUIManager::GUIManager(Config& config, const QString& eventLogDir)
     , m_configReactions(config, m_identity, m_ownTopics)
     , m_barcodeApplier(m_session, m_validator, m_network, m_inspector, m_board)
     , m_feed(m_screens, m_latency)
+    , m_saverImage(stateDir(eventLogDir))
+    , m_sessionActivity(m_session, [this] { return screen() == QLatin1String("Settings"); })
 {
     m_identity.load();
     ConfigReactions::applyLogSettings(m_config);
@@ -118,6 +121,9 @@ void GUIManager::load()
         QObject* window = roots.first();
         m_grabber.setWindow(qobject_cast<QQuickWindow*>(window));
         setParent(window);
+        // Every touch in the maintenance area counts as work: the session ends ten minutes
+        // after the last one.
+        window->installEventFilter(&m_sessionActivity);
         m_windowGone = connect(window, &QObject::destroyed, this, [this] { setParent(nullptr); });
         m_latency.attach(qobject_cast<QQuickWindow*>(window));
     }
@@ -143,6 +149,7 @@ void GUIManager::initQml()
     qmlRegisterType<Transaction>("com.orvo.ticketing.transaction", 1, 0, "Transaction");
     qmlRegisterType<manager::Connection>("com.orvo.network.connection", 1, 0, "Connection");
     qmlRegisterType<IPv4>("com.orvo.network.ipv4", 1, 0, "IPv4");
+    QmlRules::registerTypes();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
 
     m_rootContext->setContextProperty(QStringLiteral("manager"), this);
@@ -317,7 +324,8 @@ QColor GUIManager::screenSaverBg() const
 
 QString GUIManager::screenSaverImg() const
 {
-    return m_config.get(QStringLiteral("gui/screenSaverImg")).toString();
+    const QString key = QStringLiteral("gui/screenSaverImg");
+    return m_saverImage.source(m_config.get(key).toString(), Defaults.value(key).toString());
 }
 
 int GUIManager::animSwitchSec() const
@@ -409,7 +417,31 @@ void GUIManager::shutdownRequest()
 void GUIManager::exitRequest()
 {
     m_screens.showBusy(tr("Exiting"));
-    QTimer::singleShot(2000, this, [] { QCoreApplication::exit(0); });
+    QTimer::singleShot(2000, this, [this] { stop(0); });
+}
+
+void GUIManager::stop(int exitCode)
+{
+    if (m_stopping) {
+        QCoreApplication::exit(exitCode);
+        return;
+    }
+    m_stopping = true;
+    qInfo().noquote().nospace() << "[GUIManager] Stopping";
+    m_eventLog.waitForWrites();
+    if (!m_mqtt.isConnected()) {
+        QCoreApplication::exit(exitCode);
+        return;
+    }
+    m_ownTopics.publishStopped();
+    // The screen keeps saying why the program goes: the validator turning "offline" when the
+    // connection closes would bring up the out-of-order screen for the last moment.
+    m_validator.blockSignals(true);
+    // The goodbye and the DISCONNECT leave through the event loop; the loop ends once the
+    // client reports the connection closed, or after a bound if the broker never answers.
+    connect(&m_mqtt, &manager::MqttClient::disconnected, this, [exitCode] { QCoreApplication::exit(exitCode); });
+    QTimer::singleShot(StopTimeoutMs, this, [exitCode] { QCoreApplication::exit(exitCode); });
+    m_mqtt.disconnect();
 }
 
 void GUIManager::pruneWhenClockTrusted()
@@ -474,15 +506,18 @@ void GUIManager::onMqttConnected()
 {
     qInfo().noquote().nospace() << "[GUIManager] Connected to MQTT broker";
     setMessage(QStringLiteral("Connected"));
-    // The client has subscribed the own topics already. The status is retained so that it
-    // replaces the retained last will of an earlier run.
+    // The client has sent the subscriptions already, so an answer to what follows is not
+    // missed. The status is retained so that it replaces the retained last will of an earlier
+    // run.
     m_ownTopics.publishInfo();
-    m_ownTopics.publishStatus(true);
+    m_ownTopics.publishStatus();
     m_ownTopics.publishConfig();
 }
 
 void GUIManager::onMqttDisconnected()
 {
+    if (m_stopping)
+        return;
     qWarning().noquote().nospace() << "[GUIManager] WARN: Disconnected from MQTT broker";
     setOutOfOrderScreen(QStringLiteral("Disconnected"));
 }

@@ -8,6 +8,7 @@
 #include "displayfeed.h"
 #include "displaylatency.h"
 #include "eventmanager.h"
+#include "imagesourcecheck.h"
 #include "inspector.h"
 #include "maintenancebarcodeapplier.h"
 #include "mqttclient.h"
@@ -15,6 +16,7 @@
 #include "owntopics.h"
 #include "screencontroller.h"
 #include "screengrabber.h"
+#include "sessionactivity.h"
 #include "sessionmanager.h"
 #include "update.h"
 #include "validator.h"
@@ -98,6 +100,7 @@ public:
     int shutdownDelaySec() const;
     void setShutdownDelaySec(int value);
     QColor screenSaverBg() const;
+    // The configured picture when it passes the check, else the default one.
     QString screenSaverImg() const;
     int animSwitchSec() const;
     void setAnimSwitchSec(int value);
@@ -120,6 +123,14 @@ public:
     SessionManager& session() { return m_session; }
     // How long passengers wait for their results (the status reports it).
     const DisplayLatency& displayLatency() const { return m_latency; }
+
+    // The program's one way out (stop signals, the technician's exit): the event log is
+    // written, "/status" says retained that the service is gone, the broker connection is
+    // closed cleanly (so the broker drops the last will), then the event loop ends with
+    // exitCode. Calling it again while stopping ends the loop at once.
+    void stop(int exitCode = 0);
+    bool isStopping() const { return m_stopping; }
+    static constexpr int StopTimeoutMs = 2000;
 
 public slots:
     void settingsLoginRequest(const QString& pin);
@@ -193,11 +204,14 @@ private:
     DisplayLatency m_latency;
     DisplayFeed m_feed;
     ScreenGrabber m_grabber;
+    mutable ImageSourceCheck m_saverImage;
+    SessionActivity m_sessionActivity;
 
     // Connections made by the broker set-up, dropped before it runs again.
     QList<QMetaObject::Connection> m_mqttConnections;
     // A reconnection waiting for the old connection to close.
     QMetaObject::Connection m_pendingReconnect;
     bool m_pruned = false;
+    bool m_stopping = false;
     QMetaObject::Connection m_windowGone;
 };

@@ -6,6 +6,7 @@
 #include "ipv4.h"
 #include "maintenancebarcode.h"
 #include "network.h"
+#include "secretmask.h"
 #include "sessionmanager.h"
 #include "sounds.h"
 #include "validator.h"
@@ -39,7 +40,7 @@ void MaintenanceBarcodeApplier::apply(const manager::MaintenanceBarcode& barcode
     if (barcode.hasEthernet)
         applyEthernet(barcode, lines);
     if (!lines.isEmpty()) {
-        m_inspector.audioPlay(sounds::valid());
+        m_inspector.audioPlay(Sounds::valid());
         m_board.setLedValid();
         emit applied(lines);
     }
@@ -49,11 +50,12 @@ void MaintenanceBarcodeApplier::applyValidator(const manager::MaintenanceBarcode
 {
     const QUrl url = barcode.obcUrl();
     if (!url.isValid()) {
-        qWarning().noquote().nospace() << "[GUIManager] WARN: OBC URL is not valid : " << barcode.obc;
+        qWarning().noquote().nospace() << "[GUIManager] WARN: OBC URL is not valid : " << SecretMask::maskUrls(barcode.obc);
         return;
     }
     qInfo().noquote().nospace() << "[GUIManager] Applying Validator configuration";
-    lines << QStringLiteral("OBC : %1").arg(url.toString());
+    // Shown on the screen and logged: the address, never the password in it.
+    lines << QStringLiteral("OBC : %1").arg(SecretMask::maskUrls(url.toString()));
     m_validator.config()->setObuUrl(url);
     m_validator.saveConfig();
 }

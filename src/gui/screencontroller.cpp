@@ -16,8 +16,8 @@
 
 namespace {
 
-const QString ValidSound = sounds::valid();
-const QString InvalidSound = sounds::invalid();
+const QString ValidSound = Sounds::valid();
+const QString InvalidSound = Sounds::invalid();
 const QString Display = QStringLiteral("display");
 constexpr int ResultMs = 3000;
 constexpr int LoginMs = 15000;

@@ -1,6 +1,7 @@
 #include "sessionmanager.h"
 
 #include "config.h"
+#include "settingsfile.h"
 
 #include <QDateTime>
 #include <QDebug>
@@ -29,12 +30,23 @@ SessionManager::SessionManager(Config& config, const QString& stateDir, QObject*
 {
     m_lockoutTick.setInterval(1000);
     connect(&m_lockoutTick, &QTimer::timeout, this, &SessionManager::onLockoutTick);
+    if (!m_stateFile.isEmpty()) {
+        m_stateWriter = std::make_unique<SettingsFile>(m_stateFile, [this] { writeLockout(); });
+        SettingsFile::removeLeftovers(m_stateFile);
+    }
     loadLockout();
     // A ten-minute session should end on time; a coarse timer may drift by seconds.
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &SessionManager::onExpired);
     connect(&m_config, &Config::configChanged, this, &SessionManager::loadUsers);
     loadUsers();
+}
+
+SessionManager::~SessionManager() = default;
+
+bool SessionManager::isSavePending() const
+{
+    return m_stateWriter && m_stateWriter->isPending();
 }
 
 bool SessionManager::sessionActive() const
@@ -109,10 +121,16 @@ void SessionManager::loadLockout()
     }
 }
 
-void SessionManager::saveLockout(qint64 lockoutMs) const
+void SessionManager::saveLockout(qint64 lockoutMs)
 {
-    if (m_stateFile.isEmpty())
-        return;
+    m_savedLockoutMs = lockoutMs;
+    if (m_stateWriter)
+        m_stateWriter->write();
+}
+
+void SessionManager::writeLockout() const
+{
+    const qint64 lockoutMs = m_savedLockoutMs;
     QSettings state(m_stateFile, QSettings::IniFormat);
     state.setValue(QStringLiteral("login/failed"), m_failedLogins);
     state.setValue(QStringLiteral("login/lockouts"), m_lockouts);

@@ -7,7 +7,10 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <optional>
+
+class SettingsFile;
 
 class Config;
 
@@ -38,6 +41,7 @@ public:
 
     // stateDir: where the lock-out is kept; empty keeps it in memory only.
     explicit SessionManager(Config& config, const QString& stateDir = QString(), QObject* parent = nullptr);
+    ~SessionManager() override;
 
     bool sessionActive() const;
     std::optional<User> user() const;
@@ -55,6 +59,8 @@ public:
     const QTimer& sessionTimer() const { return m_timer; }
     // Ticks once a second while locked out.
     const QTimer& lockoutTimer() const { return m_lockoutTick; }
+    // True while the kept lock-out waits for another writer's lock on its file.
+    bool isSavePending() const;
 
 signals:
     void sessionActiveChanged();
@@ -75,7 +81,9 @@ private slots:
 
 private:
     void loadLockout();
-    void saveLockout(qint64 lockoutMs) const;
+    // Keeps the lock-out; a write that would wait on a lock is done a little later.
+    void saveLockout(qint64 lockoutMs);
+    void writeLockout() const;
 
     Config& m_config;
     QTimer m_timer;
@@ -87,4 +95,7 @@ private:
     Clock m_clock;
     QString m_stateFile;
     QTimer m_lockoutTick;
+    qint64 m_savedLockoutMs = 0;
+    // Last: a write still waiting at destruction reads the members above.
+    std::unique_ptr<SettingsFile> m_stateWriter;
 };

@@ -63,6 +63,9 @@ void SystemdNotifier::notifyReady()
 
 void SystemdNotifier::notifyStopping()
 {
+    if (m_stopping)
+        return;
+    m_stopping = true;
     m_watchdog.stop();
     sd_notify(0, "STOPPING=1");
 }

@@ -37,5 +37,6 @@ private:
 
     QTimer m_watchdog;
     bool m_ready = false;
+    bool m_stopping = false;
     QMetaObject::Connection m_frameConnection;
 };

@@ -259,11 +259,18 @@ void OwnTopics::publishInfo()
                      m_baseTopic + Info);
 }
 
-void OwnTopics::publishStatus(bool retain)
+void OwnTopics::publishStatus()
 {
     // Whatever the reason for this publication, it carries the latest screen.
     m_screenStatusPending = false;
-    m_client.publish(statusPayload(), m_baseTopic + Status, 0, retain);
+    m_client.publish(statusPayload(), m_baseTopic + Status, 0, true);
+}
+
+void OwnTopics::publishStopped()
+{
+    m_technician = false;
+    m_client.publish(toPayload(QJsonObject { { QStringLiteral("technician"), false }, { QStringLiteral("service"), false } }),
+                     m_baseTopic + Status, 0, true);
 }
 
 void OwnTopics::publishConfig()

@@ -82,9 +82,13 @@ public:
 
 public slots:
     void publishInfo();
-    // The status sent on connection is retained: it replaces the retained last will, so a
-    // subscriber arriving later reads the program as up.
-    void publishStatus(bool retain = false);
+    // Every status is retained: the one sent on connection replaces the retained last will,
+    // and each later one (a session opened or closed) replaces the one before, so a subscriber
+    // arriving later reads what a "/status/get" would answer.
+    void publishStatus();
+    // The status of a program that stops on purpose: no session, no service; retained, as the
+    // last will would have been.
+    void publishStopped();
     void publishConfig();
     // A PNG of the window, sent once (not retained).
     void publishScreenshot(const QByteArray& png);

@@ -166,7 +166,8 @@ void MqttClient::connect()
 
     if (!m_client) {
         m_client = new MqttEngine;
-        QObject::connect(m_client, &MqttEngine::connected, this, &MqttClient::connected);
+        // `connected` goes out from onConnected, once the subscriptions are on their way: a
+        // publication made in reaction to it must not overtake them.
         QObject::connect(m_client, &MqttEngine::connected, this, &MqttClient::onConnected);
         QObject::connect(m_client, &MqttEngine::disconnected, this, &MqttClient::disconnected);
         QObject::connect(m_client, &MqttEngine::disconnected, this, &MqttClient::onDisconnected);
@@ -234,7 +235,7 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
         return false;
     if (debugEnabled()) {
         qDebug().noquote().nospace() << Tag << "Publishing to topic '" << topic << "' with Qos = " << int(qos)
-                                     << " and Retain = " << boolText(retain) << ":\n" << PayloadReader::masked(data);
+                                     << " and Retain = " << boolText(retain) << ": " << PayloadReader::masked(data);
     }
     if (m_client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
@@ -250,9 +251,10 @@ void MqttClient::onConnected()
     const QList<QPair<QString, int>> entries = m_subscriptions;
     for (const auto& entry : entries) {
         if (!isConnected())
-            break;
+            return;
         subscribeEntry(entry);
     }
+    emit connected();
 }
 
 void MqttClient::onDisconnected()
@@ -270,12 +272,34 @@ void MqttClient::onStateChanged(MqttEngine::ClientState state)
     case MqttEngine::Connected:
         qDebug().noquote().nospace() << Tag << "State is Connected.";
         m_attemptTimer->stop();
+        // The next outage is reported at once.
+        m_unreachableLog = LogLimiter(UnreachableLogMillis, 1);
         break;
     case MqttEngine::Disconnected:
         qDebug().noquote().nospace() << Tag << "State is Disconnected.";
         m_reconnectTimer->start();
+        reportUnreachable();
         break;
     }
+}
+
+void MqttClient::reportUnreachable()
+{
+    // Beside the client's own transport text, once a minute while it lasts: where we tried to
+    // go and what the system said, which is what a technician on the vehicle can act on.
+    const QString reason = m_client->unreachableReason();
+    if (reason.isEmpty())
+        return;
+    if (!m_unreachableClock.isValid())
+        m_unreachableClock.start();
+    int suppressed = 0;
+    if (!m_unreachableLog.allow(QStringLiteral("broker"), m_unreachableClock.elapsed(), &suppressed))
+        return;
+    auto line = qWarning().noquote().nospace();
+    line << Tag << "WARN: Cannot reach broker " << m_client->hostname().left(200) << ":" << m_client->port() << " : "
+         << reason.left(200);
+    if (suppressed > 0)
+        line << " (" << suppressed + 1 << " attempts since the last report)";
 }
 
 void MqttClient::onTimeout()
@@ -293,7 +317,7 @@ void MqttClient::onReconnect()
 void MqttClient::onReceived(const QByteArray& message, const QString& topic)
 {
     if (debugEnabled())
-        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << "\n" << PayloadReader::masked(message);
+        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << " : " << PayloadReader::masked(message);
     dispatch(message, topic);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -10,6 +11,7 @@
 
 #include <functional>
 
+#include "loglimiter.h"
 #include "mqttengine.h"
 
 class QTimer;
@@ -119,6 +121,7 @@ private:
     // The tests read the timers' settings instead of waiting for them to run out.
     friend class ::Tst_MqttClient;
     void subscribeEntry(const QPair<QString, int>& entry);
+    void reportUnreachable();
 
     struct Route
     {
@@ -152,6 +155,10 @@ private:
     quint8 m_willQoS = 2;
     bool m_willRetain = true;
     QString m_willTopic;
+    // One "Cannot reach broker" line a minute.
+    static constexpr qint64 UnreachableLogMillis = 60000;
+    LogLimiter m_unreachableLog { UnreachableLogMillis, 1 };
+    QElapsedTimer m_unreachableClock;
 };
 
 } // namespace manager

@@ -10,6 +10,9 @@
 #include <mosquitto.h>
 #include <sys/ioctl.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <mutex>
 
 namespace manager {
@@ -106,6 +109,7 @@ void MqttEngine::connectToHost()
     CallScope scope(this);
     dropSession();
     setError(NoError);
+    m_unreachableReason.clear();
 
     if (m_clientId.isEmpty()) {
         // A persistent session needs a name, and the broker must tell clients apart anyway.
@@ -168,6 +172,7 @@ void MqttEngine::onHostLookedUp(const QHostInfo& info)
             chosen = address;
     }
     if (chosen.isNull()) {
+        m_unreachableReason = info.errorString();
         int suppressed = 0;
         if (m_resolveLog.allow(m_hostname, m_monotonic.elapsed(), &suppressed)) {
             qWarning().noquote().nospace() << "[MqttClient] " << "WARN: Cannot resolve broker host '"
@@ -183,10 +188,13 @@ void MqttEngine::onHostLookedUp(const QHostInfo& info)
 
 void MqttEngine::connectSocket(const QString& address)
 {
+    errno = 0;
     const int rc = mosquitto_connect_async(m_mosq, address.toUtf8().constData(), m_port,
                                            effectiveKeepAlive(m_keepAlive));
     if (rc != MOSQ_ERR_SUCCESS) {
         // Refused port, unknown host, no route: no socket, and no callback will follow.
+        m_unreachableReason = rc == MOSQ_ERR_ERRNO && errno != 0 ? QString::fromLocal8Bit(std::strerror(errno))
+                                                                  : QString::fromUtf8(mosquitto_strerror(rc));
         dropSession();
         setError(TransportInvalid);
         setState(Disconnected);
@@ -240,6 +248,8 @@ void MqttEngine::closeTransport()
         return;
     CallScope scope(this);
     dropSession();
+    if (m_state == Connecting && m_unreachableReason.isEmpty())
+        m_unreachableReason = QStringLiteral("timed out");
     if (m_state != Disconnected) {
         setError(TransportInvalid);
         setState(Disconnected);
@@ -296,9 +306,16 @@ void MqttEngine::onConnectCallback(mosquitto* mosq, void* self, int rc)
 
 void MqttEngine::onDisconnectCallback(mosquitto* mosq, void* self, int rc)
 {
+    const int cause = errno;
     auto* engine = static_cast<MqttEngine*>(self);
     if (mosq != engine->m_mosq)
         return;
+    // An attempt that never got an answer: the socket's own error says why.
+    if (engine->m_state == Connecting && engine->m_error == NoError && rc != MOSQ_ERR_SUCCESS) {
+        engine->m_unreachableReason = rc == MOSQ_ERR_ERRNO && cause != 0
+            ? QString::fromLocal8Bit(std::strerror(cause))
+            : QString::fromUtf8(mosquitto_strerror(rc));
+    }
     // The socket is already closed: the notifiers must go before the descriptor is reused.
     engine->dropSession();
     // A refusal already said why; the library only adds "connection refused".

@@ -83,6 +83,9 @@ public:
 
     ClientState state() const { return m_state; }
     ClientError error() const { return m_error; }
+    // Why the last attempt could not reach the broker, in the system's words ("Connection
+    // refused", "No route to host", "timed out"); empty when it was reached (or is being tried).
+    QString unreachableReason() const { return m_unreachableReason; }
 
     // Starts an attempt with the current settings; ignored unless Disconnected. An attempt that
     // fails at once still passes through Connecting, so the owner sees the failure as a state.
@@ -137,6 +140,7 @@ private:
     void connectSocket(const QString& address);
 
     mosquitto* m_mosq = nullptr;
+    QString m_unreachableReason;
     QList<mosquitto*> m_retired;
     int m_callDepth = 0;
     int m_notifiedSocket = -1;

@@ -1,5 +1,7 @@
 #include "payloadreader.h"
 
+#include "secretmask.h"
+
 #include <QDebug>
 
 #include <QJsonArray>
@@ -132,7 +134,7 @@ QVariantMap PayloadReader::textMap(const QStringList& keys, const QVariantMap& c
 
 namespace {
 
-const QString Mask = QStringLiteral("********");
+const QString& Mask = SecretMask::Mask;
 
 // Returns true when something was masked.
 bool maskValue(QJsonValue& value);
@@ -188,52 +190,30 @@ bool maskValue(QJsonValue& value)
     return false;
 }
 
-// For text that is not JSON: every "key": value pair whose key is secret loses its value.
-QString maskPairs(const QString& text)
-{
-    static const QRegularExpression pair(
-        QStringLiteral(R"re("((?:[^"\\]|\\.)*)"(\s*:\s*)("(?:[^"\\]|\\.)*"?|[^,{}\[\]\s"]+))re"));
-    QString result;
-    int from = 0;
-    QRegularExpressionMatchIterator it = pair.globalMatch(text);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch match = it.next();
-        const QString value = match.captured(3);
-        if (!PayloadReader::isSecretKey(match.captured(1)) || value == QLatin1String("\"\""))
-            continue;
-        result += text.midRef(from, match.capturedStart(3) - from);
-        result += QLatin1Char('"') + Mask + QLatin1Char('"');
-        from = match.capturedEnd(3);
-    }
-    if (from == 0)
-        return text;
-    return result + text.midRef(from);
-}
-
 } // namespace
 
 bool PayloadReader::isSecretKey(const QString& key)
 {
-    const QString name = key.toLower();
-    return name.endsWith(QLatin1String("password")) || name.endsWith(QLatin1String("pin"));
+    return SecretMask::isSecretKey(key);
 }
 
 QString PayloadReader::masked(const QByteArray& payload)
 {
+    // Compact: a masked copy takes one line, however the sender laid the message out.
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
     if (error.error != QJsonParseError::NoError)
-        return maskPairs(QString::fromUtf8(payload));
+        return SecretMask::maskText(QString::fromUtf8(payload));
     if (document.isObject()) {
         QJsonObject object = document.object();
         if (maskObject(object))
-            return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Indented));
+            return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
     } else if (document.isArray()) {
         QJsonArray array = document.array();
         if (maskArray(array))
-            return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+            return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
     }
-    return QString::fromUtf8(payload);
+    return SecretMask::maskText(QString::fromUtf8(payload));
 }
 
 QString PayloadReader::brief(const QString& text, int max)

@@ -5,6 +5,7 @@
 // program's Greek catalogue in place, `load("")` takes it out; as in the program, texts change
 // when the `dynTr` they are bound to notifies (`manager.dynTrChanged()`).
 #include "inputmethod.h"
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
 
 #include <QDir>
@@ -56,6 +57,7 @@ public slots:
     void qmlEngineAvailable(QQmlEngine* engine)
     {
         engine->addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
+        QmlRules::registerTypes();
         engine->rootContext()->setContextProperty(QStringLiteral("testTranslator"), new TestTranslator(engine));
 
         const QDir fakes(QStringLiteral(VOVADUDOZ_QML_FAKES));

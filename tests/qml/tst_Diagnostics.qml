@@ -121,6 +121,30 @@ Item {
             compare(diagnostics[data.result], "ERROR")
         }
 
+        // The frame pops every page when it is hidden (session expiry, ignition off): a test
+        // popup then goes with its page while open and never says closed.
+        function test_pageGoneWithTestOpenSwitchesBack_data() {
+            return [
+                { tag: "LEDs", button: "testLeds", popup: "testDialog", fake: board,
+                  calls: ["setLedTestPattern", "setLedOff"] },
+                { tag: "Sensor", button: "testSensor", popup: "testDialog", fake: board,
+                  calls: ["monitor(2000)", "monitor(0)"] },
+                { tag: "RFID", button: "testRfid", popup: "testMessage", fake: validatorManager,
+                  calls: ["enableRfid", "disableRfid"] },
+                { tag: "Barcode", button: "testBarcode", popup: "testMessage", fake: validatorManager,
+                  calls: ["enableBarcode", "disableBarcode"] }
+            ]
+        }
+
+        function test_pageGoneWithTestOpenSwitchesBack(data) {
+            mouseClick(child(data.button))
+            tryCompare(child(data.popup), "opened", true)
+            compare(data.fake.calls, data.calls.slice(0, 1))
+            stack.pop(null, StackView.Immediate)
+            tryCompare(diagnostics, "calls", ["start", "stop"])
+            compare(data.fake.calls, data.calls)
+        }
+
         function test_speakerPlaysTheValidSound() {
             answer("testSpeaker", true)
             compare(inspector.calls, ["audioPlay(/opt/orvo/vovadudozad/Valid.wav)"])

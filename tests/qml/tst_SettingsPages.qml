@@ -100,23 +100,25 @@ Item {
             verify(!findChild(page, "volumeSlider").enabled)
         }
 
+        // The reason row takes the status's colour, whatever its own text says.
         function test_validatorStatusColours_data() {
             return [
-                { tag: "online", value: "online", colour: "green" },
-                { tag: "degraded", value: "degraded", colour: "amber" },
-                { tag: "init", value: "init", colour: "amber" },
-                { tag: "out-of-service", value: "out-of-service", colour: "amber" },
-                { tag: "offline", value: "offline", colour: "red" }
+                { tag: "online", status: "online", reason: "", colour: "green" },
+                { tag: "degraded", status: "degraded", reason: "QR reader missing", colour: "amber" },
+                { tag: "init", status: "init", reason: "Starting", colour: "amber" },
+                { tag: "out-of-service", status: "out-of-service", reason: "No route", colour: "amber" },
+                { tag: "offline", status: "offline", reason: "BLM service down", colour: "red" }
             ]
         }
 
         function test_validatorStatusColours(data) {
-            validatorManager.status = data.value
-            validatorManager.reason = data.value
+            validatorManager.status = data.status
+            validatorManager.reason = data.reason
             const page = createTemporaryObject(validatorComponent, top)
-            for (const name of ["rowStatusValue", "rowReasonValue"]) {
+            const rows = { rowStatusValue: data.status, rowReasonValue: data.reason }
+            for (const name in rows) {
                 const value = findChild(page, name)
-                compare(value.text, data.value)
+                compare(value.text, rows[name])
                 verify(Qt.colorEqual(value.color, colourOf(data.colour, value)), name)
             }
             compare(findChild(page, "rowProductionValue").text, "2024-03-09")

@@ -1,5 +1,6 @@
 #include "displayhost.h"
 
+#include "qmlrules.h"
 #include "symbolimageprovider.h"
 
 #include <QQmlContext>
@@ -10,6 +11,7 @@
 DisplayHost::DisplayHost()
 {
     QQuickStyle::setStyle(QStringLiteral("Material"));
+    QmlRules::registerTypes();
     m_engine.addImageProvider(QStringLiteral("symbol"), new SymbolImageProvider);
     QQmlContext* context = m_engine.rootContext();
     context->setContextProperty(QStringLiteral("manager"), &m_manager);

@@ -22,7 +22,6 @@ const QVector<KnownFault>& knownFaults()
         { "Light-", "reads at", "the style singleton does not follow the light theme yet" },
         { "Login", "label reads at", "CLR and backspace: white on #787878 (4.42:1)" },
         { "Diagnostics", "label reads at", "test buttons: white on green, grey, amber or red" },
-        { "Diagnostics", "diag_ethernetValue reads at", "the amber status colour on the dark page" },
         { "Event-log", "\"Search\" reads at", "the search field's placeholder is Material's hint grey" },
         { "Event-log", "\"Αναζήτηση\" reads at", "the search field's placeholder is Material's hint grey" },
         { "InitPage-keyboard", "serialHint reads at", "the serial hint's grey on the dark page" },

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import com.orvo.rules 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
@@ -8,7 +9,7 @@ Item {
     id: root
     objectName: "audioPage"
 
-    readonly property string sound: "/opt/orvo/vovadudozad/Valid.wav"
+    readonly property string sound: Sounds.valid
 
     ColumnLayout {
         x: 20
@@ -36,6 +37,7 @@ Item {
                 font.pixelSize: 18
                 font.bold: true
                 text: Math.round(volumeSlider.value) + "%"
+                textFormat: Text.PlainText
             }
         }
 

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import com.orvo.rules 1.0
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
@@ -7,7 +8,8 @@ import "../../controls"
 // The manual self-tests: a grid of buttons coloured by their results, and the question or
 // instruction each one puts up. What a test switches on when its popup opens it switches off
 // when the popup closes. The card and barcode results are taken whenever a card or a ticket
-// is read while the page exists, popup open or not.
+// is read while the page exists, popup open or not. What is still on when the page goes is
+// switched off then.
 GridLayout {
     id: root
 
@@ -15,7 +17,7 @@ GridLayout {
     property real buttonHeight: 56
     property string cardText: "Tap a card"
     property var current: null
-    readonly property string sound: "/opt/orvo/vovadudozad/Valid.wav"
+    readonly property string sound: Sounds.valid
 
     signal rgbRequested()
     signal serialRequested()
@@ -67,6 +69,10 @@ GridLayout {
         if (test && test.close)
             test.close()
     }
+
+    // A popup that goes with the page while open (the frame pops every page at the session's
+    // end or when the ignition goes off) never says closed: switch back here as well.
+    Component.onDestruction: finishCurrent()
 
     columns: 3
     columnSpacing: 8

@@ -51,6 +51,7 @@ Flickable {
             Layout.alignment: Qt.AlignRight
             font.bold: true
             text: Math.round(brightnessSlider.value) + "%"
+            textFormat: Text.PlainText
         }
         Slider {
             id: brightnessSlider
@@ -75,6 +76,7 @@ Flickable {
             Layout.alignment: Qt.AlignRight
             font.bold: true
             text: board.ambientLightSensor
+            textFormat: Text.PlainText
         }
 
         Label { text: "Show Cursor"; Layout.fillWidth: true }

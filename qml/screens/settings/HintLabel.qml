@@ -5,6 +5,7 @@ import QtQuick.Controls 2.15
 // explanation also shows for a few seconds when the label is pressed and held.
 Label {
     id: root
+    textFormat: Text.PlainText
 
     property string hint: ""
     readonly property alias tipVisible: tip.visible

@@ -10,8 +10,8 @@ Item {
     property alias label: labelText.text
     property alias value: valueText.text
     property alias rule: valueText.rule
-    // The untranslated row title the network rule looks at.
-    property string ruleTitle: labelText.text
+    // The value the colour follows, when not the row's own value.
+    property alias colourSource: valueText.source
     // Share of the width the label takes.
     property real labelShare: 0.3
     property alias valueItem: valueText
@@ -21,6 +21,7 @@ Item {
 
     Label {
         id: labelText
+        textFormat: Text.PlainText
         anchors.left: parent.left
         anchors.verticalCenter: parent.verticalCenter
         width: root.width * root.labelShare
@@ -32,7 +33,6 @@ Item {
     StatusLabel {
         id: valueText
         objectName: root.objectName ? root.objectName + "Value" : ""
-        title: root.ruleTitle
         anchors.left: labelText.right
         anchors.leftMargin: 8
         anchors.right: parent.right

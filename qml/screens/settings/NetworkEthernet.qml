@@ -28,7 +28,7 @@ Flickable {
             font.pointSize: 12
             color: Material.accent
         }
-        InfoRow { objectName: "rowEthState"; labelShare: 0.5; rule: "network"; label: "State"; value: root.ethernet ? root.ethernet.state : "" }
+        InfoRow { objectName: "rowEthState"; labelShare: 0.5; rule: "connection"; label: "State"; value: root.ethernet ? root.ethernet.state : "" }
         InfoRow { labelShare: 0.5; label: "IPv4 Address"; value: root.ipv4 ? root.ipv4.address : "" }
         InfoRow { labelShare: 0.5; label: "IPv4 Netmask"; value: root.ipv4 ? root.ipv4.mask : "" }
         InfoRow { labelShare: 0.5; label: "IPv4 Gateway"; value: root.ipv4 ? root.ipv4.gateway : "" }

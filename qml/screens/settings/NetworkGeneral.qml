@@ -26,9 +26,9 @@ Flickable {
             font.pointSize: 12
             color: Material.accent
         }
-        InfoRow { objectName: "rowConnectionState"; labelShare: 0.5; rule: "network"; label: "Connection State"; value: network.connectionState }
-        InfoRow { objectName: "rowConnectivity"; labelShare: 0.5; rule: "network"; label: "Connectivity"; value: network.connectivity }
-        InfoRow { objectName: "rowHostname"; labelShare: 0.5; rule: "network"; label: "Hostname"; value: network.hostname }
+        InfoRow { objectName: "rowConnectionState"; labelShare: 0.5; rule: "connection"; label: "Connection State"; value: network.connectionState }
+        InfoRow { objectName: "rowConnectivity"; labelShare: 0.5; rule: "connectivity"; label: "Connectivity"; value: network.connectivity }
+        InfoRow { objectName: "rowHostname"; labelShare: 0.5; label: "Hostname"; value: network.hostname }
         InfoRow { labelShare: 0.5; label: "Connection Type"; value: root.connection ? root.connection.type : "" }
         InfoRow { labelShare: 0.5; label: "Interface"; value: root.connection ? root.connection.interface : "" }
         InfoRow { labelShare: 0.5; label: "IPv4 Address"; value: root.ipv4 ? root.ipv4.address : "" }

@@ -47,5 +47,6 @@ Rectangle {
         color: root.lockedOut && root.empty ? Material.color(Material.Red)
                                             : root.empty ? "#8f8f8f" : (root.dark ? "white" : "black")
         text: !root.empty ? root.input : root.lockedOut ? root.lockoutText : root.placeholder
+        textFormat: Text.PlainText
     }
 }

@@ -71,6 +71,7 @@ Flickable {
                     horizontalAlignment: Text.AlignRight
                     font.bold: true
                     text: root.defaultLocale.nativeLanguageName
+                    textFormat: Text.PlainText
                 }
                 RoundButton {
                     objectName: "languageFlag"
@@ -92,6 +93,7 @@ Flickable {
                 horizontalAlignment: Text.AlignRight
                 font.bold: true
                 text: Number(0.99).toLocaleCurrencyString(root.windowLocale)
+                textFormat: Text.PlainText
             }
 
             Label { text: "Time Format"; Layout.preferredWidth: (root.width - 40) / 3 }
@@ -103,6 +105,7 @@ Flickable {
                 horizontalAlignment: Text.AlignRight
                 font.bold: true
                 text: root.now.toLocaleString(root.defaultLocale, "d MMM yy, hh:mm:ss t")
+                textFormat: Text.PlainText
             }
 
             Label { text: "Timezone"; Layout.preferredWidth: (root.width - 40) / 3 }
@@ -152,6 +155,7 @@ Flickable {
                 Label {
                     objectName: "ntpSyncedText"
                     text: root.clock.ntpSynced ? "Synced" : "Not synced"
+                    textFormat: Text.PlainText
                 }
             }
         }

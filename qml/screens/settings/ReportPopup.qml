@@ -1,12 +1,12 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import com.orvo.rules 1.0
 import "../../style"
 
 // The self-test report's answer: the message and, after a successful save, the results as a
-// QR code. Phones only read a code that has a light quiet zone of four modules around it, and
-// the page is dark: the code sits on a white square with that margin, drawn at a whole number of
-// pixels per module so no module blurs. A tap anywhere closes it.
+// QR code on a white square with its quiet zone (ReportQr decides the sizes). A tap anywhere
+// closes it.
 Popup {
     id: root
 
@@ -14,22 +14,9 @@ Popup {
     // An SVG data URI of the code, or empty for none.
     property string qrSource: ""
 
-    // Modules across the SVG, its own one-module border included (from its viewBox).
-    readonly property int svgModules: {
-        const match = /viewBox="0 0 (\d+) /.exec(qrSource)
-        return match ? parseInt(match[1]) : 0
-    }
-    readonly property int extraModules: 3
-    readonly property int modulePixels: svgModules > 0
-        ? Math.max(1, Math.floor(340 / (svgModules + 2 * extraModules))) : 0
-
-    // The SVG travels percent-encoded: its colours' "#" would otherwise end the URL.
-    function imageUrl(uri) {
-        const comma = uri.indexOf(",")
-        if (comma < 0)
-            return ""
-        return "data:image/svg+xml;charset=utf-8," + encodeURIComponent(uri.slice(comma + 1))
-    }
+    readonly property int svgModules: ReportQr.modules(qrSource)
+    readonly property int extraModules: ReportQr.extraModules
+    readonly property int modulePixels: ReportQr.modulePixels(svgModules, 340)
 
     parent: Overlay.overlay
     modal: true
@@ -64,6 +51,7 @@ Popup {
                 wrapMode: Text.WrapAnywhere
                 font.pointSize: 10
                 text: root.text
+                textFormat: Text.PlainText
             }
 
             Rectangle {
@@ -81,7 +69,7 @@ Popup {
                     height: width
                     sourceSize: Qt.size(width, height)
                     smooth: false
-                    source: parent.visible ? root.imageUrl(root.qrSource) : ""
+                    source: parent.visible ? ReportQr.imageUrl(root.qrSource) : ""
                 }
             }
         }

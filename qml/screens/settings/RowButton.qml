@@ -57,6 +57,7 @@ AbstractButton {
                 objectName: root.objectName ? root.objectName + "Title" : ""
                 Layout.fillWidth: true
                 text: root.title
+                textFormat: Text.PlainText
                 color: root.inkColor
                 font.pixelSize: Math.round(root.height / 4)
                 elide: Text.ElideRight
@@ -65,6 +66,7 @@ AbstractButton {
                 id: hintText
                 Layout.fillWidth: true
                 text: root.hint
+                textFormat: Text.PlainText
                 color: root.inkColor
                 opacity: 0.6
                 font.pixelSize: Math.round(root.height / 8)

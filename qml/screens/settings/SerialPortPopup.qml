@@ -74,6 +74,7 @@ Popup {
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.WordWrap
             text: root.diagnostics ? root.diagnostics.serialPortDescr(portCombo.currentText) : ""
+            textFormat: Text.PlainText
         }
         RowLayout {
             Layout.fillWidth: true

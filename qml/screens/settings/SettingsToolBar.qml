@@ -53,6 +53,7 @@ ToolBar {
         anchors.rightMargin: 76
         anchors.verticalCenter: parent.verticalCenter
         text: root.title
+        textFormat: Text.PlainText
         font.pixelSize: 28
         horizontalAlignment: Text.AlignHCenter
         elide: Text.ElideRight
@@ -78,7 +79,6 @@ ToolBar {
             id: optionsMenu
             objectName: "settingsOptionsMenu"
             title: "Options"
-            Accessible.name: title
             x: menuButton.width - width
             y: menuButton.height
             // A plain list: the stock one adds an unnamed scroll indicator for five entries.

@@ -1,17 +1,18 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
-import "StatusRules.js" as Rules
+import com.orvo.rules 1.0
 
-// A value text coloured by one of the status rules ("validator", "network", "update",
-// "diagnostics"); with no rule it keeps the theme's text colour.
+// A value text coloured by one of the status rules ("validator", "connection", "connectivity",
+// "update", "diagnostics"); with no rule it keeps the theme's text colour.
 Label {
     id: root
+    textFormat: Text.PlainText
 
     property string rule: ""
-    // The row title, which the network rule looks at.
-    property string title: ""
-    readonly property string colourName: Rules.colourName(rule, title, text)
+    // The value the colour follows: the text itself unless the row says otherwise.
+    property string source: text
+    readonly property string colourName: StatusRules.colourName(rule, source)
 
     color: {
         switch (colourName) {

@@ -1,7 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
-import "StatusRules.js" as Rules
+import com.orvo.rules 1.0
 
 // A self-test button whose fill shows the result of its test; a highlighted one also gets an
 // accent frame.
@@ -12,7 +12,7 @@ PageButton {
     property string result: ""
     // A fixed fill instead of the result's colour (FINISH).
     property color fill: "transparent"
-    readonly property string colourName: Rules.diagnostics(result)
+    readonly property string colourName: StatusRules.colourName("diagnostics", result)
 
     Accessible.name: text
     Material.foreground: "white"

@@ -37,6 +37,7 @@ Item {
             horizontalAlignment: Text.AlignRight
             wrapMode: Text.WordWrap
             text: root.update.progressMessage
+            textFormat: Text.PlainText
         }
 
         RowLayout {

@@ -39,7 +39,8 @@ Item {
                 InfoRow { labelShare: 0.45; label: root.tr("Vehicle"); value: validatorManager.vehicle }
                 InfoRow { labelShare: 0.45; label: root.tr("Version"); value: validatorManager.version }
                 InfoRow { labelShare: 0.45; objectName: "rowStatus"; label: root.tr("Status"); value: validatorManager.status; rule: "validator" }
-                InfoRow { labelShare: 0.45; objectName: "rowReason"; label: root.tr("Reason"); value: validatorManager.reason; rule: "validator" }
+                InfoRow { labelShare: 0.45; objectName: "rowReason"; label: root.tr("Reason"); value: validatorManager.reason; rule: "validator"
+                          colourSource: validatorManager.status }
             }
 
             InfoGroup {

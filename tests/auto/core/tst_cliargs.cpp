@@ -40,9 +40,9 @@ private slots:
             << QVariantMap { { "mqtt/host", "broker.local" }, { "mqtt/port", 1884 },
                              { "mqtt/username", "12345" }, { "mqtt/password", "s3cret" } }
             << QStringList { "Setting MQTT Host : broker.local", "Setting MQTT Port : 1884", "Setting MQTT User : 12345" };
-        QTest::newRow("port not a number")
-            << QStringList { "--port", "abc" } << QVariantMap { { "mqtt/port", 0 } }
-            << QStringList { "Setting MQTT Port : abc" };
+        QTest::newRow("port at the top of the range")
+            << QStringList { "--port", "65535" } << QVariantMap { { "mqtt/port", 65535 } }
+            << QStringList { "Setting MQTT Port : 65535" };
         QTest::newRow("config file")
             << QStringList { "-f", "/tmp/other.conf" } << QVariantMap { { "config", "/tmp/other.conf" } }
             << QStringList { "Using configuration file : /tmp/other.conf" };
@@ -70,6 +70,13 @@ private slots:
         QTest::newRow("unknown") << QStringList { "--bogus" } << "ERROR: Unknown option 'bogus'.";
         QTest::newRow("missing value") << QStringList { "-P" } << "ERROR: Missing value after '-P'.";
         QTest::newRow("error beats help") << QStringList { "-h", "-x" } << "ERROR: Unknown option 'x'.";
+        // A port the broker cannot have is refused, not retried for ever.
+        const QString range = QStringLiteral("': expected a number from 1 to 65535");
+        QTest::newRow("port not a number") << QStringList { "-P", "abc" } << "ERROR: Invalid MQTT port 'abc" + range;
+        QTest::newRow("port too high") << QStringList { "-P", "99999" } << "ERROR: Invalid MQTT port '99999" + range;
+        QTest::newRow("port zero") << QStringList { "--port=0" } << "ERROR: Invalid MQTT port '0" + range;
+        QTest::newRow("port negative") << QStringList { "-P", "-5" } << "ERROR: Invalid MQTT port '-5" + range;
+        QTest::newRow("port with a tail") << QStringList { "-P", "1883x" } << "ERROR: Invalid MQTT port '1883x" + range;
     }
 
     void parseErrors()

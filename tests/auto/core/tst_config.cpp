@@ -10,7 +10,12 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
 
 namespace {
 
@@ -39,6 +44,29 @@ void replaceFile(const QString& path, const QByteArray& content)
     f.write(content);
     f.close();
     QVERIFY(::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) == 0);
+}
+
+// Sets a file's modification time that many seconds into the past.
+void age(const QString& path, int seconds)
+{
+    const time_t then = time(nullptr) - seconds;
+    const utimbuf times { then, then };
+    QCOMPARE(::utime(QFile::encodeName(path).constData(), &times), 0);
+}
+
+void touch(const QString& path)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+}
+
+// The tests point TMPDIR at a folder of their own; this puts back what was there.
+void restoreTmpdir(const QByteArray& before)
+{
+    if (before.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", before);
 }
 
 QByteArray readAll(const QString& path)
@@ -317,6 +345,136 @@ private slots:
         ::umask(umaskBefore);
     }
 
+    // A writer's lock beside the file (another process at work, or an empty one a power cut
+    // left) never holds the caller: the write waits for the lock on the event loop.
+    void writeNeverWaitsOnALock_data()
+    {
+        QTest::addColumn<QString>("lock");
+        QTest::newRow("held by a writer") << "held";
+        QTest::newRow("empty, just created") << "fresh";
+        QTest::newRow("empty, left over") << "old";
+    }
+
+    void writeNeverWaitsOnALock()
+    {
+        QFETCH(QString, lock);
+        Config config(m_file, Defaults);
+        const QString lockFile = m_file + QStringLiteral(".lock");
+        touch(lockFile);
+        int held = -1;
+        if (lock == QLatin1String("held")) {
+            held = ::open(QFile::encodeName(lockFile).constData(), O_RDONLY | O_CLOEXEC);
+            QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
+        } else if (lock == QLatin1String("old")) {
+            age(lockFile, 3600);
+        }
+        const auto inFile = [this] { return QSettings(m_file, QSettings::IniFormat).value("gui/locale").toString(); };
+
+        LogCapture log;
+        config.set("gui/locale", "en_IE");
+        QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+        if (lock == QLatin1String("old")) {
+            QVERIFY(!config.isSavePending());
+            QCOMPARE(inFile(), QStringLiteral("en_IE"));
+            QVERIFY(!QFile::exists(lockFile));
+            QCOMPARE(log.count("[Settings] WARN: Removed a stale lock file : " + lockFile), 1);
+            return;
+        }
+        // set() came back while the lock is still there: it did not wait for it.
+        QVERIFY(config.isSavePending());
+        QVERIFY(QFile::exists(lockFile));
+        QCOMPARE(inFile(), QStringLiteral("el_GR"));
+        // An edit of the file meanwhile does not undo the change waiting to be written.
+        QMetaObject::invokeMethod(&config, "onFileChanged", Q_ARG(QString, m_file));
+        QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+
+        if (held >= 0) {
+            // The writer is done: it removes its lock and lets go.
+            QVERIFY(QFile::remove(lockFile));
+            ::close(held);
+        } else {
+            // Nobody filled it in: once old enough to be a leftover it is removed.
+            age(lockFile, 10);
+        }
+        QTRY_VERIFY(!config.isSavePending());
+        QCOMPARE(inFile(), QStringLiteral("en_IE"));
+        QVERIFY(!QFile::exists(lockFile));
+    }
+
+    // With the settings in the temporary folder, the private copy that each read makes shows up
+    // in the watched folder; it is no edit, and reading again would make the next copy.
+    void ownCopiesAreNoEdit()
+    {
+        QTemporaryDir temp;
+        QVERIFY(temp.isValid());
+        const QByteArray tmpdirBefore = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        const QString file = temp.filePath(QStringLiteral("gui.conf"));
+        {
+            Config config(file, Defaults);
+            QSignalSpy changed(&config, &Config::configChanged);
+            const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+            QVERIFY(watch >= 0);
+            QVERIFY(::inotify_add_watch(watch, QFile::encodeName(temp.path()).constData(), IN_CREATE) >= 0);
+            const auto copiesMade = [watch] {
+                int copies = 0;
+                alignas(inotify_event) char buffer[4096];
+                ssize_t n;
+                while ((n = ::read(watch, buffer, sizeof buffer)) > 0) {
+                    for (char* p = buffer; p < buffer + n;) {
+                        const auto* event = reinterpret_cast<const inotify_event*>(p);
+                        if (event->len > 0 && QByteArray(event->name).startsWith("vovadudoz-settings-"))
+                            ++copies;
+                        p += sizeof(inotify_event) + event->len;
+                    }
+                }
+                return copies;
+            };
+            // The folder changed because of a copy of ours: nothing is read again.
+            QMetaObject::invokeMethod(&config, "onDirectoryChanged", Q_ARG(QString, temp.path()));
+            QCOMPARE(copiesMade(), 0);
+
+            // A real edit is still read (once).
+            QByteArray content = readAll(file);
+            content.replace("locale=el_GR", "locale=en_IE");
+            replaceFile(file, content);
+            QMetaObject::invokeMethod(&config, "onDirectoryChanged", Q_ARG(QString, temp.path()));
+            QCOMPARE(changed.count(), 1);
+            QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+            QCOMPARE(copiesMade(), 1);
+            ::close(watch);
+        }
+        restoreTmpdir(tmpdirBefore);
+    }
+
+    // A power cut during a write leaves the half-written replacement beside the file, and one
+    // during a read leaves the private copy in the temporary folder: both hold the PIN.
+    void leftoverCopiesGoAtStart()
+    {
+        QTemporaryDir temp;
+        QVERIFY(temp.isValid());
+        const QByteArray tmpdirBefore = qgetenv("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(temp.path()));
+        const QString oldReplacement = m_file + QStringLiteral(".Ab12Cd");
+        const QString oldCopy = temp.filePath(QStringLiteral("vovadudoz-settings-Xy34Zw.conf"));
+        const QString liveReplacement = m_file + QStringLiteral(".Qr56St"); // another writer, now
+        const QString backup = m_file + QStringLiteral(".bak");              // not ours to remove
+        for (const QString& path : { oldReplacement, oldCopy, liveReplacement, backup })
+            touch(path);
+        for (const QString& path : { oldReplacement, oldCopy, backup })
+            age(path, 7200);
+        {
+            LogCapture log;
+            Config config(m_file, Defaults);
+            QCOMPARE(log.countStartingWith("[Settings] WARN: Removed a copy left by an unfinished write : "), 2);
+        }
+        QVERIFY(!QFile::exists(oldReplacement));
+        QVERIFY(!QFile::exists(oldCopy));
+        QVERIFY(QFile::exists(liveReplacement));
+        QVERIFY(QFile::exists(backup));
+        restoreTmpdir(tmpdirBefore);
+    }
+
     void printMasksSecrets()
     {
         Config config(m_file, Defaults);
@@ -341,6 +499,18 @@ private slots:
         g_messages = capture->all();
         capture.reset();
         QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/settingsPin      : ")));
+
+        // A PIN with a comma, edited into the file, reads back as a list: still a secret.
+        QByteArray content = readAll(m_file);
+        content.replace("settingsPin=", "settingsPin=48,29,13");
+        replaceFile(m_file, content);
+        QTRY_COMPARE(config.get("gui/settingsPin").toStringList().size(), 3);
+        capture = std::make_unique<LogCapture>();
+        config.print();
+        g_messages = capture->all();
+        capture.reset();
+        QVERIFY(g_messages.contains(QStringLiteral("[Config]  gui/settingsPin      : ********")));
+        QVERIFY(!g_messages.join('\n').contains("29"));
     }
 
 private:

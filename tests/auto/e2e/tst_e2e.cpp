@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 namespace {
@@ -40,6 +42,8 @@ private slots:
     void validCardPlaysSoundAndShowsValid();
     void answersOwnTopics();
     void configSetChangesFileAndRepublishes();
+    void untrustedTextsNeverFreezeTheScreen_data();
+    void untrustedTextsNeverFreezeTheScreen();
     void brokerLossAndReconnection();
     void lastWillWhenKilled();
 
@@ -179,6 +183,51 @@ void Tst_E2e::configSetChangesFileAndRepublishes()
     QSettings settings(m_dir.filePath("gui.conf"), QSettings::IniFormat);
     QCOMPARE(settings.value("gui/displayOffMin").toInt(), 7);
     QCOMPARE(settings.value("gui/settingsPin").toString(), QString("97531")); // untouched
+}
+
+// Values that froze the GUI thread for good: a screen-saver picture that is a terminal or a
+// named pipe (opened and read on the GUI thread), and markup in a service's text (rendered, its
+// image opened). After each the program still answers at once.
+void Tst_E2e::untrustedTextsNeverFreezeTheScreen_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("logLine");
+    QTest::addColumn<QString>("refusal");
+
+    const auto saver = [](const QString& value) {
+        return json({ { "gui", QJsonObject { { "screenSaverImg", value } } } });
+    };
+    QTest::newRow("saver picture: a terminal") << "orvo/ui/config/set" << saver("file:///dev/ptmx")
+                                               << "Screen-saver image changed : file:///dev/ptmx"
+                                               << "Screen-saver image refused (outside the state folder";
+    QTest::newRow("saver picture: a named pipe") << "orvo/ui/config/set" << saver("saver.fifo")
+                                                 << "Screen-saver image changed : saver.fifo"
+                                                 << "Screen-saver image refused (not a regular file)";
+    const QJsonObject markup { { "result", true }, { "type", 2 },
+                               { "fareProductName", "<img src=\"file:///dev/ptmx\">" } };
+    QTest::newRow("markup in a fare product") << "orvo/blm/rfid/scanned" << json({ { "transaction", markup } })
+                                              << "Validator ticket validated : " << "";
+}
+
+void Tst_E2e::untrustedTextsNeverFreezeTheScreen()
+{
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, logLine);
+    QFETCH(QString, refusal);
+
+    const QString fifo = m_dir.filePath("saver.fifo"); // in the program's own folder
+    if (!QFileInfo::exists(fifo))
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    m_wire->peer->publish(topic, payload);
+    QVERIFY(waitForLog(logLine, 10000));
+    m_wire->peer->takeAll();
+    m_wire->peer->publish("orvo/ui/status/get", "{}");
+    QVERIFY2(!m_wire->peer->waitFor("orvo/ui/status", 1000).isNull(), "no status within a second");
+    QCOMPARE(m_app.state(), QProcess::Running);
+    if (!refusal.isEmpty())
+        QVERIFY(m_log.contains(refusal.toUtf8()));
 }
 
 void Tst_E2e::brokerLossAndReconnection()

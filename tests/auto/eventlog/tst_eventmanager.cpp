@@ -13,6 +13,12 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
 namespace {
 
 struct Entry
@@ -333,17 +339,24 @@ private slots:
     void staleLockRemovedAtStart_data()
     {
         QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSec");
+        QTest::addColumn<bool>("held");
         QTest::addColumn<bool>("removed");
         // A power cut between creating the lock and filling it in: the writer would wait for
         // it to grow old (start-up took 11 s longer).
-        QTest::newRow("empty") << QByteArray() << true;
-        QTest::newRow("garbage") << QByteArray("\x00\xff\n\n") << true;
-        // A lock naming a process is for the writer to judge (it checks the process).
-        QTest::newRow("names a process") << QByteArray("1\nVovadudozAD\nhost\n") << false;
+        QTest::newRow("empty, left over") << QByteArray() << 3600 << false << true;
+        QTest::newRow("garbage, left over") << QByteArray("\x00\xff\n\n") << 3600 << false << true;
+        QTest::newRow("names a process, left over") << QByteArray("1\nVovadudozAD\nhost\n") << 3600 << false << true;
+        // Another writer that has just created its lock and not yet written its process id into
+        // it, or that is at work, keeps it.
+        QTest::newRow("empty, just created") << QByteArray() << 0 << false << false;
+        QTest::newRow("held by a writer") << QByteArray() << 3600 << true << false;
     }
     void staleLockRemovedAtStart()
     {
         QFETCH(QByteArray, content);
+        QFETCH(int, ageSec);
+        QFETCH(bool, held);
         QFETCH(bool, removed);
         writeFile(recent(3));
         const QString lock = iniPath() + ".lock";
@@ -352,11 +365,57 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
+        const time_t then = time(nullptr) - ageSec;
+        const utimbuf times { then, then };
+        QCOMPARE(::utime(QFile::encodeName(lock).constData(), &times), 0);
+        const int fd = held ? ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_CLOEXEC) : -1;
+        if (held)
+            QCOMPARE(::flock(fd, LOCK_EX | LOCK_NB), 0);
         auto log = open();
         QCOMPARE(QFile::exists(lock), !removed);
         QCOMPARE(log->events().size(), 3);
         if (!removed)
             QFile::remove(lock);
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // A clock far ahead (a failed real-time clock) that the board or NTP vouches for must not
+    // erase the history: only what is old by the clock and before the newest entry found at
+    // start goes. This run's own entries carry the suspect clock and do not count.
+    void pruneNeverFollowsAClockJump_data()
+    {
+        QTest::addColumn<int>("clockAheadDays");
+        QTest::addColumn<QStringList>("kept");
+        const QStringList recent { "10 days", "1 day", "started" };
+        QTest::newRow("clock right") << 0 << recent;
+        QTest::newRow("clock 20 days ahead") << 20 << recent;
+        QTest::newRow("clock 10 years ahead") << 3653 << recent;
+    }
+    void pruneNeverFollowsAClockJump()
+    {
+        QFETCH(int, clockAheadDays);
+        QFETCH(QStringList, kept);
+        writeFile({ { "40 days", m_now.addDays(-40) }, { "10 days", m_now.addDays(-10) }, { "1 day", m_now.addDays(-1) } });
+        const QDateTime clock = m_now.addDays(clockAheadDays);
+        EventManager log(*m_config, m_dir->path(), [clock] { return clock; });
+        log.push(new Event("General", "started", {}, clock));
+        log.pruneOld();
+        QCOMPARE(names(log.events()), kept);
+    }
+
+    // It holds the names of technicians: owner only, whatever the umask.
+    void fileIsPrivate()
+    {
+        const mode_t before = ::umask(0);
+        {
+            auto log = open();
+            log->push(new Event("General", "Maintenance login", "First name : Maria", m_now));
+        }
+        ::umask(before);
+        struct stat info {};
+        QCOMPARE(::stat(QFile::encodeName(iniPath()).constData(), &info), 0);
+        QCOMPARE(int(info.st_mode & 07777), 0600);
     }
 
     void clearAll()

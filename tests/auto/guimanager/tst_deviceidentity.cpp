@@ -1,8 +1,11 @@
 #include "config.h"
 #include "deviceidentity.h"
 #include "guimanager.h"
+#include "imagesourcecheck.h"
 #include "logcapture.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -24,6 +27,18 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The PNG chunk checksum (CRC-32), so that an edited header still reads as a valid picture.
+quint32 pngCrc(const QByteArray& bytes)
+{
+    quint32 crc = 0xffffffffu;
+    for (char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xedb88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
 }
 
 // Drops the effective user for the life of the object, so that folder permissions apply also
@@ -65,6 +80,9 @@ private slots:
     void namedPipeDoesNotBlock();
     void setIdWritesAtomically();
     void failedRenameKeepsOldFile();
+    void screenSaverImage_data();
+    void screenSaverImage();
+    void screenSaverImageRefusalLoggedOnce();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -197,6 +215,94 @@ void Tst_DeviceIdentity::failedRenameKeepsOldFile()
     QCOMPARE(failed.count(), 1);
     QCOMPARE(readFile(path), QByteArray("SN-0001"));
     QCOMPARE(m_identity->id(), QString("SN-0002")); // in effect in memory until the next start
+}
+
+// The screen saver's picture comes from a setting that "/config/set" may change: only a picture
+// compiled in, or a small regular picture file inside the state folder, is ever opened.
+void Tst_DeviceIdentity::screenSaverImage_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("accepted"); // the URL to load, relative to the state folder; empty: refused
+    QTest::addColumn<QString>("why");
+
+    QTest::newRow("compiled-in logo") << "qrc:/qml/images/Icons/orvo.png" << "qrc:/qml/images/Icons/orvo.png" << "";
+    QTest::newRow("compiled-in, resource path") << ":/qml/images/Icons/orvo.png" << "qrc:/qml/images/Icons/orvo.png" << "";
+    QTest::newRow("compiled-in, missing") << "qrc:/qml/images/nothing.png" << "" << "no such resource";
+    QTest::newRow("small picture in the state folder") << "logo.png" << "logo.png" << "";
+    QTest::newRow("same, as a file URL") << "file://STATE/logo.png" << "logo.png" << "";
+    QTest::newRow("same, as an absolute path") << "STATE/logo.png" << "logo.png" << "";
+    QTest::newRow("terminal device") << "file:///dev/ptmx" << "" << "outside the state folder";
+    QTest::newRow("named pipe in the state folder") << "fifo.png" << "" << "not a regular file";
+    QTest::newRow("web address") << "http://127.0.0.1:9/logo.png" << "" << "not a resource or a local file";
+    QTest::newRow("file URL naming a host") << "file://example.invalid/logo.png" << "" << "not a local file";
+    QTest::newRow("link to a picture outside") << "outside-link.png" << "" << "outside the state folder";
+    QTest::newRow("climbing out") << "../logo.png" << "" << "outside the state folder";
+    QTest::newRow("file too large") << "big.png" << "" << "larger than";
+    QTest::newRow("small file, huge picture") << "huge.png" << "" << "declares 12000 x 12000 pixels";
+    QTest::newRow("not a picture") << "gui.conf" << "" << "not a picture";
+    QTest::newRow("empty") << "" << "" << "empty";
+}
+
+void Tst_DeviceIdentity::screenSaverImage()
+{
+    QFETCH(QString, value);
+    QFETCH(QString, accepted);
+    QFETCH(QString, why);
+
+    QDir dir(m_dir->path());
+    QVERIFY(dir.mkdir("state"));
+    const QString state = QFileInfo(dir.filePath("state")).canonicalFilePath();
+    QImage small(64, 32, QImage::Format_RGB32);
+    small.fill(Qt::blue);
+    QVERIFY(small.save(state + "/logo.png"));
+    QVERIFY(small.save(m_dir->filePath("logo.png"))); // the same picture, one folder up
+    QVERIFY(QFile::link(m_dir->filePath("logo.png"), state + "/outside-link.png"));
+    QCOMPARE(::mkfifo(QFile::encodeName(state + "/fifo.png").constData(), 0600), 0);
+    QVERIFY(writeFile(state + "/gui.conf", "[gui]\nlocale=el_GR\n"));
+    QByteArray big = readFile(state + "/logo.png");
+    big.append(QByteArray(ImageSourceCheck::MaxFileBytes, '\0')); // a valid header, a long tail
+    QVERIFY(writeFile(state + "/big.png", big));
+    // A PNG header that declares 12000 x 12000 pixels: a few hundred bytes on disk, more than
+    // half a gigabyte once decoded.
+    QByteArray huge = readFile(state + "/logo.png");
+    const QByteArray side = QByteArray::fromHex("00002ee0");
+    huge.replace(16, 4, side);
+    huge.replace(20, 4, side);
+    const quint32 crc = pngCrc(huge.mid(12, 17)); // "IHDR" and its 13 bytes
+    huge[29] = char(crc >> 24);
+    huge[30] = char(crc >> 16);
+    huge[31] = char(crc >> 8);
+    huge[32] = char(crc);
+    QVERIFY(writeFile(state + "/huge.png", huge));
+
+    value.replace("STATE", state);
+    ImageSourceCheck check(dir.filePath("state"));
+    QUrl url;
+    const QString refusal = check.refusal(value, &url);
+    if (accepted.isEmpty()) {
+        QVERIFY2(refusal.contains(why), qPrintable(refusal));
+        QVERIFY(url.isEmpty());
+    } else {
+        QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+        const QString expected = accepted.startsWith("qrc:") ? accepted : QUrl::fromLocalFile(state + "/" + accepted).toString();
+        QCOMPARE(url.toString(), expected);
+    }
+}
+
+void Tst_DeviceIdentity::screenSaverImageRefusalLoggedOnce()
+{
+    const QString fallback = "qrc:/qml/images/Icons/orvo.png";
+    ImageSourceCheck check(m_dir->path());
+    LogCapture log;
+    for (int read = 0; read < 3; ++read)
+        QCOMPARE(check.source("file:///dev/ptmx", fallback), fallback);
+    QCOMPARE(log.countContaining("Screen-saver image refused (outside the state folder"), 1);
+    QImage picture(8, 8, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(m_dir->filePath("mine.png")));
+    QCOMPARE(check.source("mine.png", fallback),
+             QUrl::fromLocalFile(QFileInfo(m_dir->filePath("mine.png")).canonicalFilePath()).toString());
+    QCOMPARE(log.countContaining("Screen-saver image refused"), 1);
 }
 
 QTEST_GUILESS_MAIN(Tst_DeviceIdentity)

@@ -93,9 +93,15 @@ void Tst_MqttClient::subscriptionsBeforeConnectAreSentOnConnection()
     client.subscribe(QStringLiteral("orvo/τερματικό"));
     client.subscribe(QStringLiteral("orvo/b/#"), 1);
     QCOMPARE(log.countStartingWith(QStringLiteral("[MqttClient] Subscribing to")), 0);
+    // Listeners publish when they hear of the connection (the program its status): by then
+    // the subscriptions are on their way, so an answer to that publication is not missed.
+    int subscribedAtConnected = -1;
+    QObject::connect(&client, &MqttClient::connected, this,
+                     [&] { subscribedAtConnected = log.countStartingWith(QStringLiteral("[MqttClient] Subscribing to")); });
 
     client.connect();
     QVERIFY(waitConnected(client));
+    QCOMPARE(subscribedAtConnected, 2);
     QCOMPARE(log.count(QStringLiteral("[MqttClient] Connected to broker 127.0.0.1")), 1);
     QCOMPARE(log.count(QStringLiteral("[MqttClient] Subscribing to 'orvo/τερματικό' with QoS = 0")), 1);
     QCOMPARE(log.count(QStringLiteral("[MqttClient] Subscribing to 'orvo/b/#' with QoS = 1")), 1);
@@ -338,6 +344,7 @@ void Tst_MqttClient::hangingBrokerIsCutAndRetried()
 
     QVERIFY(errors.wait(5000));
     QCOMPARE(log.count(TransportInvalidLine), 1);
+    QCOMPARE(log.count(QStringLiteral("[MqttClient] WARN: Cannot reach broker 127.0.0.1:%1 : timed out").arg(silent.port())), 1);
     QVERIFY(QTest::qWaitFor([&] { return silent.openConnections() == 0; }, 5000));
     QVERIFY(QTest::qWaitFor([&] { return silent.accepted() >= 2; }, 5000));
     QVERIFY(!client.isConnected());
@@ -359,6 +366,10 @@ void Tst_MqttClient::outageIsAnnouncedOnce()
     QCOMPARE(disconnected.count(), 1);
     QVERIFY(QTest::qWaitFor([&] { return log.count(QStringLiteral("[MqttClient] Connecting to host")) >= 4; }, 5000));
     QCOMPARE(disconnected.count(), 1);
+    // Beside the transport text, one line a minute says where and why, in the system's words.
+    const QString unreachable = QStringLiteral("[MqttClient] WARN: Cannot reach broker 127.0.0.1:%1 : Connection refused")
+                                    .arg(broker.port());
+    QCOMPARE(log.count(unreachable), 1);
 
     // Reached at last, then lost: one more announcement.
     QVERIFY(broker.start());
@@ -368,6 +379,7 @@ void Tst_MqttClient::outageIsAnnouncedOnce()
     QVERIFY(QTest::qWaitFor([&] { return log.count(QStringLiteral("[MqttClient] Connecting to host")) >= 8; }, 5000));
     QCOMPARE(disconnected.count(), 2);
     QCOMPARE(connected.count(), 1);
+    QCOMPARE(log.count(unreachable), 2); // a new outage is reported at once
 }
 
 void Tst_MqttClient::portTruncatedAndEncryptionOnlyWarns()

@@ -54,6 +54,7 @@ private slots:
     void screenAndHealthInStatus();
     void screenshotRequestsAreSpaced_data();
     void screenshotRequestsAreSpaced();
+    void everyStatusIsRetained();
 
 private:
     void feed(const QString& topic, const QByteArray& payload)
@@ -309,6 +310,32 @@ void Tst_OwnTopics::screenshotRequestsAreSpaced()
     // The picture goes out on its own topic, under the base.
     m_topics->publishScreenshot(QByteArray("\x89PNG"));
     QCOMPARE(m_wire->peer->waitFor(Base + "/screenshot", 5000), QByteArray("\x89PNG"));
+
+void Tst_OwnTopics::everyStatusIsRetained()
+{
+    // What a subscriber arriving later reads: the status as it is now, not the one of the
+    // connection (which said "technician": false during a whole session).
+    const auto retained = [this] {
+        MqttPeer late(m_wire->broker);
+        if (!late.waitConnected(5000))
+            return QJsonObject();
+        late.subscribe(Base + "/status");
+        return parse(late.waitFor(Base + "/status", 5000));
+    };
+    m_topics->setTechnician(true);
+    m_topics->publishStatus();
+    QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
+    QCOMPARE(retained(), (QJsonObject { { "technician", true }, { "service", true } }));
+
+    m_topics->setTechnician(false);
+    m_wire->peer->publish(Base + "/status/get", QByteArray());
+    QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
+    QCOMPARE(retained(), (QJsonObject { { "technician", false }, { "service", true } }));
+
+    // A program that stops on purpose says so itself, retained, in place of the last will.
+    m_topics->publishStopped();
+    QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
+    QCOMPARE(retained(), (QJsonObject { { "technician", false }, { "service", false } }));
 }
 
 QTEST_GUILESS_MAIN(Tst_OwnTopics)

@@ -113,6 +113,7 @@ public:
         connect(&client, &manager::MqttClient::received, this, [this](const QByteArray& data, const QByteArray& topic) {
             got.append({QString::fromUtf8(topic), data});
         });
+        connect(&client, &manager::MqttClient::disconnected, this, [this] { ++disconnects; });
         client.setHostname(host);
         client.setPort(port);
         client.setUsername(user);
@@ -151,4 +152,7 @@ public:
 
     manager::MqttClient client;
     QList<QPair<QString, QByteArray>> got;
+    // Connections lost: on the shipped broker an identity has one connection, and another
+    // client logging in with the same user name takes its place.
+    int disconnects = 0;
 };

@@ -53,6 +53,7 @@ private slots:
     void programRequestsReachTheServices();
     void oversizedMessagesAreDropped_data();
     void oversizedMessagesAreDropped();
+    void noIdentityTakesTheProgramsSession();
 
 private:
     int publish(const QString& user, const QString& password, const QString& topic, const QByteArray& payload);
@@ -74,6 +75,8 @@ int Tst_BrokerAccess::publish(const QString& user, const QString& password, cons
                       "-t", topic, payload.isEmpty() ? "-n" : "-s"};
     if (!user.isEmpty())
         args << "-u" << user << "-P" << password;
+    Party* same = m_parties.value(user);
+    const int disconnects = same ? same->disconnects : 0;
     QProcess pub;
     pub.start(QStringLiteral("mosquitto_pub"), args);
     pub.waitForStarted(5000);
@@ -81,6 +84,11 @@ int Tst_BrokerAccess::publish(const QString& user, const QString& password, cons
     pub.closeWriteChannel();
     if (!pub.waitForFinished(10000))
         return -1;
+    // One connection per identity: the party with the same user name was put off the broker
+    // by this login and comes back by itself.
+    if (same && pub.exitCode() == 0
+        && !QTest::qWaitFor([&] { return same->disconnects > disconnects && same->client.isConnected(); }, 10000))
+        return -2;
     return pub.exitCode();
 }
 
@@ -90,7 +98,8 @@ bool Tst_BrokerAccess::barrier()
     for (int i = admin->got.size() - 1; i >= 0; --i)
         if (admin->got.at(i).first == Base + "/status")
             admin->got.removeAt(i);
-    if (publish("admin", m_broker.password("admin"), Base + "/status/get", QByteArray()) != 0)
+    // Asked by the administrator's own connection: after everything published before it.
+    if (!admin->client.publish(QByteArray(), Base + "/status/get", 1))
         return false;
     return !admin->waitFor(Base + "/status", 10000).isNull();
 }
@@ -239,6 +248,9 @@ void Tst_BrokerAccess::programHearsEveryService()
 
 void Tst_BrokerAccess::programRequestsReachTheServices()
 {
+    // Only what the program does from here on: a login under its user name (a test above)
+    // reads the same in the broker's log.
+    const int logged = m_broker.log().size();
     for (Party* party : qAsConst(m_parties))
         party->got.clear();
     // The program's requests, as its screens and timers make them.
@@ -276,8 +288,9 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     Party* validation = m_parties.value("validation");
     QVERIFY(QTest::qWaitFor([&] { return validation->has("orvo/blm/config/get"); }, 10000));
 
-    const QString id = QRegularExpression::escape(m_gui->mqttClient().clientId());
-    const QString log = m_broker.log();
+    // The broker knows every client by its user name.
+    const QString id = QStringLiteral("vovadudozad");
+    const QString log = m_broker.log().mid(logged);
     QStringList denied;
     auto d = QRegularExpression("Denied PUBLISH from " + id + " \\([^']*'([^']+)'").globalMatch(log);
     while (d.hasNext())
@@ -320,10 +333,33 @@ void Tst_BrokerAccess::oversizedMessagesAreDropped()
     QFETCH(bool, delivered);
     Party* admin = m_parties.value("admin");
     admin->got.clear();
-    // A request the program answers whatever its payload.
-    QCOMPARE(publish("admin", m_broker.password("admin"), Base + "/info/get", QByteArray(size, 'x')), 0);
+    // A request the program answers whatever its payload, sent on the administrator's own
+    // connection (a second login as admin would take that connection's place).
+    QVERIFY(admin->client.publish(QByteArray(size, 'x'), Base + "/info/get", 1));
     QVERIFY(barrier());
     QCOMPARE(admin->has(Base + "/info"), delivered);
+}
+
+
+void Tst_BrokerAccess::noIdentityTakesTheProgramsSession()
+{
+    // A service (or anyone with a login) connecting under the program's client id used to put
+    // the program off the broker. The broker now gives every client its user name as id.
+    const QString programId = m_gui->mqttClient().clientId();
+    QVERIFY(barrier());
+    const int logged = m_broker.log().size();
+    QProcess intruder;
+    intruder.start(QStringLiteral("mosquitto_pub"),
+                   {"-h", "127.0.0.1", "-p", QString::number(m_broker.broker->port()), "-u", "gps", "-P",
+                    m_broker.password("gps"), "-i", programId, "-q", "1", "-t", "orvo/gps/x", "-m", "{}"});
+    QVERIFY(intruder.waitForFinished(10000));
+    QCOMPARE(intruder.exitCode(), 0);
+    // The takeover, had there been one, happened when the intruder logged in.
+    const QString log = m_broker.log().mid(logged);
+    QVERIFY2(!log.contains("Client " + programId + " already connected") && !log.contains("Client vovadudozad already connected"),
+             qPrintable(log));
+    QVERIFY(m_gui->mqttClient().isConnected());
+    QVERIFY(barrier());
 }
 
 QTEST_MAIN(Tst_BrokerAccess)

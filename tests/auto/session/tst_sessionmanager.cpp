@@ -1,14 +1,21 @@
 #include "config.h"
 #include "logcapture.h"
+#include "sessionactivity.h"
 #include "sessionmanager.h"
 
+#include <QKeyEvent>
 #include <QMetaObject>
+#include <QMouseEvent>
+#include <QTouchEvent>
 #include <QSignalSpy>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
+
+#include <ctime>
+#include <utime.h>
 
 namespace {
 
@@ -250,6 +257,34 @@ private slots:
         QVERIFY(m_session->sessionActive());
     }
 
+    // An empty lock beside the state file (a power cut while it was being written) made the
+    // first wrong PIN freeze the screen for half a minute. The refusal comes at once and the
+    // count is kept once the lock turns out to be a leftover.
+    void wrongPinNeverWaitsOnALock()
+    {
+        const QString state = m_dir.filePath(SessionManager::StateFileName);
+        QFile::remove(state);
+        m_session = std::make_unique<SessionManager>(*m_config, m_dir.path());
+        m_session->setClock([this] { return m_now; });
+        const QString lock = state + QStringLiteral(".lock");
+        {
+            QFile f(lock);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        QSignalSpy denied(m_session.get(), &SessionManager::accessDenied);
+        m_session->loginRequest("0000");
+        QCOMPARE(denied.count(), 1);
+        QVERIFY(m_session->isSavePending());
+        QVERIFY(QFile::exists(lock));
+
+        const time_t then = time(nullptr) - 60;
+        const utimbuf times { then, then };
+        QCOMPARE(::utime(QFile::encodeName(lock).constData(), &times), 0);
+        QTRY_VERIFY(!m_session->isSavePending());
+        QVERIFY(!QFile::exists(lock));
+        QCOMPARE(QSettings(state, QSettings::IniFormat).value("login/failed").toInt(), 1);
+    }
+
     void expiryEndsSession()
     {
         m_session->loginRequest("4711");
@@ -306,6 +341,56 @@ private slots:
         m_session->resetTimer();
         QVERIFY(m_session->sessionTimer().isActive());
         QCOMPARE(m_session->sessionTimer().interval(), 600000);
+    }
+
+    // The ten minutes count from the technician's last touch in the maintenance area, not
+    // from the login; the filter only looks at the events and never takes one.
+    void touchInMaintenanceAreaRestartsTimer_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<bool>("inArea");
+        QTest::addColumn<bool>("restarts");
+        QTest::newRow("press in the area") << int(QEvent::MouseButtonPress) << true << true;
+        QTest::newRow("touch in the area") << int(QEvent::TouchBegin) << true << true;
+        QTest::newRow("key in the area") << int(QEvent::KeyPress) << true << true;
+        QTest::newRow("pointer moving, no press") << int(QEvent::MouseMove) << true << false;
+        QTest::newRow("press on a passenger screen") << int(QEvent::MouseButtonPress) << false << false;
+    }
+    void touchInMaintenanceAreaRestartsTimer()
+    {
+        QFETCH(int, kind);
+        QFETCH(bool, inArea);
+        QFETCH(bool, restarts);
+
+        SessionActivity activity(*m_session, [&] { return inArea; });
+        QObject window;
+        window.installEventFilter(&activity);
+        m_session->loginRequest("4711");
+        QVERIFY(QTest::qWaitFor([this] { return m_session->remainingTime() < SessionManager::SessionTimeoutMs - 30; }, 5000));
+        const int before = m_session->remainingTime();
+
+        std::unique_ptr<QEvent> event;
+        const QPointF at(10, 10);
+        if (kind == QEvent::TouchBegin)
+            event = std::make_unique<QTouchEvent>(QEvent::TouchBegin);
+        else if (kind == QEvent::KeyPress)
+            event = std::make_unique<QKeyEvent>(QEvent::KeyPress, Qt::Key_1, Qt::NoModifier);
+        else
+            event = std::make_unique<QMouseEvent>(QEvent::Type(kind), at, at, at,
+                                                  kind == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                                                  kind == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                                                  Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, event.get());
+        const int after = m_session->remainingTime();
+        if (restarts)
+            QVERIFY2(after > before, qPrintable(QString("%1 <= %2").arg(after).arg(before)));
+        else
+            QVERIFY2(after <= before, qPrintable(QString("%1 > %2").arg(after).arg(before)));
+
+        // Without a session a touch starts no timer that could later end one.
+        m_session->logoutRequest();
+        QCoreApplication::sendEvent(&window, event.get());
+        QVERIFY(!m_session->sessionTimer().isActive());
     }
 
     void pinChangeKeepsOpenSession()

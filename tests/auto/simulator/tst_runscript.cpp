@@ -291,6 +291,9 @@ void Tst_RunScript::runDirectoryIsFreshAndPrivate()
         QVERIFY(QFileInfo(dir).isDir());
         QVERIFY(QFileInfo(dir).ownerId() == ::getuid());
         QVERIFY(QFileInfo::exists(dir + QStringLiteral("/gui.conf")));
+        // It holds the run's settings and PIN: for this user only.
+        QCOMPARE(QFileInfo(dir).permissions() & 0x0077, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(dir + QStringLiteral("/gui.conf")).permissions() & 0x0077, QFileDevice::Permissions());
     }
     // The trap was not followed.
     QVERIFY(!QFileInfo::exists(tmp.filePath(QStringLiteral("elsewhere"))));

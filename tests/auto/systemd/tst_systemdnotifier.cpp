@@ -1,4 +1,7 @@
 #include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -12,11 +15,15 @@
 #include <QThread>
 #include <QTimer>
 
+#include <csignal>
+#include <memory>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "mqttpeer.h"
 #include "systemdnotifier.h"
+#include "testbroker.h"
 
 // The service side of systemd's notify protocol: a datagram socket named in NOTIFY_SOCKET,
 // as systemd makes one for a Type=notify unit.
@@ -83,6 +90,8 @@ private slots:
     void readyFromEngineWindow();
     void pingsComeFromTheGuiThread();
     void programReportsToSystemd();
+    void programStopsCleanlyOnSignals_data();
+    void programStopsCleanlyOnSignals();
     void stoppingOnCleanExit(); // last: it runs and ends the application's event loop
 
 private:
@@ -243,6 +252,89 @@ void Tst_SystemdNotifier::programReportsToSystemd()
     QVERIFY(pinged);
     QVERIFY(QFile::exists(state.filePath(QStringLiteral("gui.conf"))));
     QVERIFY(QFileInfo(state.filePath(QStringLiteral("events.ini"))).size() > 0);
+}
+
+void Tst_SystemdNotifier::programStopsCleanlyOnSignals_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("withBroker");
+    QTest::newRow("SIGTERM (systemd stop), right after a burst of events") << int(SIGTERM) << true;
+    QTest::newRow("SIGINT (Ctrl-C)") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+}
+
+void Tst_SystemdNotifier::programStopsCleanlyOnSignals()
+{
+    // A stop signal leaves through the normal exit path: every event-log entry on disk,
+    // "service": false said retained by the program itself with a clean disconnect (so the
+    // broker drops the last will), STOPPING=1, exit code 0.
+    QFETCH(int, signalNumber);
+    QFETCH(bool, withBroker);
+    QTemporaryDir state;
+    QVERIFY(state.isValid());
+    TestBroker broker;
+    std::unique_ptr<MqttPeer> peer;
+    const auto isStatus = [](const QByteArray& payload, bool service) {
+        const QJsonObject status = QJsonDocument::fromJson(payload).object();
+        return status.contains(QStringLiteral("technician")) && status.value(QStringLiteral("service")).toBool() == service;
+    };
+    QString port = QStringLiteral("1");
+    if (withBroker) {
+        QVERIFY(broker.start());
+        port = QString::number(broker.port());
+        peer = std::make_unique<MqttPeer>(broker);
+        QVERIFY(peer->waitConnected(5000));
+        peer->subscribe(QStringLiteral("orvo/ui/status"));
+        QVERIFY(peer->sync(5000));
+    }
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("STATE_DIRECTORY"), state.path());
+    // The offscreen platform keeps its screen to the end; the exit code is what is tested here.
+    env.insert(QStringLiteral("ASAN_OPTIONS"), env.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":detect_leaks=0"));
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(state.path());
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(QStringLiteral(VOVADUDOZ_APP), { QStringLiteral("-H"), QStringLiteral("127.0.0.1"),
+                                                   QStringLiteral("-P"), port, QStringLiteral("-e") });
+    QVERIFY(program.waitForStarted(10000));
+    QVERIFY2(m_socket->waitFor(QStringLiteral("READY=1"), 60000), program.readAll().constData());
+
+    const int burst = 40;
+    if (withBroker) {
+        QVERIFY(QTest::qWaitFor([&] { return isStatus(peer->waitFor(QStringLiteral("orvo/ui/status"), 100), true); }, 20000));
+        for (int i = 0; i < burst; ++i) {
+            peer->publish(QStringLiteral("orvo/board/event"),
+                          QByteArray("{\"name\":\"IgnitionChanged\",\"data\":") + (i % 2 ? "0" : "1") + "}");
+        }
+        // One ordered stream: once this is answered, every event has been pushed.
+        peer->publish(QStringLiteral("orvo/ui/status/get"), QByteArray());
+        QVERIFY(!peer->waitFor(QStringLiteral("orvo/ui/status"), 10000).isNull());
+    }
+    QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+    QVERIFY(program.waitForFinished(20000));
+    const QByteArray output = program.readAll();
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(program.exitCode() == 0, output.right(2000).constData());
+    QVERIFY(m_socket->waitFor(QStringLiteral("STOPPING=1"), 1000) || m_socket->seen().contains(QStringLiteral("STOPPING=1")));
+    if (!withBroker)
+        return;
+
+    QSettings events(state.filePath(QStringLiteral("events.ini")), QSettings::NativeFormat);
+    const int size = events.beginReadArray(QStringLiteral("events"));
+    int ignition = 0;
+    for (int i = 0; i < size; ++i) {
+        events.setArrayIndex(i);
+        ignition += events.value(QStringLiteral("name")).toString().startsWith(QLatin1String("Ignition")) ? 1 : 0;
+    }
+    events.endArray();
+    QCOMPARE(ignition, burst);
+
+    MqttPeer late(broker);
+    QVERIFY(late.waitConnected(5000));
+    late.subscribe(QStringLiteral("orvo/ui/status"));
+    const QByteArray retained = late.waitFor(QStringLiteral("orvo/ui/status"), 5000);
+    QVERIFY2(isStatus(retained, false), retained.constData()); // the program's own word, not the will
 }
 
 void Tst_SystemdNotifier::stoppingOnCleanExit()

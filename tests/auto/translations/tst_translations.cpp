@@ -1,3 +1,6 @@
+#include "plaintextscan.h"
+
+#include <QDirIterator>
 #include <QFile>
 #include <QTranslator>
 #include <QXmlStreamReader>
@@ -85,6 +88,50 @@ private slots:
         QCOMPARE(perContext.value("Valid"), 12);
         QCOMPARE(perContext.value("AlreadyValid"), 12);
         QCOMPARE(perContext.value("GUIManager"), 5);
+    }
+
+    // The source check below, tried on planted snippets: it must find what it is there for.
+    void markupScan_data()
+    {
+        QTest::addColumn<QString>("qml");
+        QTest::addColumn<int>("risks");
+        QTest::newRow("fixed text") << "Text {\n  text: \"Valid\"\n}" << 0;
+        QTest::newRow("translated text") << "Label { text: manager.dynTr + qsTr(\"Pin\") }" << 0;
+        QTest::newRow("service text") << "Text {\n  text: transaction.fareProduct\n}" << 1;
+        QTest::newRow("service text, one line") << "Label { text: board.poleId; font.bold: true }" << 1;
+        QTest::newRow("service text, plain") << "Text {\n  text: root.text\n  textFormat: Text.PlainText\n}" << 0;
+        QTest::newRow("plain set on a nested item only")
+            << "Label {\n  text: root.message\n  Text { text: \"x\"; textFormat: Text.PlainText }\n}" << 1;
+        QTest::newRow("text given from outside") << "Label {\n  id: root\n  property string hint\n}" << 1;
+        QTest::newRow("rich format asked for") << "Text {\n  text: root.text\n  textFormat: Text.RichText\n}" << 1;
+        QTest::newRow("commented out, braces in strings")
+            << "// Text { text: x }\nItem { property string a: \"Label {\" }\n/* Label { text: y } */" << 0;
+        QTest::newRow("binding over lines")
+            << "Text {\n  text: root.a\n        + root.b\n  textFormat: Text.PlainText\n}\nLabel { text: a ? \"x\" : \"y\" }" << 1;
+    }
+    void markupScan()
+    {
+        QFETCH(QString, qml);
+        QFETCH(int, risks);
+        QCOMPARE(plaintextscan::markupRisks(qml).size(), risks);
+    }
+
+    // Every text from a service, a setting or a file is shown as plain text on every screen.
+    void qmlTextsArePlain()
+    {
+        QStringList risks;
+        int files = 0;
+        QDirIterator it(QStringLiteral(VOVADUDOZ_SOURCE_DIR "/qml"), { QStringLiteral("*.qml") }, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            ++files;
+            for (int line : plaintextscan::markupRisks(QString::fromUtf8(file.readAll())))
+                risks << QStringLiteral("%1:%2").arg(file.fileName()).arg(line);
+        }
+        QVERIFY(files > 40);
+        QVERIFY2(risks.isEmpty(), qPrintable("Text or Label without textFormat: Text.PlainText:\n" + risks.join("\n")));
     }
 };
 

@@ -1,0 +1,154 @@
+#include "settingsfile.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr mode_t PrivateMode = S_IRUSR | S_IWUSR;
+
+qint64 ageMs(const struct stat& info)
+{
+    const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return qAbs(QDateTime::currentMSecsSinceEpoch() - modified);
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(const QString& fileName, std::function<void()> write, QObject* parent)
+    : QObject(parent)
+    , m_fileName(fileName)
+    , m_write(std::move(write))
+{
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(RetryMs);
+    connect(&m_retry, &QTimer::timeout, this, &SettingsFile::retry);
+}
+
+SettingsFile::~SettingsFile()
+{
+    if (isPending() && !flush(FreshLockMs + 500))
+        qWarning().noquote().nospace() << "[Settings] WARN: " << m_fileName << " is locked by another writer; last change not saved";
+}
+
+bool SettingsFile::write()
+{
+    if (!lockIsFree(m_fileName)) {
+        if (!m_retry.isActive()) {
+            qWarning().noquote().nospace() << "[Settings] WARN: " << lockFileName(m_fileName)
+                                           << " is held; writing when it is free";
+            m_retry.start();
+        }
+        return false;
+    }
+    m_retry.stop();
+    m_write();
+    return true;
+}
+
+void SettingsFile::retry()
+{
+    if (write())
+        emit written();
+}
+
+bool SettingsFile::flush(int ms)
+{
+    if (!isPending())
+        return true;
+    QElapsedTimer waited;
+    waited.start();
+    while (!lockIsFree(m_fileName)) {
+        if (waited.elapsed() >= ms)
+            return false;
+        QThread::msleep(RetryMs);
+    }
+    m_retry.stop();
+    m_write();
+    emit written();
+    return true;
+}
+
+bool SettingsFile::lockIsFree(const QString& fileName)
+{
+    const QByteArray path = QFile::encodeName(lockFileName(fileName));
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0)
+        return errno == ENOENT;
+    // A writer holds an exclusive lock on its lock file from right after creating it until it
+    // is done; whoever gets the lock here knows that no writer is at work.
+    bool free = false;
+    struct stat opened {};
+    struct stat named {};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
+        // A fresh one may be in the instant between its creation and its writer's lock.
+        if (ageMs(opened) >= FreshLockMs) {
+            // Only the file we hold, not one that replaced it meanwhile.
+            if (::lstat(path.constData(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev
+                && ::unlink(path.constData()) == 0) {
+                qWarning().noquote().nospace() << "[Settings] WARN: Removed a stale lock file : "
+                                               << QFile::decodeName(path);
+                free = true;
+            }
+        }
+    }
+    ::close(fd);
+    return free;
+}
+
+int SettingsFile::removeLeftovers(const QString& fileName, const QString& copyDir, const QString& copyPattern)
+{
+    const QFileInfo file(fileName);
+    // The settings library replaces a file through "<name>.XXXXXX" in the same folder.
+    const QRegularExpression replacement(QStringLiteral("^%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(file.fileName())));
+    QStringList candidates;
+    const QDir dir = file.absoluteDir();
+    for (const QString& name : dir.entryList({ file.fileName() + QStringLiteral(".*") }, QDir::Files | QDir::Hidden)) {
+        if (replacement.match(name).hasMatch())
+            candidates << dir.filePath(name);
+    }
+    if (!copyDir.isEmpty() && !copyPattern.isEmpty()) {
+        const QDir copies(copyDir);
+        for (const QString& name : copies.entryList({ copyPattern }, QDir::Files | QDir::Hidden))
+            candidates << copies.filePath(name);
+    }
+    int removed = 0;
+    for (const QString& candidate : qAsConst(candidates)) {
+        struct stat info {};
+        const QByteArray path = QFile::encodeName(candidate);
+        // Ours, a plain file, and old enough that no write of any running process is behind it.
+        if (::lstat(path.constData(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()
+            || ageMs(info) < LeftoverAgeMs)
+            continue;
+        if (::unlink(path.constData()) == 0) {
+            ++removed;
+            qWarning().noquote().nospace() << "[Settings] WARN: Removed a copy left by an unfinished write : " << candidate;
+        }
+    }
+    return removed;
+}
+
+void SettingsFile::makePrivate(const QString& fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, PrivateMode);
+    if (fd >= 0) {
+        ::close(fd);
+        return;
+    }
+    struct stat info {};
+    if (::stat(path.constData(), &info) == 0 && S_ISREG(info.st_mode) && (info.st_mode & 07777) != PrivateMode)
+        ::chmod(path.constData(), PrivateMode);
+}
