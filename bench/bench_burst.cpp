@@ -92,15 +92,7 @@ int main(int argc, char** argv)
     const quint16 port = broker.port();
 
     Config config(dir.filePath("gui.conf"), GUIManager::Defaults);
-    config.set("mqtt/host", "127.0.0.1");
-    config.set("mqtt/port", int(port));
-    config.set("log/syslog", false);
-    config.set("log/stderr", false);
-    config.set("gui/deviceId", dir.filePath("serialnumber"));
-    QFile serial(dir.filePath("serialnumber"));
-    if (serial.open(QIODevice::WriteOnly))
-        serial.write("BENCH-1");
-    serial.close();
+    configureProgram(config, port, dir.path(), "BENCH-1");
 
     mosquitto_lib_init();
     int rc = 0;

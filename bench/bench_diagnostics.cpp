@@ -7,6 +7,7 @@
 // test and with a fixed port list (the program's own work), without the serial test but with
 // the system's real port list, and the whole check with the loop-back.
 
+#include "benchsupport.h"
 #include "board.h"
 #include "diagnostics.h"
 #include "mqttclient.h"
@@ -27,32 +28,18 @@
 #include <time.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
+using namespace bench;
+
 namespace {
 
-qint64 nowNs()
+// Microseconds, from nanoseconds.
+double percentileUs(const std::vector<qint64>& values, double p)
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-// CPU time of this thread: what the work itself costs, whatever else the machine runs.
-qint64 cpuNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-double percentile(std::vector<qint64> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
-    return double(values[index]) / 1000.0; // microseconds
+    return percentile(values, p) / 1000.0;
 }
 
 void writeFile(const QString& path, const QByteArray& content)
@@ -75,15 +62,15 @@ void measure(const char* label, int runs, const std::function<void()>& work, dou
     cpu.reserve(size_t(runs));
     for (int i = 0; i < runs; ++i) {
         const qint64 start = nowNs();
-        const qint64 cpuStart = cpuNs();
+        const qint64 cpuStart = threadCpuNs();
         work();
-        cpu.push_back(cpuNs() - cpuStart);
+        cpu.push_back(threadCpuNs() - cpuStart);
         samples.push_back(nowNs() - start);
     }
-    const double median = percentile(samples, 0.5);
-    const double cpuMedian = percentile(cpu, 0.5);
+    const double median = percentileUs(samples, 0.5);
+    const double cpuMedian = percentileUs(cpu, 0.5);
     printf("%-38s: median %9.1f us, p99 %9.1f us, cpu median %9.1f us  (%d runs)", label, median,
-           percentile(samples, 0.99), cpuMedian, runs);
+           percentileUs(samples, 0.99), cpuMedian, runs);
     if (targetUs > 0)
         printf("  under %.0f us: %s", targetUs, median < targetUs ? "yes" : cpuMedian < targetUs ? "cpu only" : "NO");
     printf("\n");

@@ -5,24 +5,20 @@
 //
 // One process, one thread (the program's own model), one private mosquitto on a free port.
 
+#include "benchsupport.h"
 #include "config.h"
 #include "guimanager.h"
 #include "mqttclient.h"
 
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <vector>
+
+using namespace bench;
 
 namespace {
 
@@ -30,50 +26,10 @@ constexpr int Scans = 2000;
 constexpr int Block = 100; // alternate GUI and bare runs so outside load hits both alike
 constexpr int Warmup = 50;
 
-qint64 nowNs()
+// Microseconds, from nanoseconds.
+double percentileUs(const std::vector<qint64>& values, double p)
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
-quint16 freePort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    return server.serverPort();
-}
-
-bool waitForPort(quint16 port)
-{
-    for (int i = 0; i < 250; ++i) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, port);
-        if (socket.waitForConnected(200))
-            return true;
-        QThread::msleep(20);
-    }
-    return false;
-}
-
-// Runs the event loop until `done` holds or the time is up.
-template<typename Predicate>
-bool spin(Predicate done, int ms = 5000)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
-    return true;
-}
-
-double percentile(std::vector<qint64> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    const size_t index = std::min(values.size() - 1, size_t(p * double(values.size() - 1) + 0.5));
-    return double(values[index]) / 1000.0; // microseconds
+    return percentile(values, p) / 1000.0;
 }
 
 const QByteArray ScanPayload = R"({"transaction": {"result": true, "type": 2, "ticketId": "T-1",
@@ -92,35 +48,15 @@ int main(int argc, char** argv)
     QCoreApplication::setApplicationName(QStringLiteral("bench_gui"));
 
     QTemporaryDir dir;
-    const quint16 port = freePort();
-    QFile conf(dir.filePath("mosquitto.conf"));
-    if (!conf.open(QIODevice::WriteOnly))
-        return 1;
-    conf.write(QStringLiteral("listener %1 127.0.0.1\nallow_anonymous true\nset_tcp_nodelay true\npersistence false\n")
-                   .arg(port)
-                   .toUtf8());
-    conf.close();
-    // Run as root, mosquitto drops to its own user: let it read its configuration.
-    QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                              | QFileDevice::ReadOther | QFileDevice::ExeOther);
-    QFile::setPermissions(conf.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-    QProcess broker;
-    broker.start(QStringLiteral(MOSQUITTO_BIN), { "-c", conf.fileName() });
-    if (!broker.waitForStarted() || !waitForPort(port)) {
+    Broker broker;
+    if (!broker.start()) {
         fprintf(stderr, "bench_gui: mosquitto did not start\n");
         return 1;
     }
+    const quint16 port = broker.port();
 
     Config config(dir.filePath("gui.conf"), GUIManager::Defaults);
-    config.set("mqtt/host", "127.0.0.1");
-    config.set("mqtt/port", int(port));
-    config.set("log/syslog", false);
-    config.set("log/stderr", false);
-    config.set("gui/deviceId", dir.filePath("serialnumber"));
-    QFile serial(dir.filePath("serialnumber"));
-    if (serial.open(QIODevice::WriteOnly))
-        serial.write("BENCH-1");
-    serial.close();
+    configureProgram(config, port, dir.path(), "BENCH-1");
 
     int failures = 0;
     std::vector<qint64> gui;
@@ -209,19 +145,17 @@ int main(int argc, char** argv)
         if (shown != echoes)
             fprintf(stderr, "bench_gui: %d screens for %d echoes\n", shown, echoes);
     }
-    broker.kill();
-    broker.waitForFinished();
 
     if (gui.empty() || bare.empty()) {
         fprintf(stderr, "bench_gui: no measurements (%d timeouts)\n", failures);
         return 1;
     }
-    const double guiMedian = percentile(gui, 0.5);
-    const double bareMedian = percentile(bare, 0.5);
+    const double guiMedian = percentileUs(gui, 0.5);
+    const double bareMedian = percentileUs(bare, 0.5);
     printf("scan to \"Valid\" screen : median %8.1f us, p99 %8.1f us  (%zu scans)\n", guiMedian,
-           percentile(gui, 0.99), gui.size());
+           percentileUs(gui, 0.99), gui.size());
     printf("bare broker round trip : median %8.1f us, p99 %8.1f us  (%zu messages)\n", bareMedian,
-           percentile(bare, 0.99), bare.size());
+           percentileUs(bare, 0.99), bare.size());
     printf("ratio (median)         : %.2fx  (target under 3x: %s)\n", guiMedian / bareMedian,
            guiMedian < 3 * bareMedian ? "met" : "missed");
     if (failures)

@@ -33,7 +33,10 @@
 #include <thread>
 #include <vector>
 
+#include "benchsupport.h"
 #include "mqttclient.h"
+
+using bench::nowNs;
 
 namespace {
 
@@ -45,12 +48,6 @@ constexpr int Listeners = 10;
 // Separate topics: neither receiver sees, or pays for, the other's traffic.
 const char* const OursTopic = "bench/ours/status";
 const char* const FloorTopic = "bench/floor/status";
-
-qint64 nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 QByteArray payloadFor(int seq)
 {

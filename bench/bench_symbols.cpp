@@ -2,6 +2,7 @@
 // beside the floor: the same SVG drawn by QSvgRenderer at the same size without a tint.
 // Median and 99th percentile over 3,000 draws each, alternating in blocks of 100 so that load
 // from other processes affects both alike.
+#include "benchsupport.h"
 #include "symbolimageprovider.h"
 
 #include <QElapsedTimer>
@@ -14,15 +15,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace {
-
-double percentile(std::vector<double> values, double p)
-{
-    std::sort(values.begin(), values.end());
-    return values[std::min(values.size() - 1, static_cast<size_t>(p * values.size()))];
-}
-
-} // namespace
+using bench::percentile;
 
 int main(int argc, char** argv)
 {

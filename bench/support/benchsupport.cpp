@@ -1,5 +1,8 @@
 #include "benchsupport.h"
 
+#include "config.h"
+
+#include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -82,6 +85,19 @@ double percentile(std::vector<qint64> values, double p)
 double percentile(std::vector<double> values, double p)
 {
     return nearestRank(std::move(values), p);
+}
+
+void configureProgram(Config& config, quint16 port, const QString& folder, const QByteArray& serialNumber)
+{
+    const QString serialPath = QDir(folder).filePath(QStringLiteral("serialnumber"));
+    config.set(QStringLiteral("mqtt/host"), QStringLiteral("127.0.0.1"));
+    config.set(QStringLiteral("mqtt/port"), int(port));
+    config.set(QStringLiteral("log/syslog"), false);
+    config.set(QStringLiteral("log/stderr"), false);
+    config.set(QStringLiteral("gui/deviceId"), serialPath);
+    QFile serial(serialPath);
+    if (serial.open(QIODevice::WriteOnly))
+        serial.write(serialNumber);
 }
 
 Broker::Broker(const QStringList& extraConfig)

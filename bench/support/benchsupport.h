@@ -9,6 +9,8 @@
 
 #include <vector>
 
+class Config;
+
 namespace bench {
 
 // Monotonic nanoseconds; only differences mean anything.
@@ -43,6 +45,11 @@ bool spin(Predicate done, int ms = 5000, int wakeMs = 20)
 // Nearest-rank percentile (0 < p <= 1) in the unit of the values; 0 for none.
 double percentile(std::vector<qint64> values, double p);
 double percentile(std::vector<double> values, double p);
+
+// Points the program's settings at the local broker on port, with logging off and a serial
+// number file (holding serialNumber) in folder: how every bench runs the whole program.
+void configureProgram(Config& config, quint16 port, const QString& folder,
+                      const QByteArray& serialNumber = QByteArrayLiteral("K12345678"));
 
 // A private mosquitto on a free loopback port, from a configuration of its own in a temporary
 // folder, killed when this goes.
