@@ -119,6 +119,7 @@ void GUIManager::load()
         // Parented so that QML sees a C++-owned object; `main` still owns it, so the window
         // must never delete it: leave the window before it deletes its children.
         QObject* window = roots.first();
+        m_grabber.setWindow(qobject_cast<QQuickWindow*>(window));
         setParent(window);
         // Every touch in the maintenance area counts as work: the session ends ten minutes
         // after the last one.
@@ -247,6 +248,13 @@ void GUIManager::wire()
     connect(&m_clock, &manager::Clock::ntpSyncedChanged, this, &GUIManager::pruneWhenClockTrusted);
     // The window hears of screens and results once per event-loop turn, the last of them.
     connect(&m_feed, &DisplayFeed::screenChanged, this, &GUIManager::screenChanged);
+    // The depot's view: the screen in the status, and a picture of it on request.
+    m_ownTopics.setScreen(m_screens.screen());
+    connect(&m_screens, &ScreenController::screenChanged, this, [this] { m_ownTopics.setScreen(m_screens.screen()); });
+    connect(&m_screens, &ScreenController::screenChanged, &m_grabber, &ScreenGrabber::onScreenChanged);
+    connect(&m_screens, &ScreenController::resultShown, &m_ownTopics, &manager::OwnTopics::countResult);
+    connect(&m_ownTopics, &manager::OwnTopics::screenshotRequested, &m_grabber, &ScreenGrabber::request);
+    connect(&m_grabber, &ScreenGrabber::taken, &m_ownTopics, &manager::OwnTopics::publishScreenshot);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
     connect(&m_identity, &DeviceIdentity::idChanged, this, &GUIManager::deviceIdChanged);

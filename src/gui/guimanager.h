@@ -15,6 +15,7 @@
 #include "network.h"
 #include "owntopics.h"
 #include "screencontroller.h"
+#include "screengrabber.h"
 #include "sessionactivity.h"
 #include "sessionmanager.h"
 #include "update.h"
@@ -202,6 +203,7 @@ private:
     MaintenanceBarcodeApplier m_barcodeApplier;
     DisplayLatency m_latency;
     DisplayFeed m_feed;
+    ScreenGrabber m_grabber;
     mutable ImageSourceCheck m_saverImage;
     SessionActivity m_sessionActivity;
 

@@ -176,11 +176,13 @@ void ScreenController::showValidation(const Transaction& transaction)
     if (transaction.valid()) {
         m_inspector.audioPlay(ValidSound);
         setScreen(QStringLiteral("Valid"), ResultMs);
-        return;
+    } else {
+        m_inspector.audioPlay(InvalidSound);
+        const int reason = transaction.denyReasonId();
+        setScreen(reason == 103 || reason == 207 ? QStringLiteral("AlreadyValid") : QStringLiteral("Invalid"),
+                  ResultMs);
     }
-    m_inspector.audioPlay(InvalidSound);
-    const int reason = transaction.denyReasonId();
-    setScreen(reason == 103 || reason == 207 ? QStringLiteral("AlreadyValid") : QStringLiteral("Invalid"), ResultMs);
+    emit resultShown();
 }
 
 void ScreenController::showCardRetry()

@@ -62,6 +62,8 @@ signals:
     void messageChanged();
     // A notable moment for the event log ("Board", "Ignition on").
     void eventOccurred(const QString& category, const QString& name);
+    // A validation result went up on the screen (not during a maintenance session).
+    void resultShown();
 
 private slots:
     void onValidatorStatusChanged();

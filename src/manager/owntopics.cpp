@@ -24,6 +24,8 @@ const QString ConfigSet = QStringLiteral("/config/set");
 const QString Info = QStringLiteral("/info");
 const QString Status = QStringLiteral("/status");
 const QString ConfigTopic = QStringLiteral("/config");
+const QString ScreenshotGet = QStringLiteral("/screenshot/get");
+const QString Screenshot = QStringLiteral("/screenshot");
 
 QByteArray toPayload(const QJsonObject& object)
 {
@@ -86,6 +88,11 @@ OwnTopics::OwnTopics(MqttClient& client, Config& config, const QString& baseTopi
     , m_config(config)
     , m_baseTopic(baseTopic)
 {
+    m_started.start();
+    m_clock = [this] { return m_started.elapsed(); };
+    m_screenStatusTimer.setSingleShot(true);
+    m_screenStatusTimer.setInterval(ScreenStatusIntervalMs);
+    connect(&m_screenStatusTimer, &QTimer::timeout, this, &OwnTopics::onScreenStatusTimeout);
     subscribe();
 }
 
@@ -125,7 +132,7 @@ void OwnTopics::subscribe()
     // once when connected already). Routes under an earlier base end here; the broker may
     // still deliver there until the next connection, and nothing listens.
     m_client.unroute(this);
-    for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet })
+    for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet, ScreenshotGet })
         m_client.route(m_baseTopic + suffix, this, &OwnTopics::onMqttReceived);
 }
 
@@ -133,7 +140,8 @@ void OwnTopics::onMqttReceived(const QByteArray& data, const QString& topic)
 {
     // A base with wildcards in it routes more than our four topics: only the exact ones count.
     const QStringRef suffix = topic.startsWith(m_baseTopic) ? topic.midRef(m_baseTopic.size()) : QStringRef();
-    if (suffix != InfoGet && suffix != StatusGet && suffix != ConfigGet && suffix != ConfigSet)
+    if (suffix != InfoGet && suffix != StatusGet && suffix != ConfigGet && suffix != ConfigSet
+        && suffix != ScreenshotGet)
         return;
     qInfo().noquote().nospace() << Tag << "Message received : " << topic;
 
@@ -143,8 +151,53 @@ void OwnTopics::onMqttReceived(const QByteArray& data, const QString& topic)
         publishStatus();
     else if (suffix == ConfigGet)
         publishConfig();
+    else if (suffix == ScreenshotGet)
+        onScreenshotRequest();
     else
         applyConfiguration(data);
+}
+
+void OwnTopics::onScreenshotRequest()
+{
+    // A picture costs the GUI thread a grab and the link 200 KB: one every two seconds, and
+    // one warning per refused burst, however many requests it holds.
+    const qint64 now = m_clock();
+    if (m_lastScreenshotMs >= 0 && now - m_lastScreenshotMs < ScreenshotIntervalMs) {
+        if (!m_screenshotRefusalLogged) {
+            qWarning().noquote().nospace() << Tag << "WARN: Screenshot request refused: at most one every "
+                                           << ScreenshotIntervalMs / 1000 << " s";
+            m_screenshotRefusalLogged = true;
+        }
+        return;
+    }
+    m_lastScreenshotMs = now;
+    m_screenshotRefusalLogged = false;
+    emit screenshotRequested();
+}
+
+void OwnTopics::setScreen(const QString& name)
+{
+    if (name == m_screen)
+        return;
+    m_screen = name;
+    // The first change goes out at once; changes during the pause after it wait for its end,
+    // and then only the screen shown at that moment is published.
+    if (m_screenStatusTimer.isActive()) {
+        m_screenStatusPending = true;
+        return;
+    }
+    publishStatus();
+    m_screenStatusTimer.start();
+}
+
+void OwnTopics::onScreenStatusTimeout()
+{
+    // Stopped already when the timer runs this; a test driving it by hand ends the pause too.
+    m_screenStatusTimer.stop();
+    if (!m_screenStatusPending)
+        return;
+    publishStatus();
+    m_screenStatusTimer.start();
 }
 
 void OwnTopics::applyConfiguration(const QByteArray& data)
@@ -208,6 +261,8 @@ void OwnTopics::publishInfo()
 
 void OwnTopics::publishStatus()
 {
+    // Whatever the reason for this publication, it carries the latest screen.
+    m_screenStatusPending = false;
     m_client.publish(statusPayload(), m_baseTopic + Status, 0, true);
 }
 
@@ -223,6 +278,11 @@ void OwnTopics::publishConfig()
     m_client.publish(configPayload(), m_baseTopic + ConfigTopic);
 }
 
+void OwnTopics::publishScreenshot(const QByteArray& png)
+{
+    m_client.publish(png, m_baseTopic + Screenshot);
+}
+
 void OwnTopics::addStatusSource(const QString& key, StatusSource source)
 {
     m_statusSources.append({ key, std::move(source) });
@@ -230,7 +290,11 @@ void OwnTopics::addStatusSource(const QString& key, StatusSource source)
 
 QByteArray OwnTopics::statusPayload() const
 {
-    QJsonObject status { { QStringLiteral("technician"), m_technician }, { QStringLiteral("service"), true } };
+    QJsonObject status { { QStringLiteral("technician"), m_technician },
+                         { QStringLiteral("service"), true },
+                         { QStringLiteral("screen"), m_screen },
+                         { QStringLiteral("uptimeSec"), double(m_clock() / 1000) },
+                         { QStringLiteral("resultsShown"), m_resultsShown } };
     for (const auto& source : m_statusSources) {
         if (status.contains(source.first))
             continue;

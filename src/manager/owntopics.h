@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QJsonValue>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -19,6 +21,10 @@ class MqttClient;
 // answers "/info/get", "/status/get" and "/config/get" with "/info", "/status" and "/config",
 // and applies "/config/set" to the settings store. Knows every topic and payload of that
 // service, so the GUI manager only says what to publish and when.
+//
+// For a depot, the status also says which screen the passenger sees, how long the program has
+// run and how many results it has shown; "/screenshot/get" asks for a picture of the window,
+// published on "/screenshot" by whoever takes it (publishScreenshot).
 //
 // A remote "/config/set" may not change what it could not change back: the broker settings
 // (the program would follow them to another broker) and the serial-number path are refused
@@ -54,6 +60,25 @@ public:
 
     // At most this many keys are named in the one warning about an ignored request.
     static constexpr int NamedKeysInWarning = 5;
+    // A new screen republishes the status at most this often; the last screen always gets out.
+    static constexpr int ScreenStatusIntervalMs = 1000;
+    // Screenshot requests closer together than this are refused.
+    static constexpr int ScreenshotIntervalMs = 2000;
+
+    // The screen the passenger sees, as "/status" reports it. A change republishes the status.
+    QString screen() const { return m_screen; }
+    void setScreen(const QString& name);
+    // One more result (valid or not) shown since start.
+    void countResult() { ++m_resultsShown; }
+    int resultsShown() const { return m_resultsShown; }
+
+    // Milliseconds since the program started, from a monotonic clock: the uptime in "/status"
+    // and the spacing of screenshot requests. Tests inject their own.
+    using Clock = std::function<qint64()>;
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
+    // The pause after a screen publication; tests run its expiry instead of waiting.
+    const QTimer& screenStatusTimer() const { return m_screenStatusTimer; }
 
 public slots:
     void publishInfo();
@@ -65,11 +90,19 @@ public slots:
     // last will would have been.
     void publishStopped();
     void publishConfig();
+    // A PNG of the window, sent once (not retained).
+    void publishScreenshot(const QByteArray& png);
     void onMqttReceived(const QByteArray& data, const QString& topic);
+    void onScreenStatusTimeout();
+
+signals:
+    // Someone asked for a screenshot, and the last one was long enough ago.
+    void screenshotRequested();
 
 private:
     void subscribe();
     void applyConfiguration(const QByteArray& data);
+    void onScreenshotRequest();
     QByteArray statusPayload() const;
     QByteArray configPayload() const;
 
@@ -78,6 +111,14 @@ private:
     QString m_baseTopic;
     bool m_technician = false;
     QList<QPair<QString, StatusSource>> m_statusSources;
+    QString m_screen;
+    int m_resultsShown = 0;
+    QElapsedTimer m_started;
+    Clock m_clock;
+    QTimer m_screenStatusTimer;
+    bool m_screenStatusPending = false;
+    qint64 m_lastScreenshotMs = -1;
+    bool m_screenshotRefusalLogged = false;
 };
 
 } // namespace manager

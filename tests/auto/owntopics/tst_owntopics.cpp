@@ -51,6 +51,9 @@ private slots:
     void configSetFilters();
     void hugeRequestLogsOneLine();
     void newBaseTopic();
+    void screenAndHealthInStatus();
+    void screenshotRequestsAreSpaced_data();
+    void screenshotRequestsAreSpaced();
     void everyStatusIsRetained();
 
 private:
@@ -63,6 +66,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<Config> m_config;
     std::unique_ptr<manager::OwnTopics> m_topics;
+    qint64 m_nowMs = 0;
 };
 
 void Tst_OwnTopics::initTestCase()
@@ -82,6 +86,8 @@ void Tst_OwnTopics::init()
     m_config->set("gui/settingsPin", "2468");
     m_config->set("mqtt/password", "s3cret");
     m_topics.reset(new manager::OwnTopics(m_wire->client, *m_config, Base));
+    m_nowMs = 0;
+    m_topics->setClock([this] { return m_nowMs; });
     m_wire->peer->takeAll();
 }
 
@@ -101,7 +107,8 @@ void Tst_OwnTopics::answersRequests_data()
     QTest::newRow("info") << "/info/get" << "/info"
                           << QJsonObject { { "version", QCoreApplication::applicationVersion() } };
     QTest::newRow("status") << "/status/get" << "/status"
-                            << QJsonObject { { "technician", false }, { "service", true } };
+                            << QJsonObject { { "technician", false }, { "service", true }, { "screen", "" },
+                                             { "uptimeSec", 0 }, { "resultsShown", 0 } };
     // The secrets never travel; every other setting does.
     QTest::newRow("config") << "/config/get" << "/config"
                             << QJsonObject { { "log", QJsonObject { { "level", 2 } } },
@@ -217,6 +224,92 @@ void Tst_OwnTopics::newBaseTopic()
     QCOMPARE(m_wire->peer->count(Base + "/info"), 0);
 }
 
+void Tst_OwnTopics::screenAndHealthInStatus()
+{
+    // Publications in order; an "/info" answer behind them says the status ones are all in.
+    const auto statuses = [this] {
+        m_wire->peer->publish(Base + "/info/get", QByteArray());
+        if (m_wire->peer->waitFor(Base + "/info", 5000).isNull())
+            return QStringList { "<no barrier>" };
+        QStringList screens;
+        for (const auto& message : m_wire->peer->takeAll())
+            if (message.first == Base + "/status")
+                screens << parse(message.second).value("screen").toString();
+        return screens;
+    };
+
+    // The first change goes out at once, with the health figures.
+    m_nowMs = 7999;
+    m_topics->countResult();
+    m_topics->countResult();
+    m_topics->setScreen("Valid");
+    const QJsonObject first = parse(m_wire->peer->waitFor(Base + "/status", 5000));
+    QCOMPARE(first.value("screen").toString(), QString("Valid"));
+    QCOMPARE(first.value("uptimeSec").toInt(), 7);
+    QCOMPARE(first.value("resultsShown").toInt(), 2);
+    QCOMPARE(m_topics->screenStatusTimer().interval(), 1000);
+    QVERIFY(m_topics->screenStatusTimer().isActive());
+
+    // A burst within the second: nothing until it ends, then only the last screen.
+    m_topics->setScreen("Invalid");
+    m_topics->setScreen("ScanScreens");
+    m_topics->setScreen("ScanScreens");
+    QCOMPARE(statuses(), QStringList());
+    m_topics->onScreenStatusTimeout();
+    QCOMPARE(statuses(), QStringList { "ScanScreens" });
+    // Another pause follows that publication; a quiet one publishes nothing.
+    QVERIFY(m_topics->screenStatusTimer().isActive());
+    m_topics->onScreenStatusTimeout();
+    QCOMPARE(statuses(), QStringList());
+
+    // An answer in between already told the latest screen: the pause adds nothing after it.
+    m_topics->setScreen("Valid");
+    QCOMPARE(statuses(), QStringList { "Valid" });
+    m_topics->setScreen("Retry");
+    m_wire->peer->publish(Base + "/status/get", QByteArray());
+    QCOMPARE(parse(m_wire->peer->waitFor(Base + "/status", 5000)).value("screen").toString(), QString("Retry"));
+    m_topics->onScreenStatusTimeout();
+    QCOMPARE(statuses(), QStringList());
+}
+
+void Tst_OwnTopics::screenshotRequestsAreSpaced_data()
+{
+    QTest::addColumn<QList<int>>("requestMs");
+    QTest::addColumn<int>("accepted");
+    QTest::addColumn<int>("warnings");
+
+    QTest::newRow("one") << QList<int> { 0 } << 1 << 0;
+    QTest::newRow("second within 2 s") << QList<int> { 0, 1999 } << 1 << 1;
+    QTest::newRow("a burst warns once") << QList<int> { 0, 10, 20, 30, 1500 } << 1 << 1;
+    QTest::newRow("2 s apart") << QList<int> { 0, 2000, 4000 } << 3 << 0;
+    QTest::newRow("burst, then spaced, then burst") << QList<int> { 0, 500, 2000, 2100, 2200 } << 2 << 2;
+    // Measured from the last accepted request, not the last refused one.
+    QTest::newRow("refusals do not push the next one back") << QList<int> { 0, 1900, 2001 } << 2 << 1;
+}
+
+void Tst_OwnTopics::screenshotRequestsAreSpaced()
+{
+    QFETCH(QList<int>, requestMs);
+    QFETCH(int, accepted);
+    QFETCH(int, warnings);
+
+    QSignalSpy requested(m_topics.get(), &manager::OwnTopics::screenshotRequested);
+    LogCapture log;
+    // Through the broker, each request handled before the clock moves on: an "/info" answer
+    // behind it says so.
+    for (int ms : requestMs) {
+        m_nowMs = 100000 + ms;
+        m_wire->peer->publish(Base + "/screenshot/get", "anything");
+        m_wire->peer->publish(Base + "/info/get", QByteArray());
+        QVERIFY(!m_wire->peer->waitFor(Base + "/info", 5000).isNull());
+    }
+    QCOMPARE(requested.count(), accepted);
+    QCOMPARE(log.problems().size(), warnings);
+    if (warnings > 0)
+        QCOMPARE(log.problems().first(), QString("[GUIManager] WARN: Screenshot request refused: at most one every 2 s"));
+    // The picture goes out on its own topic, under the base.
+    m_topics->publishScreenshot(QByteArray("\x89PNG"));
+    QCOMPARE(m_wire->peer->waitFor(Base + "/screenshot", 5000), QByteArray("\x89PNG"));
 
 void Tst_OwnTopics::everyStatusIsRetained()
 {

@@ -47,6 +47,8 @@ private slots:
     void strangersAreRefused();
     void onlyTheAdministratorChangesSettings_data();
     void onlyTheAdministratorChangesSettings();
+    void onlyTheAdministratorAsksForAScreenshot_data();
+    void onlyTheAdministratorAsksForAScreenshot();
     void programHearsEveryService();
     void programRequestsReachTheServices();
     void oversizedMessagesAreDropped_data();
@@ -191,6 +193,26 @@ void Tst_BrokerAccess::onlyTheAdministratorChangesSettings()
     QCOMPARE(m_config->get("gui/displayOffMin").toInt(), changes ? wanted : before);
 }
 
+void Tst_BrokerAccess::onlyTheAdministratorAsksForAScreenshot_data()
+{
+    onlyTheAdministratorChangesSettings_data();
+}
+
+void Tst_BrokerAccess::onlyTheAdministratorAsksForAScreenshot()
+{
+    // A picture of the passenger screen is the administrator's to ask for: counted where the
+    // program receives the request, before its own two-second spacing could refuse it.
+    QFETCH(QString, user);
+    QFETCH(bool, changes);
+    int requests = 0;
+    auto c = connect(&m_gui->mqttClient(), &manager::MqttClient::received, this,
+                     [&](const QByteArray&, const QByteArray& topic) { requests += topic == Base + "/screenshot/get"; });
+    QCOMPARE(publish(user, m_broker.password(user), Base + "/screenshot/get", QByteArray()), 0);
+    QVERIFY(barrier());
+    disconnect(c);
+    QCOMPARE(requests, changes ? 1 : 0);
+}
+
 void Tst_BrokerAccess::programHearsEveryService()
 {
     // Each topic the program subscribes to, published by the identity that owns it, reaches
@@ -274,6 +296,12 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     while (d.hasNext())
         denied << d.next().captured(1);
     QVERIFY2(denied.isEmpty(), qPrintable("refused: " + denied.join(", ")));
+
+    // What it publishes for the depot, under its identity: a screenshot near the size limit.
+    Party* admin = m_parties.value("admin");
+    const QByteArray picture(190 * 1024, 'p');
+    QCOMPARE(publish("vovadudozad", m_broker.password("vovadudozad"), Base + "/screenshot", picture), 0);
+    QCOMPARE(admin->waitFor(Base + "/screenshot", 5000), picture);
 
     // Every request published reached the service that owns its topic.
     QSet<QString> requested;

@@ -1,4 +1,6 @@
 #include <QFile>
+#include <QImage>
+#include <QWindow>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QObject>
@@ -77,6 +79,7 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void depotReadsInfoAndStatus();
+    void depotGetsAScreenshot();
     void depotChangesASetting();
     void depotSeesTheLinkLostAndBack();
     void depotSeesTheProgramsLastWill();
@@ -167,6 +170,8 @@ void Tst_FleetBridge::initTestCase()
     m_config->addOverrides({{"mqtt/host", "127.0.0.1"}, {"mqtt/port", int(m_vehicle.broker->port())},
                             {"gui/deviceId", serial.fileName()}, {"log/syslog", false}});
     m_gui.reset(new GUIManager(*m_config, m_dir.path()));
+    m_gui->load(); // the window, for screenshots
+    QVERIFY(!m_gui->engine().rootObjects().isEmpty());
     QTRY_VERIFY_WITH_TIMEOUT(m_gui->mqttClient().isConnected(), 10000);
 }
 
@@ -182,6 +187,27 @@ void Tst_FleetBridge::depotReadsInfoAndStatus()
     QCOMPARE(info.value("version").toString(), QCoreApplication::applicationVersion());
     const QJsonObject status = json(ask("status", 10000));
     QCOMPARE(status.value("service").toBool(), true);
+}
+
+void Tst_FleetBridge::depotGetsAScreenshot()
+{
+    // The README's command: the request goes in through the bridge, the PNG comes out to a file.
+    QProcess rr;
+    rr.setProcessChannelMode(QProcess::SeparateChannels);
+    rr.start("mosquitto_rr", {"-h", "127.0.0.1", "-p", QString::number(m_central->port()), "-u", "depot-tool",
+                              "-P", "depot-tool-secret", "-t", Remote + "/screenshot/get", "-e", Remote + "/screenshot",
+                              "-n", "-N", "-W", "40"});
+    QVERIFY(rr.waitForStarted(5000));
+    // This process is the vehicle too: its event loop must keep running meanwhile.
+    QVERIFY(QTest::qWaitFor([&] { return rr.state() == QProcess::NotRunning; }, 50000));
+    QCOMPARE(rr.exitCode(), 0);
+    const QByteArray png = rr.readAllStandardOutput();
+    QVERIFY2(png.size() <= 200 * 1024, qPrintable(QString::number(png.size())));
+    QImage picture;
+    QVERIFY2(picture.loadFromData(png, "PNG"), rr.readAllStandardError().constData());
+    auto* window = qobject_cast<QWindow*>(m_gui->engine().rootObjects().first());
+    QVERIFY(window);
+    QCOMPARE(picture.size(), window->size() * window->devicePixelRatio());
 }
 
 void Tst_FleetBridge::depotChangesASetting()

@@ -10,6 +10,8 @@
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QMouseEvent>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -53,10 +55,13 @@ private slots:
     void scanShowsValidWithProductAndDetails();
     void flagPressSwitchesToGreek();
     void nextScanShowsGreekResult();
+    void depotSeesTheScreenAndAScreenshot();
 
 private:
     QString textOf(const QString& screen, const QString& objectName) const;
     bool waitForScreen(const QString& name, int ms = 10000);
+    // Waits for a status on the broker that names this screen.
+    bool waitForStatusScreen(const QString& name, int ms = 10000);
 
     QTemporaryDir m_dir;
     std::unique_ptr<BrokerFixture> m_wire;
@@ -77,6 +82,18 @@ bool Tst_PassengerDisplay::waitForScreen(const QString& name, int ms)
         QQuickItem* screen = findItem(m_window->contentItem(), name);
         return screen && screen->isVisible();
     }, ms);
+}
+
+bool Tst_PassengerDisplay::waitForStatusScreen(const QString& name, int ms)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        const QByteArray status = m_wire->peer->waitFor("orvo/ui/status", int(ms - timer.elapsed()));
+        if (QJsonDocument::fromJson(status).object().value("screen").toString() == name)
+            return true;
+    }
+    return false;
 }
 
 void Tst_PassengerDisplay::initTestCase()
@@ -213,6 +230,37 @@ void Tst_PassengerDisplay::nextScanShowsGreekResult()
     QCOMPARE(textOf("Valid", "leftValue"), QString::fromUtf8("1 ημέρα"));
     QCOMPARE(textOf("Valid", "rightHeading"), QString::fromUtf8("Διαδρομές"));
     QCOMPARE(textOf("Valid", "rightValue"), QString("6"));
+}
+
+void Tst_PassengerDisplay::depotSeesTheScreenAndAScreenshot()
+{
+    // The status follows the screen: the next result, then the idle animation again.
+    QVERIFY(waitForScreen("ScanScreens"));
+    m_wire->peer->takeAll();
+    m_wire->peer->publish("orvo/blm/rfid/scanned", journeysScan("10 journeys", 5, 30));
+    QVERIFY(waitForStatusScreen("Valid"));
+
+    // A picture of the result, asked for while it is up, as the depot would.
+    m_wire->peer->publish("orvo/ui/screenshot/get", QByteArray());
+    const QByteArray png = m_wire->peer->waitFor("orvo/ui/screenshot", 30000);
+    QVERIFY(!png.isNull());
+    QVERIFY(png.size() <= 200 * 1024);
+    QImage picture;
+    QVERIFY(picture.loadFromData(png, "PNG"));
+    QCOMPARE(picture.size(), m_window->size() * m_window->devicePixelRatio());
+    // The result's green symbol is on it (the idle animation has none of that colour).
+    const QColor valid(0x41, 0xb9, 0x87);
+    int green = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor pixel = picture.pixelColor(x, y);
+            green += qAbs(pixel.red() - valid.red()) + qAbs(pixel.green() - valid.green())
+                        + qAbs(pixel.blue() - valid.blue()) < 24;
+        }
+    }
+    QVERIFY2(green > picture.width() * picture.height() / 100, qPrintable(QString::number(green)));
+
+    QVERIFY(waitForStatusScreen("ScanScreens"));
 }
 
 int main(int argc, char** argv)
