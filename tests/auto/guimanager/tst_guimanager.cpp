@@ -1242,8 +1242,10 @@ void Tst_GUIManager::statusCarriesDisplayLatency()
         m_wire->peer->publish(m_base + "/status/get", QByteArray());
         return parse(m_wire->peer->waitFor(m_base + "/status", 5000));
     };
-    // Before any result the status is as designed.
-    QCOMPARE(status(), QJsonObject({ { "technician", false }, { "service", true } }));
+    // Before any result there is no display object.
+    const QJsonObject first = status();
+    QCOMPARE(sessionState(QJsonDocument(first).toJson()), QJsonObject({ { "technician", false }, { "service", true } }));
+    QVERIFY(!first.contains("display"));
 
     const auto scans = [this](int n) {
         for (int i = 0; i < n; ++i) {
@@ -1266,6 +1268,8 @@ void Tst_GUIManager::statusCarriesDisplayLatency()
     display = status().value("display").toObject();
     QCOMPARE(display.value("results").toInt(), 5);
     QCOMPARE(m_gui->displayLatency().samples(), 5);
+    // The depot's own count of results shown agrees.
+    QCOMPARE(status().value("resultsShown").toInt(), 5);
 }
 
 void Tst_GUIManager::touchInMaintenanceAreaKeepsSession()
