@@ -877,7 +877,13 @@ void Tst_GUIManager::configSetRejectsBadInput()
     QCOMPARE(changed.count(), 0);
     QCOMPARE(m_config->toJson(), before);
     QVERIFY(barrier());
-    QCOMPARE(m_wire->peer->count(m_base + "/config"), 0);
+    // A late notice of the set-up's own settings writes may republish "/config": whatever goes
+    // out must still be the configuration from before the bad request.
+    for (const auto& message : m_wire->peer->takeAll()) {
+        if (message.first == m_base + "/config")
+            QCOMPARE(parse(message.second).value("gui").toObject().value("displayOffMin").toInt(), 3);
+    }
+    QCOMPARE(m_config->toJson(), before);
 
     // Good members next to bad ones still apply.
     feed(m_base + "/config/set", "{\"gui\": {\"displayOffMin\": \"9\", \"showCursor\": [1]}}");

@@ -235,7 +235,7 @@ bool Tst_MaintenanceWalk::typePin(const QString& pin)
 void Tst_MaintenanceWalk::clockGestureAndPinOpenTheMenu()
 {
     QVERIFY(openLogin());
-    QCOMPARE(m_tech->text(QStringLiteral("pinText")), QStringLiteral("Pin"));
+    QTRY_COMPARE(m_tech->text(QStringLiteral("pinText")), QStringLiteral("Pin"));
     QVERIFY(!m_tech->find(QStringLiteral("loginButton"))->isEnabled());
 
     m_peer->takeAll();
