@@ -1,5 +1,7 @@
 #include "screencheck.h"
 
+#include "scenegeometry.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -54,10 +56,6 @@ void checkText(QQuickItem* text, const QSize& window, QStringList* problems)
     const qreal height = text->height();
     const qreal contentWidth = text->property("contentWidth").toReal();
     const qreal contentHeight = text->property("contentHeight").toReal();
-    const int hAlign = text->property("effectiveHorizontalAlignment").isValid()
-        ? text->property("effectiveHorizontalAlignment").toInt()
-        : text->property("horizontalAlignment").toInt();
-    const int vAlign = text->property("verticalAlignment").toInt();
     const qreal tolerance = 1.0;
 
     if (text->property("truncated").toBool())
@@ -74,17 +72,7 @@ void checkText(QQuickItem* text, const QSize& window, QStringList* problems)
             return;
     }
 
-    qreal x = 0;
-    if (hAlign & Qt::AlignRight)
-        x = width - contentWidth;
-    else if (hAlign & Qt::AlignHCenter)
-        x = (width - contentWidth) / 2;
-    qreal y = 0;
-    if (vAlign & Qt::AlignBottom)
-        y = height - contentHeight;
-    else if (vAlign & Qt::AlignVCenter)
-        y = (height - contentHeight) / 2;
-    const QRectF drawn = text->mapRectToScene(QRectF(x, y, contentWidth, contentHeight));
+    const QRectF drawn = text->mapRectToScene(scene::drawnTextRect(text));
 
     if (drawn.left() < -tolerance || drawn.right() > window.width() + tolerance)
         problems->append(describe(text) + QStringLiteral(" reaches outside the window width (x %1 to %2)")
