@@ -119,11 +119,18 @@ TestCase {
 
     function test_singleAnimationsHandOverWithoutTheManager() {
         manager.screen = "ScanCard";
-        mouseClick(findChild(window.contentItem, "scanTicketButton"));
-        compare(window.currentScreen, "ScanBarcode");
+        // Each button is pressed once its screen is the one shown.
+        var ticketButton = findChild(window.contentItem, "scanTicketButton");
+        tryVerify(function() { return ticketButton.visible && visibleScreens().indexOf("ScanCard") >= 0; });
+        waitForRendering(window.contentItem);
+        mouseClick(ticketButton);
+        tryCompare(window, "currentScreen", "ScanBarcode");
         compare(manager.screen, "ScanCard");
-        mouseClick(findChild(window.contentItem, "scanCardButton"));
-        compare(window.currentScreen, "ScanCard");
+        var cardButton = findChild(window.contentItem, "scanCardButton");
+        tryVerify(function() { return cardButton.visible; });
+        waitForRendering(window.contentItem);
+        mouseClick(cardButton);
+        tryCompare(window, "currentScreen", "ScanCard");
         // The next word from the manager takes over again.
         manager.screen = "Valid";
         compare(visibleScreens(), ["Valid"]);
