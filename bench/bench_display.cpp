@@ -57,6 +57,7 @@ constexpr int Warmup = 20;
 constexpr int Starts = 8;   // of each program
 int SteadySeconds = 30; // --seconds N asks for another stretch
 QStringList Parts = { "scan", "start", "steady", "burst" }; // --only start,steady runs fewer
+QStringList Screens; // --screens Busy,ScanScreens measures only those steady screens
 
 // The reference for a result frame: two full-screen pages of the same kind as a result screen
 // (a background, a large symbol, two texts); each message shows the other page, with the
@@ -455,6 +456,8 @@ int main(int argc, char** argv)
             SteadySeconds = qMax(1, atoi(argv[i + 1]));
         if (qstrcmp(argv[i], "--only") == 0)
             Parts = QString::fromUtf8(argv[i + 1]).split(QLatin1Char(','));
+        if (qstrcmp(argv[i], "--screens") == 0)
+            Screens = QString::fromUtf8(argv[i + 1]).split(QLatin1Char(','));
     }
 
     reexecUnderXvfb(argv);
@@ -523,6 +526,8 @@ int main(int argc, char** argv)
                                       Steady { "ScanCard", "card animation alone", 0.02 }, Steady { "Busy", "busy", 0.05 },
                                       Steady { "OutOfOrder", "out of order", 0.02 }, Steady { "ScreenSaver", "screen saver", 0.02 },
                                       Steady { "Login", "login", 0.02 }, Steady { "Settings", "settings menu", 0.02 } }) {
+            if (!Screens.isEmpty() && !Screens.contains(QLatin1String(steady.screen)))
+                continue;
             for (const QString& backend : { QString(), QStringLiteral("software") }) {
                 const double share = steadyCpuShare(self, { "--screen", steady.screen }, dir.path(), backend);
                 printf("  %-24s %s %6.2f %%  (target under %.0f %%: %s)\n", steady.name,
