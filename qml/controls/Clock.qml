@@ -17,6 +17,7 @@ Rectangle {
     property string timeFormat: "hh:mm:ss"
     property int clicks: 0
     property date now: new Date()
+    property color textColor: Style.foreground
 
     width: 200
     height: 65
@@ -48,7 +49,7 @@ Rectangle {
             horizontalAlignment: Text.AlignRight
             text: root.now.toLocaleDateString(root.locale, root.dateFormat)
             textFormat: Text.PlainText
-            color: Style.foreground
+            color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 20
             font.weight: Font.Medium
@@ -62,7 +63,7 @@ Rectangle {
             horizontalAlignment: Text.AlignRight
             text: root.now.toLocaleTimeString(root.locale, root.timeFormat)
             textFormat: Text.PlainText
-            color: Style.foreground
+            color: root.textColor
             font.family: Style.fontFamily
             font.pixelSize: 42
             font.bold: true

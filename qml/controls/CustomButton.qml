@@ -1,9 +1,11 @@
 import QtQuick 2.15
+import com.orvo.controls 1.0
 import "../style"
 
 // A flat button with an optional icon, a ripple from the press point and an optional shadow.
-// Used by the scan screens, the number pad, the popup and the login page.
-Item {
+// Used by the scan screens, the number pad, the popup and the login page. A disabled button
+// says so to assistive tools.
+AccessibleControl {
     id: root
 
     signal clicked()

@@ -40,6 +40,8 @@ Rectangle {
         language: root.language
         dateFormat: "dd-MMM-yyyy"
         timeFormat: "hh:mm"
+        // The header lies on the background picture, which is dark in both themes.
+        textColor: Style.onPicture
         onClicked: console.log("[QML] Clock tapped.")
         onPressAndHold: root.magicButtonPressed()
     }

@@ -27,13 +27,27 @@ Item {
 
     height: 250
     clip: true
-    visible: shown || panelY < height
+    visible: shown
 
-    property real panelY: restingY
-    // Slides up; going down it is gone at once, so nothing lingers over the next screen.
-    Behavior on panelY {
-        enabled: root.shown
-        NumberAnimation { duration: 150; easing.type: Easing.InOutQuad }
+    property real panelY: height
+    // Slides up; going down it is gone at once, so no key lingers over the next screen. (An
+    // animation toggled by `shown` itself would depend on which binding Qt updates first.)
+    onShownChanged: {
+        if (shown) {
+            slideUp.restart();
+        } else {
+            slideUp.stop();
+            panelY = height;
+        }
+    }
+    NumberAnimation {
+        id: slideUp
+        target: root
+        property: "panelY"
+        from: root.height
+        to: 0
+        duration: 150
+        easing.type: Easing.InOutQuad
     }
 
     Component.onCompleted: load()
@@ -72,11 +86,8 @@ Item {
             panel.width = Qt.binding(function() { return host.width; });
             // Qt's panel moves itself to the top of the window, above everything, when the
             // focus goes into a popup or a menu; there it would cover the menu and take its
-            // taps. It shows only while this panel does, and slides only in its place.
-            var hosted = panel;
-            panel.visible = Qt.binding(function() {
-                return root.shown || (root.panelY < root.height && hosted.parent === host);
-            });
+            // taps. It shows only while this panel does.
+            panel.visible = Qt.binding(function() { return root.shown; });
         }
     }
 

@@ -100,7 +100,7 @@ Item {
             elide: root.expanded ? Text.ElideNone : Text.ElideRight
             wrapMode: root.expanded ? Text.Wrap : Text.NoWrap
             maximumLineCount: root.expanded ? 100 : 1
-            opacity: root.expanded ? 1.0 : 0.75
+            opacity: root.expanded ? 1.0 : Style.rowTitleOpacity
         }
 
         Text {

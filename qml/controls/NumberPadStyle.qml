@@ -28,6 +28,6 @@ QtObject {
     property color btnTextColor: Style.dark ? "white" : "black"
     property color btnBorderColor: Style.dark ? "transparent" : "black"
     property int btnBorderWidth: Style.dark ? 0 : 1
-    property color btnNonNumberColor: Style.dark ? "#787878" : "#D6D6D6"
+    property color btnNonNumberColor: Style.dark ? "#757575" : "#D6D6D6"
     property color btnNonNumberTextColor: Style.dark ? "white" : "black"
 }

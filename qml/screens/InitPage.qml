@@ -81,7 +81,7 @@ Item {
                 width: parent.width
                 horizontalAlignment: Text.AlignHCenter
                 wrapMode: Text.WordWrap
-                color: Style.error
+                color: Style.errorOnPicture
                 visible: !root.serialValid
                 text: manager.dynTr + qsTr("Must start with 'C' or 'K' followed by 8 digits")
             }

@@ -1,5 +1,7 @@
 #include "qmlrules.h"
 
+#include "accessiblecontrol.h"
+
 #include "productdetails.h"
 #include "reportqr.h"
 #include "sounds.h"
@@ -28,4 +30,5 @@ void QmlRules::registerTypes()
     registerSingleton<ProductDetails>("ProductDetails");
     registerSingleton<ReportQr>("ReportQr");
     registerSingleton<Sounds>("Sounds");
+    AccessibleControl::registerType();
 }

@@ -29,21 +29,39 @@ struct Node
     QAccessible::Role role;
     QString name;
     QObject* object;
+    bool disabled;
 };
 
 void collect(QAccessibleInterface* iface, QVector<Node>* nodes, int depth = 0)
 {
     if (!iface || depth > 64 || iface->state().invisible)
         return;
-    nodes->append({ iface->role(), iface->text(QAccessible::Name), iface->object() });
+    nodes->append({ iface->role(), iface->text(QAccessible::Name), iface->object(), bool(iface->state().disabled) });
     for (int i = 0; i < iface->childCount(); ++i)
         collect(iface->child(i), nodes, depth + 1);
 }
 
-// Items a person presses (mouse areas that take buttons) and texts a person reads.
+// Controls a person presses, as opposed to fields, lists and texts.
+bool isPressable(QAccessible::Role role)
+{
+    switch (role) {
+    case QAccessible::Button:
+    case QAccessible::CheckBox:
+    case QAccessible::RadioButton:
+    case QAccessible::PageTab:
+    case QAccessible::MenuItem:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Items a person presses (mouse areas that take buttons) and texts a person reads. Qt's
+// on-screen keyboard draws its keys in its own style and speaks for itself, if at all.
 void touchTargetsAndTexts(QQuickItem* item, QList<QQuickItem*>* targets, QList<QQuickItem*>* texts)
 {
-    if (!item->isVisible() || item->opacity() <= 0.0)
+    if (!item->isVisible() || item->opacity() <= 0.0
+        || QByteArray(item->metaObject()->className()).startsWith("KeyboardPanel_QMLTYPE"))
         return;
     if (item->inherits("QQuickMouseArea") && item->isEnabled() && item->acceptedMouseButtons() != Qt::NoButton)
         targets->append(item);
@@ -76,7 +94,7 @@ QString objectNameOf(const QObject* object)
 QStringList accessibilityProblems(QQuickWindow* window, QQuickItem* screen)
 {
     QStringList faults;
-    if (!window || !QAccessible::isActive())
+    if (!window)
         return faults;
     QVector<Node> nodes;
     collect(QAccessible::queryAccessibleInterface(window), &nodes);
@@ -90,6 +108,11 @@ QStringList accessibilityProblems(QQuickWindow* window, QQuickItem* screen)
             auto* item = qobject_cast<QQuickItem*>(node.object);
             namedOnScreen += item && screen && screen->isAncestorOf(item) ? 1 : 0;
         }
+        // A screen reader would offer a button that does nothing when pressed.
+        const auto* item = qobject_cast<QQuickItem*>(node.object);
+        if (item && isPressable(node.role) && !item->isEnabled() && !node.disabled)
+            faults << QStringLiteral("%1 (%2) is disabled but reported enabled to assistive tools")
+                          .arg(node.name, objectNameOf(node.object));
     }
 
     QList<QQuickItem*> targets;

@@ -22,8 +22,6 @@ int main(int argc, char** argv)
     // The keyboard the program would use, chosen the same way before the application exists.
     InputMethod::select();
     QGuiApplication app(argc, argv);
-    // Controls tell assistive tools about themselves only once one is active.
-    QAccessible::setActive(true);
     QCoreApplication::setApplicationVersion(buildVersion());
 
     QCommandLineParser parser;
@@ -48,6 +46,10 @@ int main(int argc, char** argv)
         out << "the window does not load\n";
         return 2;
     }
+    // As when a screen reader starts after the program: the controls learn of it then (and
+    // only then: no reader listens on the private X server).
+    QAccessible::setActive(false);
+    QAccessible::setActive(true);
     QVector<GalleryShot> shots;
     int faulty = 0;
     for (const QString& language : galleryLanguages()) {

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 import QtQuick.Layouts 1.15
 import "../../controls"
 
@@ -66,7 +67,7 @@ Flickable {
         Label {
             text: "Ethernet Configuration"
             font.pointSize: 12
-            color: Material.accent
+            color: Style.accentText
         }
 
         GridLayout {

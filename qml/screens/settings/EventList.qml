@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 import "../../controls"
 
 // Event rows grouped under a small heading per day, newest first. The model is the event
@@ -29,7 +30,7 @@ ListView {
                   .toLocaleDateString(root.locale, "dddd, d MMMM yyyy")
         textFormat: Text.PlainText
         font.pixelSize: 14
-        color: Material.accent
+        color: Style.accentText
     }
 
     delegate: MessageRowItem {

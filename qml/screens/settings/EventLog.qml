@@ -46,6 +46,7 @@ Item {
                 Accessible.name: placeholderText
                 Layout.fillWidth: true
                 placeholderText: manager.dynTr + qsTr("Search")
+                placeholderTextColor: Style.hint
                 inputMethodHints: Qt.ImhNoPredictiveText | Qt.ImhLatinOnly
                 onTextChanged: eventLogManager.applyFilter(text)
             }

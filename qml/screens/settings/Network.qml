@@ -1,6 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import QtQuick.Controls.Material 2.15
 import QtQuick.Layouts 1.15
+import "../../style"
 
 // The network service's view of the device: the primary connection and the Ethernet port.
 Item {
@@ -12,8 +14,12 @@ Item {
         objectName: "networkTabs"
         width: parent.width
         currentIndex: swipe.currentIndex
-        TabButton { objectName: "tabGeneral"; text: "General"; Accessible.name: text; height: 56 }
-        TabButton { objectName: "tabEthernet"; text: "Ethernet"; Accessible.name: text; height: 56 }
+        // The current tab's label and underline are text in the accent colour.
+        Material.accent: Style.accentText
+        // The bar is as tall as its tabs: taller tabs would stand out above it, under the toolbar.
+        contentHeight: 56
+        TabButton { objectName: "tabGeneral"; text: "General"; Accessible.name: text }
+        TabButton { objectName: "tabEthernet"; text: "Ethernet"; Accessible.name: text }
     }
 
     SwipeView {

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 import QtQuick.Layouts 1.15
 
 // The Ethernet port as the network service reports it.
@@ -13,7 +14,7 @@ Flickable {
 
     signal configureRequested()
 
-    contentHeight: column.implicitHeight + 40
+    contentHeight: column.height + 40
     clip: true
 
     ColumnLayout {
@@ -26,7 +27,7 @@ Flickable {
         Label {
             text: "Connection State"
             font.pointSize: 12
-            color: Material.accent
+            color: Style.accentText
         }
         InfoRow { objectName: "rowEthState"; labelShare: 0.5; rule: "connection"; label: "State"; value: root.ethernet ? root.ethernet.state : "" }
         InfoRow { labelShare: 0.5; label: "IPv4 Address"; value: root.ipv4 ? root.ipv4.address : "" }

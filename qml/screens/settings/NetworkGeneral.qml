@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Controls.Material 2.15
+import "../../style"
 import QtQuick.Layouts 1.15
 
 // The primary connection as the network service reports it.
@@ -11,7 +12,7 @@ Flickable {
     readonly property var connection: network.primaryConnection
     readonly property var ipv4: connection ? connection.ipv4 : null
 
-    contentHeight: column.implicitHeight + 40
+    contentHeight: column.height + 40
     clip: true
 
     ColumnLayout {
@@ -24,7 +25,7 @@ Flickable {
         Label {
             text: "Primary Connection"
             font.pointSize: 12
-            color: Material.accent
+            color: Style.accentText
         }
         InfoRow { objectName: "rowConnectionState"; labelShare: 0.5; rule: "connection"; label: "Connection State"; value: network.connectionState }
         InfoRow { objectName: "rowConnectivity"; labelShare: 0.5; rule: "connectivity"; label: "Connectivity"; value: network.connectivity }

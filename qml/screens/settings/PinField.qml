@@ -45,7 +45,7 @@ Rectangle {
         wrapMode: Text.WordWrap
         maximumLineCount: 2
         color: root.lockedOut && root.empty ? Style.statusColour("red")
-                                            : root.empty ? "#8f8f8f" : (root.dark ? "white" : "black")
+                                            : root.empty ? (root.dark ? "#8f8f8f" : Style.hint) : (root.dark ? "white" : "black")
         text: !root.empty ? root.input : root.lockedOut ? root.lockoutText : root.placeholder
         textFormat: Text.PlainText
     }

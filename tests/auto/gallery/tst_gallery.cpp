@@ -33,6 +33,7 @@ private slots:
     void screens_data();
     void screens();
     void headerControlsNamed();
+    void disabledButtonsSayDisabled();
 
 private:
     std::unique_ptr<DisplayHost> m_host;
@@ -244,6 +245,56 @@ void Tst_Gallery::headerControlsNamed()
     collect(QAccessible::queryAccessibleInterface(m_host->window()), 0);
     QVERIFY(found.contains(qMakePair(QAccessible::AlertMessage, QStringLiteral("VALID"))));
     QVERIFY(found.contains(qMakePair(QAccessible::Graphic, QStringLiteral("Accepted"))));
+}
+
+// Qt Quick reports every item as enabled: the display's buttons and Quick Controls' buttons
+// say when they are disabled (LOGIN before a PIN is typed), and the check names a button that
+// does not.
+void Tst_Gallery::disabledButtonsSayDisabled()
+{
+    QQmlComponent component(&m_host->engine());
+    component.setData("import QtQuick 2.15\nimport QtQuick.Controls 2.15\nimport \"qrc:/qml/controls\"\n"
+                      "Column { property bool on: false\n"
+                      " CustomButton { objectName: 'own'; width: 200; height: 50; text: 'LOGIN'; enabled: parent.on }\n"
+                      " Button { objectName: 'quick'; text: 'SAVE'; Accessible.name: text; enabled: parent.on }\n"
+                      " Item { objectName: 'plain'; width: 200; height: 50; enabled: parent.on;"
+                      " Accessible.role: Accessible.Button; Accessible.name: 'Plain'; Accessible.onPressAction: {} } }",
+                      QUrl());
+    std::unique_ptr<QObject> object(component.create());
+    QVERIFY2(object, qPrintable(component.errorString()));
+    auto* column = qobject_cast<QQuickItem*>(object.get());
+    QQuickWindow window;
+    window.resize(480, 800);
+    column->setParentItem(window.contentItem());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QAccessible::setActive(false);
+    QAccessible::setActive(true);
+
+    const QStringList problems = accessibilityProblems(&window, nullptr);
+    QVERIFY2(problems.join('\n').contains(QLatin1String("Plain (plain) is disabled but reported enabled")), qPrintable(problems.join('\n')));
+    for (const char* name : { "own", "quick" }) {
+        auto* button = column->findChild<QQuickItem*>(QLatin1String(name));
+        QVERIFY(button);
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(button);
+        QVERIFY(iface);
+        QVERIFY2(iface->state().disabled, name);
+        QVERIFY2(!problems.join('\n').contains(iface->text(QAccessible::Name)), qPrintable(problems.join('\n')));
+        QVERIFY(iface->actionInterface());
+        QVERIFY(iface->actionInterface()->actionNames().isEmpty());
+    }
+    column->setProperty("on", true);
+    for (const char* name : { "own", "quick" }) {
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(column->findChild<QQuickItem*>(QLatin1String(name)));
+        QVERIFY2(!iface->state().disabled, name);
+        QVERIFY(iface->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    }
+    // Pressed through the assistive tool, the display's button acts as under a finger.
+    auto* own = column->findChild<QQuickItem*>(QStringLiteral("own"));
+    QSignalSpy clicked(own, SIGNAL(clicked()));
+    QAccessible::queryAccessibleInterface(own)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCOMPARE(clicked.count(), 1);
+    column->setParentItem(nullptr);
 }
 
 int main(int argc, char** argv)
