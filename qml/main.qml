@@ -105,6 +105,7 @@ ApplicationWindow {
         objectName: "background"
         anchors.fill: parent
         source: "qrc:/qml/images/background.png"
+        // Drawn at its own size: nothing to filter.
         smooth: false
         fillMode: Image.Stretch
     }
