@@ -411,7 +411,9 @@ QString Diagnostics::imageVersion() const
 void Diagnostics::saveReport()
 {
     const QDateTime now = m_clock();
-    const QString text = DiagnosticsReport(*this, now).text();
+    const DiagnosticsReport report(*this, now);
+    emit reportMade(report.toPublication());
+    const QString text = report.text();
     const QString fileName = DiagnosticsReport::fileName(now);
     qInfo().noquote().nospace() << "[Diagnostics] \n" << text;
     qInfo().noquote().nospace() << "[Diagnostics] Saving Diagnostics report to : " << fileName;

@@ -38,8 +38,9 @@ struct DiagnosticsPaths
 // - values computed from the proxies at every read, notified when the proxy's value changes;
 // - manual results that the page writes after asking the technician.
 // saveReport() writes the results to a text file in the working directory and generateQr()
-// gives the same results as a QR code image; both are made by DiagnosticsReport. Owned by the GUI manager for the program's life;
-// results are never reset.
+// gives the same results as a QR code image; both are made by DiagnosticsReport, and so is the
+// copy that saveReport() hands on (reportMade) for the depot. Owned by the GUI manager for the
+// program's life; results are never reset.
 class Diagnostics : public QObject
 {
     Q_OBJECT
@@ -167,6 +168,9 @@ public slots:
 
 signals:
     void saveReportFinished(bool result, const QString& message);
+    // The technician finished the test (saveReport()): the report as the depot reads it
+    // (DiagnosticsReport::toPublication()), whether or not the file could be written.
+    void reportMade(const QVariantMap& report);
 
     void rtcChanged();
     void ethernetChanged();

@@ -1,6 +1,7 @@
 #include "diagnosticsreport.h"
 
 #include "diagnostics.h"
+#include "statusrules.h"
 
 #include <QCoreApplication>
 #include <QStringList>
@@ -60,7 +61,25 @@ DiagnosticsReport::DiagnosticsReport(const Diagnostics& d, const QDateTime& now)
         { QStringLiteral("poleId"), d.poleId() },
         { QStringLiteral("serialPortTest"), d.serialPortTest() },
     }
+    , m_time(now.toUTC())
 {
+}
+
+QString DiagnosticsReport::result(const QList<Value>& values)
+{
+    const QString good = StatusRules::diagnostics(QStringLiteral("OK"));
+    bool passed = values.size() > FactCount;
+    for (int i = FactCount; i < values.size() && passed; ++i)
+        passed = StatusRules::diagnostics(values.at(i).second) == good;
+    return passed ? QStringLiteral("pass") : QStringLiteral("fail");
+}
+
+QVariantMap DiagnosticsReport::toPublication() const
+{
+    return QVariantMap { { QStringLiteral("deviceId"), value(QStringLiteral("deviceUid")) },
+                         { QStringLiteral("time"), m_time },
+                         { QStringLiteral("result"), result(m_values) },
+                         { QStringLiteral("values"), toVariantMap() } };
 }
 
 QVariantMap DiagnosticsReport::toVariantMap() const

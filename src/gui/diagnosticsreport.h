@@ -27,6 +27,15 @@ public:
     // One value by name; empty for an unknown name.
     QString value(const QString& name) const;
 
+    // The device facts come first in values(); every value after them is a self-test result.
+    static constexpr int FactCount = 9;
+    // "pass" when every self-test result is one the page shows as good ("OK"), else "fail":
+    // an untested, missing or failed result fails the whole test.
+    static QString result(const QList<Value>& values);
+    // What the depot reads of this test: "deviceId", "time" (UTC), "result" and "values"
+    // (the 35 values by name).
+    QVariantMap toPublication() const;
+
     // The report file's text: a header and one right-aligned line per result.
     QString text() const;
     // The 35 values joined with ";".
@@ -36,4 +45,5 @@ public:
 
 private:
     QList<Value> m_values;
+    QDateTime m_time;
 };

@@ -255,6 +255,8 @@ void GUIManager::wire()
     connect(&m_screens, &ScreenController::resultShown, &m_ownTopics, &manager::OwnTopics::countResult);
     connect(&m_ownTopics, &manager::OwnTopics::screenshotRequested, &m_grabber, &ScreenGrabber::request);
     connect(&m_grabber, &ScreenGrabber::taken, &m_ownTopics, &manager::OwnTopics::publishScreenshot);
+    // The last self-test, kept on the broker for the depot.
+    connect(&m_diagnostics, &Diagnostics::reportMade, &m_ownTopics, &manager::OwnTopics::publishDiagnostics);
     connect(&m_screens, &ScreenController::messageChanged, this, &GUIManager::messageChanged);
     connect(&m_screens, &ScreenController::eventOccurred, this, &GUIManager::pushEvent);
     connect(&m_identity, &DeviceIdentity::idChanged, this, &GUIManager::deviceIdChanged);
@@ -512,6 +514,7 @@ void GUIManager::onMqttConnected()
     m_ownTopics.publishInfo();
     m_ownTopics.publishStatus();
     m_ownTopics.publishConfig();
+    m_ownTopics.republishDiagnostics();
 }
 
 void GUIManager::onMqttDisconnected()

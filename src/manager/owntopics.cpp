@@ -4,6 +4,7 @@
 #include "mqttclient.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -26,6 +27,7 @@ const QString Status = QStringLiteral("/status");
 const QString ConfigTopic = QStringLiteral("/config");
 const QString ScreenshotGet = QStringLiteral("/screenshot/get");
 const QString Screenshot = QStringLiteral("/screenshot");
+const QString DiagnosticsTopic = QStringLiteral("/diagnostics");
 
 QByteArray toPayload(const QJsonObject& object)
 {
@@ -78,6 +80,18 @@ QString summary(const QStringList& keys)
     if (keys.size() > named.size())
         named << QStringLiteral("...");
     return QStringLiteral("%1 (%2)").arg(keys.size()).arg(named.join(QStringLiteral(", ")));
+}
+
+// A text from a service or a technician's answer, cut to the published length. A pair of
+// UTF-16 halves is never split.
+QString bounded(const QString& text)
+{
+    if (text.size() <= OwnTopics::DiagnosticsTextChars)
+        return text;
+    int length = OwnTopics::DiagnosticsTextChars;
+    if (text.at(length - 1).isHighSurrogate())
+        --length;
+    return text.left(length);
 }
 
 } // namespace
@@ -281,6 +295,29 @@ void OwnTopics::publishConfig()
 void OwnTopics::publishScreenshot(const QByteArray& png)
 {
     m_client.publish(png, m_baseTopic + Screenshot);
+}
+
+void OwnTopics::publishDiagnostics(const QVariantMap& report)
+{
+    const QVariantMap given = report.value(QStringLiteral("values")).toMap();
+    QJsonObject values;
+    for (auto value = given.constBegin(); value != given.constEnd() && values.size() < DiagnosticsValues; ++value)
+        values.insert(bounded(value.key()), bounded(value.value().toString()));
+    const bool passed = report.value(QStringLiteral("result")).toString() == QLatin1String("pass");
+    const QJsonObject payload {
+        { QStringLiteral("deviceId"), bounded(report.value(QStringLiteral("deviceId")).toString()) },
+        { QStringLiteral("time"), report.value(QStringLiteral("time")).toDateTime().toUTC().toString(Qt::ISODate) },
+        { QStringLiteral("result"), passed ? QStringLiteral("pass") : QStringLiteral("fail") },
+        { QStringLiteral("values"), values },
+    };
+    m_diagnostics = toPayload(payload);
+    republishDiagnostics();
+}
+
+void OwnTopics::republishDiagnostics()
+{
+    if (!m_diagnostics.isEmpty())
+        m_client.publish(m_diagnostics, m_baseTopic + DiagnosticsTopic, 1, true);
 }
 
 void OwnTopics::addStatusSource(const QString& key, StatusSource source)

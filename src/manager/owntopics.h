@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTimer>
+#include <QVariantMap>
 
 #include <functional>
 
@@ -24,7 +25,8 @@ class MqttClient;
 //
 // For a depot, the status also says which screen the passenger sees, how long the program has
 // run and how many results it has shown; "/screenshot/get" asks for a picture of the window,
-// published on "/screenshot" by whoever takes it (publishScreenshot).
+// published on "/screenshot" by whoever takes it (publishScreenshot); "/diagnostics" holds the
+// last self-test the technician finished (publishDiagnostics), retained.
 //
 // A remote "/config/set" may not change what it could not change back: the broker settings
 // (the program would follow them to another broker) and the serial-number path are refused
@@ -64,6 +66,10 @@ public:
     static constexpr int ScreenStatusIntervalMs = 1000;
     // Screenshot requests closer together than this are refused.
     static constexpr int ScreenshotIntervalMs = 2000;
+    // Every text of a published self-test is cut to this many characters, and at most this
+    // many values are published: the report stays a few kilobytes whatever the services said.
+    static constexpr int DiagnosticsTextChars = 128;
+    static constexpr int DiagnosticsValues = 64;
 
     // The screen the passenger sees, as "/status" reports it. A change republishes the status.
     QString screen() const { return m_screen; }
@@ -92,6 +98,12 @@ public slots:
     void publishConfig();
     // A PNG of the window, sent once (not retained).
     void publishScreenshot(const QByteArray& png);
+    // The self-test the technician just finished, retained, so that a depot subscribing at any
+    // time reads the last one. `report` holds "deviceId", "time", "result" ("pass" or "fail")
+    // and "values" (names to texts). Kept, and sent again on every connection
+    // (republishDiagnostics): a broker that was away or restarted without its store gets it back.
+    void publishDiagnostics(const QVariantMap& report);
+    void republishDiagnostics();
     void onMqttReceived(const QByteArray& data, const QString& topic);
     void onScreenStatusTimeout();
 
@@ -118,6 +130,7 @@ private:
     QTimer m_screenStatusTimer;
     bool m_screenStatusPending = false;
     qint64 m_lastScreenshotMs = -1;
+    QByteArray m_diagnostics;
     bool m_screenshotRefusalLogged = false;
 };
 

@@ -78,6 +78,8 @@ private slots:
     void namedValues();
     void header_data();
     void header();
+    void result_data();
+    void result();
     void longValueWidensItsLine();
     void sameMinuteOverwrites();
     void cannotSave_data();
@@ -114,11 +116,21 @@ void Tst_DiagnosticsReport::golden()
     rig.fillKnownState();
     rig.diagnostics->setClock([] { return Now; });
     QSignalSpy finished(rig.diagnostics.get(), &Diagnostics::saveReportFinished);
+    QSignalSpy made(rig.diagnostics.get(), &Diagnostics::reportMade);
     LogCapture log;
     rig.diagnostics->saveReport();
 
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), true);
+    // The same test for the depot: the values by name, the device, the moment in UTC and the
+    // verdict (the LEDs failed).
+    QCOMPARE(made.count(), 1);
+    const QVariantMap published = made.at(0).at(0).toMap();
+    QCOMPARE(published.value("values").toMap(), DiagnosticsReport(*rig.diagnostics, Now).toVariantMap());
+    QCOMPARE(published.value("deviceId").toString(), QString("ΑΘΗ-0042"));
+    QCOMPARE(published.value("time").toDateTime(), Now);
+    QCOMPARE(published.value("time").toDateTime().timeSpec(), Qt::UTC);
+    QCOMPARE(published.value("result").toString(), QString("fail"));
     QCOMPARE(finished.at(0).at(1).toString(), QString("Test report saved successfully:\n./TestReport_20261207_1002.txt"));
 
     const QString text = Golden.join('\n');
@@ -231,6 +243,46 @@ void Tst_DiagnosticsReport::header()
     QCOMPARE(fields.at(8), orEmpty(lines.at(2)));
 }
 
+// The verdict the depot reads, from a report whose every result the page shows as good with
+// one value changed: the device facts never count, and only "OK" passes.
+void Tst_DiagnosticsReport::result_data()
+{
+    QTest::addColumn<QString>("name"); // empty: nothing changed
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("result");
+
+    QTest::newRow("every result OK") << QString() << QString() << "pass";
+    QTest::newRow("unknown firmware is a fact") << "rfidFirmware" << QString() << "pass";
+    QTest::newRow("device id is a fact") << "deviceUid" << "ERROR" << "pass";
+    QTest::newRow("first result untested") << "rtc" << QString() << "fail";
+    QTest::newRow("device missing") << "usbHub" << "MISSING" << "fail";
+    QTest::newRow("serial port could not open") << "serialPortTest" << "ERROR (Could not open)" << "fail";
+    QTest::newRow("answer in another language") << "speaker" << "ΣΦΑΛΜΑ" << "fail";
+    QTest::newRow("lower case is not OK") << "leds" << "ok" << "fail";
+}
+
+void Tst_DiagnosticsReport::result()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, value);
+    QFETCH(QString, result);
+
+    DiagnosticsRig rig;
+    rig.fillKnownState();
+    QList<DiagnosticsReport::Value> values = DiagnosticsReport(*rig.diagnostics, Now).values();
+    int results = 0;
+    for (DiagnosticsReport::Value& entry : values) {
+        if (rig.diagnostics->property(entry.first.toLatin1().constData()).isValid()) {
+            entry.second = "OK";
+            ++results;
+        }
+        if (entry.first == name)
+            entry.second = value;
+    }
+    QCOMPARE(results, 26);
+    QCOMPARE(DiagnosticsReport::result(values), result);
+}
+
 void Tst_DiagnosticsReport::longValueWidensItsLine()
 {
     DiagnosticsRig rig;
@@ -294,11 +346,13 @@ void Tst_DiagnosticsReport::cannotSave()
         QVERIFY(QDir().mkdir("TestReport_20261207_1002.txt"));
     }
     QSignalSpy finished(rig.diagnostics.get(), &Diagnostics::saveReportFinished);
+    QSignalSpy made(rig.diagnostics.get(), &Diagnostics::reportMade);
     LogCapture log;
     rig.diagnostics->saveReport();
 
     QCOMPARE(finished.count(), 1);
     QCOMPARE(finished.at(0).at(0).toBool(), false);
+    QCOMPARE(made.count(), 1); // the depot hears of the test all the same
     const QString message = finished.at(0).at(1).toString();
     const QString prefix = QStringLiteral("Could not save Test Report\nERROR: ");
     QVERIFY2(message.startsWith(prefix), qPrintable(message));

@@ -466,6 +466,27 @@ void Tst_MaintenanceWalk::selfTestWritesReportAndShowsQr()
     QCOMPARE(fields.at(27), QStringLiteral("OK"));        // cardScan
     QCOMPARE(fields.at(32), QStringLiteral("OK"));        // rgbTest
 
+    // The depot reads the same test, kept on the broker for whoever subscribes later: every
+    // value by name as the code carries it in order, the unit, the moment and the verdict.
+    const QString topic = QStringLiteral("orvo/ui/diagnostics");
+    QVERIFY(!m_peer->waitFor(topic, 5000).isNull());
+    MqttPeer depot(m_broker);
+    QVERIFY(depot.waitConnected(5000));
+    depot.subscribe(topic);
+    const QJsonObject published = parse(depot.waitFor(topic, 5000));
+    QCOMPARE(published.value(QStringLiteral("deviceId")).toString(), Serial);
+    QCOMPARE(published.value(QStringLiteral("result")).toString(), QStringLiteral("fail")); // the LEDs
+    const QDateTime time = QDateTime::fromString(published.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    QCOMPARE(time.timeSpec(), Qt::UTC);
+    QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 600);
+    const QJsonObject values = published.value(QStringLiteral("values")).toObject();
+    const QList<DiagnosticsReport::Value> names = diagnostics->report().values();
+    QCOMPARE(values.size(), 35);
+    for (int i = 0; i < names.size(); ++i) {
+        if (names.at(i).first != QLatin1String("date")) // to the minute: the code may be a minute later
+            QCOMPARE(values.value(names.at(i).first).toString(), fields.at(i));
+    }
+
     const QStringList reports = QDir(m_dir.path()).entryList({ QStringLiteral("TestReport_*.txt") }, QDir::Files);
     QCOMPARE(reports.size(), 1);
     QFile report(m_dir.filePath(reports.first()));

@@ -55,6 +55,7 @@ private slots:
     void screenshotRequestsAreSpaced_data();
     void screenshotRequestsAreSpaced();
     void everyStatusIsRetained();
+    void lastSelfTestKeptAndBounded();
 
 private:
     void feed(const QString& topic, const QByteArray& payload)
@@ -339,6 +340,51 @@ void Tst_OwnTopics::everyStatusIsRetained()
     m_topics->publishStopped();
     QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
     QCOMPARE(retained(), (QJsonObject { { "technician", false }, { "service", false } }));
+}
+
+// The last self-test stays on the broker for a depot that subscribes later, a few kilobytes
+// whatever the services reported, and is sent again (under the base of the moment) on every
+// connection.
+void Tst_OwnTopics::lastSelfTestKeptAndBounded()
+{
+    const auto retained = [this](const QString& topic) {
+        // Out through the program's connection first, so the late subscriber cannot race it.
+        const QByteArray live = m_wire->peer->waitFor(topic, 5000);
+        MqttPeer late(m_wire->broker);
+        if (live.isNull() || !late.waitConnected(5000))
+            return QByteArray();
+        late.subscribe(topic);
+        return late.waitFor(topic, 5000);
+    };
+    QVariantMap values;
+    for (int i = 0; i < 100; ++i)
+        values.insert(QString("value%1").arg(i, 3, 10, QChar('0')), "OK");
+    // A character of two UTF-16 halves across the cut, and a service that talks too much.
+    values.insert("boardFirmware", QString(127, 'x') + QString::fromUtf8("\U0001F600"));
+    values.insert("poleId", QString(100000, 'y'));
+    m_topics->publishDiagnostics({ { "deviceId", QString(300, 'K') },
+                                   { "time", QDateTime(QDate(2026, 12, 7), QTime(10, 2, 41), Qt::OffsetFromUTC, 7200) },
+                                   { "result", "pass" },
+                                   { "values", values } });
+    const QByteArray payload = retained(Base + "/diagnostics");
+    QVERIFY2(payload.size() < 16 * 1024, qPrintable(QString::number(payload.size())));
+    const QJsonObject report = parse(payload);
+    QCOMPARE(report.value("time").toString(), QString("2026-12-07T08:02:41Z"));
+    QCOMPARE(report.value("result").toString(), QString("pass"));
+    QCOMPARE(report.value("deviceId").toString(), QString(128, 'K'));
+    const QJsonObject kept = report.value("values").toObject();
+    QCOMPARE(kept.size(), manager::OwnTopics::DiagnosticsValues);
+    QCOMPARE(kept.value("boardFirmware").toString(), QString(127, 'x'));
+    QCOMPARE(kept.value("poleId").toString(), QString(128, 'y'));
+    QCOMPARE(kept.value("value000").toString(), QString("OK"));
+
+    // Whatever else the verdict says is a failure.
+    m_topics->publishDiagnostics({ { "deviceId", "K1" }, { "result", "PASS" }, { "values", values } });
+    QCOMPARE(parse(retained(Base + "/diagnostics")).value("result").toString(), QString("fail"));
+
+    m_topics->setBaseTopic("own/other");
+    m_topics->republishDiagnostics();
+    QCOMPARE(parse(retained("own/other/diagnostics")).value("deviceId").toString(), QString("K1"));
 }
 
 QTEST_GUILESS_MAIN(Tst_OwnTopics)

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QWindow>
@@ -80,6 +81,7 @@ private slots:
     void cleanupTestCase();
     void depotReadsInfoAndStatus();
     void depotGetsAScreenshot();
+    void depotReadsTheLastSelfTest();
     void depotChangesASetting();
     void depotSeesTheLinkLostAndBack();
     void depotSeesTheProgramsLastWill();
@@ -208,6 +210,31 @@ void Tst_FleetBridge::depotGetsAScreenshot()
     auto* window = qobject_cast<QWindow*>(m_gui->engine().rootObjects().first());
     QVERIFY(window);
     QCOMPARE(picture.size(), window->size() * window->devicePixelRatio());
+}
+
+void Tst_FleetBridge::depotReadsTheLastSelfTest()
+{
+    // FINISH on the Diagnostics page; the report file goes to the working directory.
+    const QString startDir = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    m_gui->diagnostics()->saveReport();
+    QDir::setCurrent(startDir);
+    QVERIFY(!m_depot->waitFor(Remote + "/diagnostics", 15000).isNull());
+
+    // The README's command, run after the fact: the central broker kept the report.
+    QProcess sub;
+    sub.setProcessChannelMode(QProcess::SeparateChannels);
+    sub.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(m_central->port()), "-u", "depot-tool",
+                                "-P", "depot-tool-secret", "-t", "fleet/+/ui/diagnostics", "--retained-only",
+                                "-C", "1", "-W", "20"});
+    QVERIFY(sub.waitForStarted(5000));
+    QVERIFY(QTest::qWaitFor([&] { return sub.state() == QProcess::NotRunning; }, 30000));
+    QCOMPARE(sub.exitCode(), 0);
+    const QJsonObject report = json(sub.readAllStandardOutput());
+    QCOMPARE(report.value("deviceId").toString(), Vehicle);
+    QCOMPARE(report.value("values").toObject().size(), 35);
+    QCOMPARE(report.value("values").toObject().value("deviceUid").toString(), Vehicle);
+    QCOMPARE(report.value("result").toString(), QString("fail")); // nothing was tested by hand
 }
 
 void Tst_FleetBridge::depotChangesASetting()
