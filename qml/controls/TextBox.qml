@@ -27,7 +27,7 @@ Rectangle {
         text: root.text
         textFormat: Text.PlainText
         wrapMode: Text.WordWrap
-        color: Style.foreground
+        color: Style.onPicture
         font.family: Style.fontFamily
         font.pointSize: root.textSize
         font.bold: root.textBold

@@ -34,7 +34,7 @@ Item {
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
         font.pointSize: 22
-        color: Style.foreground
+        color: Style.onPicture
         text: manager.message
         textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText

@@ -86,7 +86,7 @@ Item {
         font.family: Style.fontFamily
         font.pointSize: 14
         font.bold: true
-        color: Style.foreground
+        color: Style.onPicture
         text: manager.dynTr + (root.mode === 0 ? qsTr("SCAN\nYOUR CARD") : qsTr("SCAN\nYOUR TICKET"))
         textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText

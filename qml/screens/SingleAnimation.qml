@@ -53,7 +53,7 @@ Item {
         font.family: Style.fontFamily
         font.pointSize: 14
         font.bold: true
-        color: Style.foreground
+        color: Style.onPicture
         text: root.prompt
         textFormat: Text.PlainText
         Accessible.role: Accessible.StaticText

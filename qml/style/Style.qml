@@ -14,7 +14,8 @@ QtObject {
     readonly property color accentText: dark ? accent : "#007a99"
     // Placeholders and hints: Material's hint grey reads at 2.6:1 in both themes.
     readonly property color hint: dark ? "#a6a6a6" : "#6b6b6b"
-    // Texts drawn straight on the window's background picture, which is dark in both themes.
+    // Texts drawn straight on the window's background picture (the header, the passenger screens),
+    // which is dark in both themes.
     readonly property color onPicture: "white"
     readonly property color errorOnPicture: "#e57373"
     readonly property color background: dark ? "#303030" : "#fafafa"

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls.Material 2.15
 import QtTest 1.15
+import "qrc:/qml/controls"
 import "qrc:/qml/style"
 
 // The window follows the manager: one screen at a time, the header hidden where it must be,
@@ -64,13 +65,48 @@ TestCase {
         compare(area.height, window.height);
     }
 
-    function test_styleFollowsTheTheme() {
-        compare(Style.dark, true);
-        window.Material.theme = Material.Light;
-        compare(Style.dark, false);
-        compare(Style.background, "#fafafa");
-        window.Material.theme = Material.Dark;
-        compare(Style.dark, true);
+    Component {
+        id: rowComponent
+        MessageRowItem { width: 400; title: "Login"; time: "07-Dec-26 17:29" }
+    }
+
+    // The Display page's theme switch reaches the shared controls through the style: the PIN
+    // pad, the PIN field and its lock, an event row and its clock take the design's light or
+    // dark colours, and come back.
+    function test_sharedControlsFollowTheTheme_data() {
+        return [
+            { tag: "light", theme: Material.Light, dark: false, background: "#fafafa", key: "#ffffff",
+              keyText: "#000000", keyBorder: "#000000", clear: "#d6d6d6", field: "#ffffff", fieldBorder: "#e2e2e2",
+              lock: "color=43496a", row: "#ffffff", rowText: "#43496a", rowTime: "#70758e" },
+            { tag: "dark", theme: Material.Dark, dark: true, background: "#303030", key: "#000000",
+              keyText: "#ffffff", keyBorder: "#00000000", clear: "#757575", field: "#000000", fieldBorder: "#000000",
+              lock: "color=00add7", row: "#000000", rowText: "#ffffff", rowTime: "#ffffff" }
+        ];
+    }
+
+    function test_sharedControlsFollowTheTheme(data) {
+        // From the other theme, so every colour has to change to pass.
+        window.Material.theme = data.dark ? Material.Light : Material.Dark;
+        window.Material.theme = data.theme;
+        compare(Style.dark, data.dark);
+        compare(String(Style.background), data.background);
+
+        var pad = findChild(window.contentItem, "pinPad");
+        var digit = findChild(pad, "calc_1");
+        compare(String(digit.color), data.key);
+        compare(String(digit.textColor), data.keyText);
+        compare(String(digit.borderColor), data.keyBorder);
+        compare(String(findChild(pad, "calc_CLR").color), data.clear);
+
+        var field = findChild(window.contentItem, "pinField");
+        compare(String(field.color), data.field);
+        compare(String(field.border.color), data.fieldBorder);
+        verify(String(findChild(field, "lockIcon").source).indexOf(data.lock) > 0, findChild(field, "lockIcon").source);
+
+        var row = createTemporaryObject(rowComponent, window.contentItem);
+        compare(String(row.backgroundColor), data.row);
+        compare(String(findChild(row, "title").color), data.rowText);
+        compare(String(findChild(row, "time").color), data.rowTime);
     }
 
     function visibleScreens() {

@@ -99,5 +99,5 @@ QVector<GalleryEntry> galleryEntries()
         { "Busy", "Busy", "Please Wait", {}, {} },
     };
     entries << maintenanceEntries();
-    return entries;
+    return withLightVariants(entries);
 }

@@ -24,9 +24,12 @@ struct GalleryEntry
 
 QVector<GalleryEntry> galleryEntries();
 
-// The maintenance area: the PIN page, the settings frame, every page and its popups, in the
-// dark theme and, as the Display page can switch it, in the light one.
+// The maintenance area: the PIN page, the settings frame, every page and its popups.
 QVector<GalleryEntry> maintenanceEntries();
+
+// The entries followed by a few of them again in the light theme ("Light-" names), as the
+// Display page can switch the whole window.
+QVector<GalleryEntry> withLightVariants(QVector<GalleryEntry> entries);
 
 // The two languages every entry is drawn in.
 QStringList galleryLanguages();

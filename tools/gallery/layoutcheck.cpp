@@ -120,8 +120,8 @@ QStringList overlapProblems(QQuickItem* root, const QSize& window)
 
 namespace {
 
-// The rows a scrolling view holds: the content's children, or the children of the one column
-// that fills it.
+// The rows a scrolling view holds: the content's children, or, while the content is one item
+// taller than the view (a column, a group box), the rows inside that item.
 QList<QQuickItem*> rowsOf(QQuickItem* flickable)
 {
     QQuickItem* content = flickable->property("contentItem").value<QQuickItem*>();
@@ -129,17 +129,31 @@ QList<QQuickItem*> rowsOf(QQuickItem* flickable)
         return {};
     QList<QQuickItem*> rows;
     QList<QQuickItem*> children = content->childItems();
-    for (int pass = 0; pass < 2; ++pass) {
+    for (int depth = 0; depth < 8; ++depth) {
         rows.clear();
         for (QQuickItem* child : qAsConst(children)) {
             if (child->isVisible() && child->height() > 0)
                 rows << child;
         }
-        if (rows.size() != 1 || rows.first()->height() <= flickable->height())
+        QQuickItem* only = rows.size() == 1 ? rows.first() : nullptr;
+        if (!only || only->height() <= flickable->height() || only->inherits("QQuickFlickable"))
             break;
-        children = rows.first()->childItems();
+        // A control (a group box) holds its rows in its content item, beside its frame.
+        QQuickItem* inner = only->property("contentItem").value<QQuickItem*>();
+        children = inner && inner != only ? inner->childItems() : only->childItems();
     }
     return rows;
+}
+
+// Whether the view scrolls up and down: flicked vertically by choice, or by default (Auto:
+// whichever way the content is larger; AutoIfNeeded: the same).
+bool scrollsVertically(const QQuickItem* item)
+{
+    if (!item->inherits("QQuickFlickable") || item->property("contentHeight").toReal() <= item->height() + 1)
+        return false;
+    const int direction = item->property("flickableDirection").toInt();
+    const int autoFlick = 0x0, autoFlickIfNeeded = 0xc, verticalFlick = 0x2;
+    return direction == autoFlick || direction == autoFlickIfNeeded || (direction & verticalFlick);
 }
 
 bool scrollCueShown(QQuickItem* item, const QRectF& view)
@@ -161,9 +175,7 @@ void checkScrolling(QQuickItem* root, QQuickItem* item, const QSizeF& window, QS
 {
     if (!item->isVisible() || item->opacity() <= 0.0)
         return;
-    const bool vertical = item->inherits("QQuickFlickable") && item->property("contentHeight").toReal() > item->height() + 1
-                       && (item->property("flickableDirection").toInt() & 0x2 /* VerticalFlick */);
-    if (vertical) {
+    if (scrollsVertically(item)) {
         const QRectF view = visibleRect(item, item->boundingRect(), window);
         for (QQuickItem* row : rowsOf(item)) {
             const QRectF box = row->mapRectToScene(row->boundingRect());

@@ -219,9 +219,15 @@ QVector<GalleryEntry> maintenanceEntries()
           } },
         { "Event-log-search", "Settings", {}, {}, typing(page("Event Log", "EventLog.qml"), "eventSearchField"), doneTyping },
     };
-    // The Display page switches the whole window between the dark and the light theme.
-    const QStringList lightOnes { "Login", "Settings-menu", "Validator", "Diagnostics", "Display", "Network",
-                                  "Event-log", "Diagnostics-question" };
+    return entries;
+}
+
+QVector<GalleryEntry> withLightVariants(QVector<GalleryEntry> entries)
+{
+    // The Display page switches the whole window between the dark and the light theme, and
+    // the passengers see the light one too until the program restarts.
+    const QStringList lightOnes { "ScanScreens", "Valid-5-journeys", "Invalid", "Login", "Settings-menu", "Validator",
+                                  "Diagnostics", "Display", "Network", "Event-log", "Diagnostics-question" };
     const int count = entries.size();
     for (int i = 0; i < count; ++i) {
         const GalleryEntry& dark_ = entries.at(i);

@@ -35,6 +35,7 @@ Item {
 
     // The values scroll; the test buttons stay in reach below them.
     Flickable {
+        objectName: "diagnosticsValuesView"
         anchors.top: parent.top
         anchors.left: parent.left
         anchors.right: parent.right

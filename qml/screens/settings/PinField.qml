@@ -22,6 +22,7 @@ Rectangle {
 
     Image {
         id: lockIcon
+        objectName: "lockIcon"
         anchors.left: parent.left
         anchors.leftMargin: 20
         anchors.verticalCenter: parent.verticalCenter

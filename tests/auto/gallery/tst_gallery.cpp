@@ -120,6 +120,16 @@ void Tst_Gallery::checksFindFaults_data()
         << QByteArray(list).replace("%1", "") << "values cuts its row";
     QTest::newRow("row cut by a list with a scroll bar")
         << QByteArray(list).replace("%1", "ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }") << QString();
+    // The self-test values: a group box of rows in a page that scrolls by default (no direction
+    // set), its last row half shown.
+    const QByteArray box("Flickable { objectName: 'page'; width: 300; height: 115; clip: true; contentHeight: 400;"
+                         " Column { width: 300; GroupBox { width: 300; Column { width: 250;"
+                         " Repeater { model: 10; Text { objectName: 'row' + index; height: 30; font.pixelSize: 16;"
+                         " text: 'row ' + index } } } } } %1 }");
+    QTest::newRow("row cut in a group box")
+        << QByteArray(box).replace("%1", "") << "page cuts its row row";
+    QTest::newRow("row cut in a group box with a scroll bar")
+        << QByteArray(box).replace("%1", "ScrollBar.vertical: ScrollBar { policy: ScrollBar.AlwaysOn }") << QString();
 
     // The CLR key: white on #787878 is 4.42:1, enough for large text only.
     QTest::newRow("small text below 4.5:1")

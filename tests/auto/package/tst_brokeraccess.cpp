@@ -316,6 +316,8 @@ void Tst_BrokerAccess::programRequestsReachTheServices()
     const QByteArray picture(190 * 1024, 'p');
     QCOMPARE(publish("vovadudozad", m_broker.password("vovadudozad"), Base + "/screenshot", picture), 0);
     QCOMPARE(admin->waitFor(Base + "/screenshot", 5000), picture);
+    // Back on the broker, the program sends its last self-test again.
+    QTRY_VERIFY_WITH_TIMEOUT(admin->has(Base + "/diagnostics"), 10000);
 
     // Every request published reached the service that owns its topic.
     QSet<QString> requested;
