@@ -56,6 +56,8 @@ constexpr int Block = 50;   // alternate display and bare runs so outside load h
 constexpr int Warmup = 20;
 constexpr int Starts = 8;   // of each program
 int SteadySeconds = 30; // --seconds N asks for another stretch
+QStringList Parts = { "scan", "start", "steady", "burst" }; // --only start,steady runs fewer
+QStringList Screens; // --screens Busy,ScanScreens measures only those steady screens
 
 // The reference for a result frame: two full-screen pages of the same kind as a result screen
 // (a background, a large symbol, two texts); each message shows the other page, with the
@@ -452,6 +454,10 @@ int main(int argc, char** argv)
     for (int i = 1; i + 1 < argc; ++i) {
         if (qstrcmp(argv[i], "--seconds") == 0)
             SteadySeconds = qMax(1, atoi(argv[i + 1]));
+        if (qstrcmp(argv[i], "--only") == 0)
+            Parts = QString::fromUtf8(argv[i + 1]).split(QLatin1Char(','));
+        if (qstrcmp(argv[i], "--screens") == 0)
+            Screens = QString::fromUtf8(argv[i + 1]).split(QLatin1Char(','));
     }
 
     reexecUnderXvfb(argv);
@@ -463,7 +469,7 @@ int main(int argc, char** argv)
     printf("load average at start: %s (on a shared machine the wall-clock figures include waiting for a core)\n",
            loadAverage().constData());
 
-    if (scanToPicture(dir) != 0)
+    if (Parts.contains(QLatin1String("scan")) && scanToPicture(dir) != 0)
         return 1;
 
     // 2. start-up, alternating the two programs.
@@ -480,52 +486,60 @@ int main(int argc, char** argv)
                            .arg(freePort())
                            .toUtf8());
     }
-    std::vector<double> appMs, minimalMs, appKiB, minimalKiB;
-    for (int i = 0; i < Starts; ++i) {
-        const Start app = measureStart(QStringLiteral(VOVADUDOZ_APP), { "-f", dir.filePath("start.conf") }, dir.path());
-        const Start minimal = measureStart(self, { "--minimal-window" }, dir.path());
-        if (app.firstFrameMs > 0 && minimal.firstFrameMs > 0) {
-            appMs.push_back(app.firstFrameMs);
-            minimalMs.push_back(minimal.firstFrameMs);
-            appKiB.push_back(double(app.rssKiB));
-            minimalKiB.push_back(double(minimal.rssKiB));
+    if (Parts.contains(QLatin1String("start"))) {
+        std::vector<double> appMs, minimalMs, appKiB, minimalKiB;
+        for (int i = 0; i < Starts; ++i) {
+            const Start app = measureStart(QStringLiteral(VOVADUDOZ_APP), { "-f", dir.filePath("start.conf") }, dir.path());
+            const Start minimal = measureStart(self, { "--minimal-window" }, dir.path());
+            if (app.firstFrameMs > 0 && minimal.firstFrameMs > 0) {
+                appMs.push_back(app.firstFrameMs);
+                minimalMs.push_back(minimal.firstFrameMs);
+                appKiB.push_back(double(app.rssKiB));
+                minimalKiB.push_back(double(minimal.rssKiB));
+            }
         }
+        if (appMs.empty()) {
+            fprintf(stderr, "bench_display: no start-up measured\n");
+            return 1;
+        }
+        const double startRatio = percentile(appMs, 0.5) / percentile(minimalMs, 0.5);
+        const double memoryRatio = percentile(appKiB, 0.5) / percentile(minimalKiB, 0.5);
+        printf("start to first frame: program %6.0f ms, minimal window %6.0f ms, ratio %.2fx (target at most 2x: %s)\n",
+               percentile(appMs, 0.5), percentile(minimalMs, 0.5), startRatio, startRatio <= 2 ? "met" : "missed");
+        printf("resident memory     : program %6.1f MiB, minimal window %6.1f MiB, ratio %.2fx (target at most 1.2x: %s)\n",
+               percentile(appKiB, 0.5) / 1024, percentile(minimalKiB, 0.5) / 1024, memoryRatio,
+               memoryRatio <= 1.2 ? "met" : "missed");
+        printf("  medians of %zu starts each\n", appMs.size());
     }
-    if (appMs.empty()) {
-        fprintf(stderr, "bench_display: no start-up measured\n");
-        return 1;
-    }
-    const double startRatio = percentile(appMs, 0.5) / percentile(minimalMs, 0.5);
-    const double memoryRatio = percentile(appKiB, 0.5) / percentile(minimalKiB, 0.5);
-    printf("start to first frame: program %6.0f ms, minimal window %6.0f ms, ratio %.2fx (target at most 2x: %s)\n",
-           percentile(appMs, 0.5), percentile(minimalMs, 0.5), startRatio, startRatio <= 2 ? "met" : "missed");
-    printf("resident memory     : program %6.1f MiB, minimal window %6.1f MiB, ratio %.2fx (target at most 1.2x: %s)\n",
-           percentile(appKiB, 0.5) / 1024, percentile(minimalKiB, 0.5) / 1024, memoryRatio,
-           memoryRatio <= 1.2 ? "met" : "missed");
-    printf("  medians of %zu starts each\n", appMs.size());
 
     // 3. the steady screens, with each renderer, beside the minimal window.
-    printf("steady screens, CPU share of one core over %d s each (OpenGL through Mesa | software renderer):\n",
-           SteadySeconds);
-    for (const QString& backend : { QString(), QStringLiteral("software") }) {
-        const double still = steadyCpuShare(self, { "--minimal-window" }, dir.path(), backend);
-        printf("  %-24s %s %6.2f %%\n", "minimal window (reference)", backend.isEmpty() ? "OpenGL  " : "software",
-               still * 100);
-    }
-    struct Steady { const char* screen; const char* name; double target; };
-    for (const Steady& steady : { Steady { "ScanScreens", "idle (both animations)", 0.02 }, Steady { "Busy", "busy", 0.05 },
-                                  Steady { "OutOfOrder", "out of order", 0.02 }, Steady { "ScreenSaver", "screen saver", 0.02 },
-                                  Steady { "Login", "login", 0.02 }, Steady { "Settings", "settings menu", 0.02 } }) {
+    if (Parts.contains(QLatin1String("steady"))) {
+        printf("steady screens, CPU share of one core over %d s each (OpenGL through Mesa | software renderer):\n",
+               SteadySeconds);
         for (const QString& backend : { QString(), QStringLiteral("software") }) {
-            const double share = steadyCpuShare(self, { "--screen", steady.screen }, dir.path(), backend);
-            printf("  %-24s %s %6.2f %%  (target under %.0f %%: %s)\n", steady.name,
-                   backend.isEmpty() ? "OpenGL  " : "software", share * 100, steady.target * 100,
-                   share >= 0 && share < steady.target ? "met" : "missed");
+            const double still = steadyCpuShare(self, { "--minimal-window" }, dir.path(), backend);
+            printf("  %-24s %s %6.2f %%\n", "minimal window (reference)", backend.isEmpty() ? "OpenGL  " : "software",
+                   still * 100);
+        }
+        struct Steady { const char* screen; const char* name; double target; };
+        for (const Steady& steady : { Steady { "ScanScreens", "idle (both animations)", 0.02 },
+                                      Steady { "ScanCard", "card animation alone", 0.02 }, Steady { "Busy", "busy", 0.05 },
+                                      Steady { "OutOfOrder", "out of order", 0.02 }, Steady { "ScreenSaver", "screen saver", 0.02 },
+                                      Steady { "Login", "login", 0.02 }, Steady { "Settings", "settings menu", 0.02 } }) {
+            if (!Screens.isEmpty() && !Screens.contains(QLatin1String(steady.screen)))
+                continue;
+            for (const QString& backend : { QString(), QStringLiteral("software") }) {
+                const double share = steadyCpuShare(self, { "--screen", steady.screen }, dir.path(), backend);
+                printf("  %-24s %s %6.2f %%  (target under %.0f %%: %s)\n", steady.name,
+                       backend.isEmpty() ? "OpenGL  " : "software", share * 100, steady.target * 100,
+                       share >= 0 && share < steady.target ? "met" : "missed");
+            }
         }
     }
 
     // 4. the burst.
-    burst();
+    if (Parts.contains(QLatin1String("burst")))
+        burst();
     printf("load average at end: %s\n", loadAverage().constData());
     return 0;
 }

@@ -57,7 +57,8 @@ ApplicationWindow {
             Qt.inputMethod.hide()
     }
 
-    // Stacking order only; one screen is visible at a time.
+    // Stacking order only; one screen is visible at a time. The maintenance area (firstUse) is
+    // built when a technician first enters it, so the passengers' first frame never waits for it.
     readonly property var screens: [
         { name: "InitPage", source: "screens/InitPage.qml" },
         { name: "Busy", source: "screens/Busy.qml" },
@@ -71,8 +72,8 @@ ApplicationWindow {
         { name: "OutOfOrder", source: "screens/OutOfOrder.qml" },
         { name: "OutOfService", source: "screens/OutOfService.qml" },
         { name: "ScreenSaver", source: "screens/ScreenSaver.qml" },
-        { name: "Settings", source: "screens/settings/Main.qml" },
-        { name: "Login", source: "screens/settings/Login.qml" }
+        { name: "Settings", source: "screens/settings/Main.qml", firstUse: true },
+        { name: "Login", source: "screens/settings/Login.qml", firstUse: true }
     ]
 
     Connections {
@@ -83,6 +84,15 @@ ApplicationWindow {
         }
         function onLanguageChanged() {
             root.locale = Qt.locale(manager.language)
+        }
+        // The settings frame is built with the granted PIN, before the screen change reaches the
+        // window, so a configuration barcode applied at once already finds its popup.
+        function onSettingsAccessGranted() {
+            for (var i = 0; i < screenRepeater.count; ++i) {
+                var loader = screenRepeater.itemAt(i)
+                if (loader && loader.objectName === "screen_Settings")
+                    loader.wanted = true
+            }
         }
         function onErrorOccured(error) {
             console.info("[QML] Error occured : " + error)
@@ -95,6 +105,8 @@ ApplicationWindow {
         objectName: "background"
         anchors.fill: parent
         source: "qrc:/qml/images/background.png"
+        // Drawn at its own size: nothing to filter.
+        smooth: false
         fillMode: Image.Stretch
     }
 
@@ -128,8 +140,13 @@ ApplicationWindow {
                 asynchronous: false
                 source: modelData.source
                 visible: root.currentScreen === modelData.name
+                // Built at start, or on first use; kept once built.
+                property bool wanted: modelData.firstUse !== true
+                active: wanted || visible
                 // A hidden screen keeps no focus, so its field cannot call the keyboard up.
                 onVisibleChanged: {
+                    if (visible)
+                        wanted = true
                     // Giving the focus to an enclosing scope would hand it back to the field.
                     if (!visible && root.isInside(root.activeFocusItem, loader)) {
                         root.activeFocusItem.focus = false

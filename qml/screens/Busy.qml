@@ -1,5 +1,5 @@
 import QtQuick 2.15
-import QtQuick.Controls 2.15
+import "../controls"
 import "../style"
 
 // Shown while the program starts, reboots or waits for the validation service.
@@ -7,7 +7,9 @@ Item {
     id: root
     objectName: "Busy"
 
-    BusyIndicator {
+    // Turns in steps a few times a second: the screen may stay up for minutes, and a spinner
+    // redrawn on every frame would keep a processor without a GPU busy all that time.
+    BusySpinner {
         id: indicator
         objectName: "busyIndicator"
         readonly property real side: Math.min(root.width, root.height) / 5
@@ -15,7 +17,7 @@ Item {
         height: side
         y: 200
         anchors.horizontalCenter: parent.horizontalCenter
-        // Spinning costs frames; nobody sees it while another screen is up.
+        color: Style.accent
         running: root.visible
         Accessible.name: messageText.text.length > 0 ? messageText.text : "Busy"
     }

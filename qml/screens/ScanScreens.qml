@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import "../controls"
 import "../style"
 
 // The usual idle screen: the card animation and the ticket animation take turns, either after
@@ -11,6 +12,8 @@ Item {
     property int frame: 0
     readonly property int lastFrame: mode === 0 ? 6 : 8
     readonly property bool switchByPass: manager.animSwitchSec === 0
+    readonly property string picture: "qrc:/qml/images/" + (mode === 0 ? "NFC/" : "Barcode/")
+                                      + (frame > (mode === 0 ? 6 : 8) ? 0 : frame) + ".png"
 
     function toggleMode() { mode = mode === 0 ? 1 : 0 }
 
@@ -55,13 +58,17 @@ Item {
         onTriggered: root.switchAnimation()
     }
 
+    FrameHolder { objectName: "cardFrames"; path: "qrc:/qml/images/NFC/"; count: 7; current: root.picture }
+    FrameHolder { objectName: "ticketFrames"; path: "qrc:/qml/images/Barcode/"; count: 9; current: root.picture }
+
     Image {
         objectName: "frame"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.verticalCenter: parent.verticalCenter
         anchors.verticalCenterOffset: 10
-        source: "qrc:/qml/images/" + (root.mode === 0 ? "NFC/" : "Barcode/")
-                + (root.frame > (root.mode === 0 ? 6 : 8) ? 0 : root.frame) + ".png"
+        // Shown at its own size: nothing to filter.
+        smooth: false
+        source: root.picture
         // The prompt beside it says what the picture shows; read once, not twice.
         Accessible.ignored: true
     }

@@ -14,6 +14,7 @@ Item {
     property string buttonText
     property string buttonName
     property int frame: 0
+    readonly property string picture: framesPath + Math.min(frame, lastFrame) + ".png"
     signal buttonClicked()
 
     // Hidden animations would keep the window drawing at full rate for nobody.
@@ -25,12 +26,16 @@ Item {
         running: root.visible
     }
 
+    FrameHolder { path: root.framesPath; count: root.lastFrame + 1; current: root.picture }
+
     Image {
         objectName: "frame"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.verticalCenter: parent.verticalCenter
         anchors.verticalCenterOffset: 10
-        source: root.framesPath + Math.min(root.frame, root.lastFrame) + ".png"
+        // Shown at its own size: nothing to filter.
+        smooth: false
+        source: root.picture
         // The prompt beside it says what the picture shows; read once, not twice.
         Accessible.ignored: true
     }

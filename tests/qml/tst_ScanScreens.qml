@@ -77,6 +77,30 @@ TestCase {
             verify(/\/(NFC\/[0-6]|Barcode\/[0-8])\.png$/.test(sources[i]), sources[i]);
     }
 
+    // The pictures a holder keeps decoded, by frame number.
+    function heldFrames(holder) {
+        var held = [];
+        for (var i = 0; i < holder.children.length; ++i) {
+            var image = holder.children[i];
+            if (image.status === Image.Ready)
+                held.push(Number(/(\d+)\.png$/.exec(String(image.source))[1]));
+        }
+        return held.sort();
+    }
+
+    // A picture stays decoded once it has shown, so the next pass decodes nothing; one that
+    // has not shown yet costs no memory.
+    function test_shownPicturesStayDecoded() {
+        var screen = createScreen();
+        tick(screen, 3);
+        compare(heldFrames(findChild(screen, "cardFrames")), [0, 1, 2, 3]);
+        compare(heldFrames(findChild(screen, "ticketFrames")), []);
+        tick(screen, 4);
+        compare(screen.mode, 1);
+        compare(heldFrames(findChild(screen, "cardFrames")), [0, 1, 2, 3, 4, 5]);
+        compare(heldFrames(findChild(screen, "ticketFrames")), [0, 1]);
+    }
+
     function test_promptAndPictureFollowTheMode() {
         var screen = createScreen();
         var prompt = findChild(screen, "prompt");

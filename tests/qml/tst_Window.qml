@@ -19,6 +19,7 @@ TestCase {
         window = component.createObject(null);
         verify(window);
         waitForRendering(window.contentItem);
+        loadedAtStart = loadedScreens();
     }
 
     function cleanupTestCase() {
@@ -143,14 +144,59 @@ TestCase {
         compare(area.height, window.height - area.y);
     }
 
-    function test_everyScreenLoadedAtStart() {
+    // Screens loaded when the window first drew, by name.
+    property var loadedAtStart: []
+
+    function loadedScreens() {
+        var names = [];
         var area = findChild(window.contentItem, "screenArea");
-        var loaded = 0;
         for (var i = 0; i < area.children.length; ++i) {
-            if (area.children[i].status === Loader.Ready)
-                ++loaded;
+            var loader = area.children[i];
+            if (loader.status === Loader.Ready)
+                names.push(loader.objectName.replace("screen_", ""));
         }
-        compare(loaded, 14);
+        return names.sort();
+    }
+
+    // The passengers' screens are there from the first frame; the maintenance area is built
+    // the first time it shows, so starting does not wait for it.
+    function test_passengerScreensLoadedAtStart() {
+        compare(loadedAtStart, ["AlreadyValid", "Busy", "InitPage", "Invalid", "OutOfOrder", "OutOfService",
+                                "Retry", "ScanBarcode", "ScanCard", "ScanScreens", "ScreenSaver", "Valid"]);
+    }
+
+    function test_everyScreenLoadedWhenShown_data() {
+        return ["InitPage", "Busy", "ScanCard", "ScanBarcode", "ScanScreens", "Valid", "Invalid", "AlreadyValid",
+                "Retry", "OutOfOrder", "OutOfService", "ScreenSaver", "Settings", "Login"].map(function(name) {
+            return { tag: name, screen: name };
+        });
+    }
+
+    // Each screen is whole the moment it shows, and stays built once it has been shown.
+    function test_everyScreenLoadedWhenShown(data) {
+        manager.screen = data.screen;
+        var loader = findChild(window.contentItem, "screen_" + data.screen);
+        compare(loader.status, Loader.Ready);
+        compare(loader.item.objectName, data.screen);
+        verify(loader.item.visible);
+        manager.screen = data.screen === "Busy" ? "Valid" : "Busy";
+        verify(!loader.visible);
+        compare(loader.status, Loader.Ready);
+    }
+
+    // The PIN pad takes the first press on a Login page built by that very screen change.
+    function test_firstPinPressOnAFreshLoginPage() {
+        var component = Qt.createComponent("qrc:/qml/main.qml");
+        var fresh = createTemporaryObject(component, testCase);
+        verify(fresh);
+        waitForRendering(fresh.contentItem);
+        verify(!findChild(fresh.contentItem, "Login"));
+        fresh.currentScreen = "Login";
+        var digit = findChild(fresh.contentItem, "calc_7");
+        verify(digit);
+        waitForRendering(fresh.contentItem);
+        mouseClick(digit);
+        compare(findChild(fresh.contentItem, "Login").input, "7");
     }
 
     function test_singleAnimationsHandOverWithoutTheManager() {
