@@ -46,7 +46,7 @@ void keyboardUp(DisplayHost& host)
     field->forceActiveFocus(Qt::MouseFocusReason);
     QGuiApplication::inputMethod()->show();
     // Without an input-method plug-in nothing would come up: show the panel's place anyway.
-    if (!QGuiApplication::inputMethod()->isVisible()) {
+    if (!waitForKeyboard()) {
         if (QQuickItem* keyboard = findVisibleItem(host.window()->contentItem(), QStringLiteral("keyboardPanel")))
             keyboard->setProperty("shown", true);
     }

@@ -9,10 +9,6 @@ const QVector<KnownFault>& knownFaults()
         // Colours the design fixes.
         { "*", "versionText reads at", "the version text is Material grey 700 by design" },
         { "*", "on #00add7", "theme foreground on the accent #00ADD7, both fixed by design" },
-
-        // Pages being fixed.
-        { "*", "the keyboard covers the focused field", "the panel does not yet leave room for the field" },
-        { "InitPage-keyboard", "no keyboard for the focused field", "the first-run page drives its own panel" },
     };
     return faults;
 }

@@ -247,7 +247,9 @@ QStringList keyboardProblems(QQuickItem* root, const QSize& window)
             problems << QStringLiteral("the keyboard fills %1 of its %2 px").arg(drawn.height()).arg(box.height());
     }
     if (typing) {
-        const QRectF field = visibleRect(focused, focused->boundingRect(), window);
+        // The field's own box: a text input's bounding rectangle is only its text, empty
+        // (0 px wide) while nothing is typed.
+        const QRectF field = visibleRect(focused, QRectF(0, 0, focused->width(), focused->height()), window);
         if (field.isEmpty() || field.intersects(box.adjusted(0, 1, 0, 0)))
             problems << QStringLiteral("the keyboard covers the focused field %1").arg(nameOf(focused));
     }

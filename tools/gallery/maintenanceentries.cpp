@@ -140,6 +140,7 @@ void typeInto(DisplayHost& host, const QString& name)
     host.window()->requestActivate();
     field->forceActiveFocus(Qt::MouseFocusReason);
     QGuiApplication::inputMethod()->show();
+    waitForKeyboard();
     settle();
 }
 

@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QGuiApplication>
+#include <QInputMethod>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QThread>
@@ -138,6 +140,20 @@ void settleScene(QQuickWindow* window, int maxMs)
         QThread::msleep(20);
         still = window && moving(window->contentItem()) ? 0 : still + 1;
     }
+}
+
+bool waitForKeyboard(int maxMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    auto up = [] { return QGuiApplication::inputMethod()->isVisible() && QGuiApplication::focusWindow(); };
+    while (!up() && clock.elapsed() < maxMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+        // A request made before the window was active, or before the keyboard existed, is lost.
+        QGuiApplication::inputMethod()->show();
+    }
+    return up();
 }
 
 QImage settleAndGrab(QQuickWindow* window, int maxMs)

@@ -16,6 +16,10 @@ QImage settleAndGrab(QQuickWindow* window, int maxMs = 5000);
 // Lets the window's scene come to rest: page transitions, popups opening or closing, the
 // keyboard sliding and lists moving. Returns once nothing moves (or after maxMs).
 void settleScene(QQuickWindow* window, int maxMs = 1500);
+// After a field asked for the keyboard: waits until the input method says it is up and the
+// window has the focus (the window's panel shows for the focused field of the active window),
+// asking again meanwhile (the first request of a process can come before the window is active).
+bool waitForKeyboard(int maxMs = 5000);
 
 // Every visible text under root that a passenger could not read whole: elided or truncated,
 // wider or taller than its own box, cut by a clipping parent, or reaching outside the window.
