@@ -1,3 +1,4 @@
+#include "buildversion.h"
 #include "displayhost.h"
 #include "gallery.h"
 #include "inputmethod.h"
@@ -312,6 +313,8 @@ int main(int argc, char** argv)
     reexecUnderXvfb(argv);
     InputMethod::select();
     QGuiApplication app(argc, argv);
+    // The corner text at its real width, as the program draws it.
+    QGuiApplication::setApplicationVersion(buildVersion());
     Tst_Gallery test;
     return QTest::qExec(&test, argc, argv);
 }
