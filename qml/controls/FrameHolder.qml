@@ -17,13 +17,16 @@ Item {
         model: root.count
         Image {
             readonly property string picture: root.path + index + ".png"
-            property bool seen: false
-            // Taken when it first shows, so the screen's own load pays for the one decoding.
-            source: seen || root.current === picture ? picture : ""
-            onStatusChanged: {
-                if (status === Image.Ready)
-                    seen = true
+            readonly property bool shown: root.current === picture
+            // Taken when it first shows, so the screen's own load pays for the one decoding,
+            // and kept. Set once rather than bound: a binding that also read whether the picture
+            // had loaded would loop, as a resource loads while the binding runs.
+            function take() {
+                if (shown && source == "")
+                    source = picture
             }
+            onShownChanged: take()
+            Component.onCompleted: take()
         }
     }
 }

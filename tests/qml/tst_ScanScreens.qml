@@ -138,6 +138,42 @@ TestCase {
         verify(!findChild(screen, "switchTimer").running);
     }
 
+    Component {
+        id: cardComponent
+        ScanCard { width: testCase.width; height: testCase.height }
+    }
+    Component {
+        id: ticketComponent
+        ScanBarcode { width: testCase.width; height: testCase.height }
+    }
+
+    // The single prompts show every frame of their pass in 2300 ms and start over, never a
+    // picture past the last one.
+    function test_singleAnimationPasses_data() {
+        return [ { tag: "card", component: cardComponent, pictures: "NFC", frames: 7 },
+                 { tag: "ticket", component: ticketComponent, pictures: "Barcode", frames: 9 } ];
+    }
+
+    function test_singleAnimationPasses(data) {
+        var screen = createTemporaryObject(data.component, testCase);
+        var timer = findChild(screen, "frameTimer");
+        timer.stop();
+        fuzzyCompare(timer.interval * data.frames, 2300, data.frames);
+        var frame = findChild(screen, "frame");
+        var seen = [];
+        for (var i = 0; i <= data.frames; ++i) {
+            var name = /\/(\w+)\/(\d+)\.png$/.exec(String(frame.source));
+            compare(name[1], data.pictures);
+            seen.push(Number(name[2]));
+            timer.triggered();
+        }
+        var expected = [];
+        for (var n = 0; n < data.frames; ++n)
+            expected.push(n);
+        expected.push(0);
+        compare(seen, expected);
+    }
+
     function test_frameBeyondTheLastShowsTheFirst() {
         manager.animSwitchSec = 5;
         var screen = createScreen();

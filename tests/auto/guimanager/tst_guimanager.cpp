@@ -20,6 +20,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -1073,6 +1074,17 @@ void Tst_GUIManager::brokerDownAtStart()
     QVERIFY(!m_gui->mqttClient().isConnected());
 }
 
+static QQuickItem* descendant(QQuickItem* root, const QString& name)
+{
+    for (QQuickItem* child : root->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem* found = descendant(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
 void Tst_GUIManager::windowAndTeardown()
 {
     g_lines.clear();
@@ -1086,7 +1098,16 @@ void Tst_GUIManager::windowAndTeardown()
     QCOMPARE(m_gui->engine().rootObjects().size(), 1);
     QObject* window = m_gui->engine().rootObjects().first();
     QCOMPARE(m_gui->parent(), window);
-    // A clean start, and a first visit of the maintenance area, warn about no QML at all.
+    // A clean start, the idle animations' steps and a first visit of the maintenance area warn
+    // about no QML at all.
+    for (const char* idle : { "ScanScreens", "ScanCard" }) {
+        m_gui->setScreen(idle);
+        auto* quickWindow = qobject_cast<QQuickWindow*>(window);
+        QVERIFY(quickWindow);
+        QQuickItem* screen = descendant(quickWindow->contentItem(), idle);
+        QVERIFY(screen);
+        QTRY_VERIFY_WITH_TIMEOUT(screen->property("frame").toInt() >= 2, 5000);
+    }
     m_gui->setScreen("Settings");
     const QStringList qmlWarnings = g_lines.filter(QRegularExpression("qrc:/qml/\\S+\\.qml:\\d+"));
     QVERIFY2(qmlWarnings.isEmpty(), qPrintable(qmlWarnings.join("")));
