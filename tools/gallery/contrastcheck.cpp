@@ -36,6 +36,20 @@ bool near(QRgb a, QRgb b, int tolerance = 10)
         && qAbs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
+// The colour counted most often; black for none.
+QRgb mostCounted(const QHash<QRgb, int>& counts)
+{
+    QRgb best = 0xff000000u;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            best = it.key();
+        }
+    }
+    return best;
+}
+
 // The colour most pixels of the area have: what the text or symbol is drawn on.
 QRgb commonColour(const QImage& image, const QRect& area)
 {
@@ -46,15 +60,7 @@ QRgb commonColour(const QImage& image, const QRect& area)
         for (int x = box.left(); x <= box.right(); ++x)
             ++counts[line[x] | 0xff000000u];
     }
-    QRgb best = 0xff000000u;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            best = it.key();
-        }
-    }
-    return best;
+    return mostCounted(counts);
 }
 
 // The strongest contrast any pixel of the area has against the background: the ink of a text
@@ -90,15 +96,7 @@ QRgb backgroundAround(const QImage& image, const QRect& area)
     }
     if (counts.isEmpty())
         return commonColour(image, area);
-    QRgb best = 0xff000000u;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            best = it.key();
-        }
-    }
-    return best;
+    return mostCounted(counts);
 }
 
 QString hex(QRgb rgb)
