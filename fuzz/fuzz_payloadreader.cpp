@@ -1,0 +1,48 @@
+// The reader every proxy reads service messages with: parsing, typed reads with their
+// fall-backs at any depth, the wrong-key report and the masked and shortened log forms.
+#include "fuzzsupport.h"
+#include "payloadreader.h"
+
+#include <QJsonArray>
+
+namespace {
+
+void readAll(const manager::PayloadReader& reader, int depth)
+{
+    const QJsonObject& object = reader.json();
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        const QString& key = it.key();
+        reader.contains(key);
+        reader.text(key, QStringLiteral("kept"));
+        reader.integer(key, 7);
+        reader.number(key, 0.5);
+        reader.boolean(key, true);
+        if (depth < 8)
+            readAll(reader.object(key), depth + 1);
+    }
+    reader.textMap(object.keys(), QVariantMap { { QStringLiteral("kept"), 1 } });
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    fuzz::start();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray payload = fuzz::bytes(data, size);
+    manager::PayloadReader::masked(payload);
+    manager::PayloadReader::brief(QString::fromUtf8(payload));
+    QJsonObject object;
+    QString error;
+    if (manager::PayloadReader::parse(payload, &object, &error)) {
+        const manager::PayloadReader reader(object);
+        readAll(reader, 0);
+        manager::PayloadReader::keyList(reader.wrongKeys());
+        reader.reportWrongKeys(QStringLiteral("[Fuzz] "), QStringLiteral("fuzz/topic"));
+    }
+    return 0;
+}
