@@ -40,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                                           services.board);
         QObject::connect(&services.validator, &manager::Validator::maintenanceBarcodeScanned, &applier,
                          &MaintenanceBarcodeApplier::apply);
-        services.client.dispatch(R"({"interface":"eth0","method":"auto"})", QStringLiteral("orvo/network/ethernet/state"));
+        services.dispatch(R"({"interface":"eth0","method":"auto"})", QStringLiteral("orvo/network/ethernet/state"));
         const QUrl before = services.validator.config()->obuUrl();
-        services.client.dispatch(payload, QStringLiteral("orvo/blm/barcode/maintenance/scanned"));
+        services.dispatch(payload, QStringLiteral("orvo/blm/barcode/maintenance/scanned"));
 
         const QUrl url = services.validator.config()->obuUrl();
         if (url != before && (url.scheme() != QLatin1String("mqtt") || url.host().isEmpty()))

@@ -21,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (record.isEmpty() || ++count > 8)
                 continue;
             const QString& topic = topics.at(int(uchar(record.at(0))) % topics.size());
-            services.client.dispatch(record.mid(1), topic);
+            services.dispatch(record.mid(1), topic);
         }
     }
     fuzz::settle();

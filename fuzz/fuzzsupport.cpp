@@ -55,6 +55,22 @@ void settle()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+namespace {
+qint64 s_handling = -1;
+} // namespace
+
+void noteHandling(qint64 nanoseconds)
+{
+    s_handling = (s_handling < 0 ? 0 : s_handling) + nanoseconds;
+}
+
+qint64 takeHandling()
+{
+    const qint64 handling = s_handling;
+    s_handling = -1;
+    return handling;
+}
+
 void splitFirstLine(const QByteArray& input, QByteArray* first, QByteArray* rest)
 {
     const int end = input.indexOf('\n');

@@ -33,6 +33,12 @@ inline QByteArray bytes(const uint8_t* data, size_t size)
     return QByteArray(reinterpret_cast<const char*>(data), int(size > 65536 ? 65536 : size));
 }
 
+// The time the program itself spent on the input, when the target builds more around it than
+// the program would (the proxies, a settings file): targets add what they time, the corpus
+// benchmark takes it (-1 when the target noted nothing, and the whole input counts).
+void noteHandling(qint64 nanoseconds);
+qint64 takeHandling();
+
 // "topic\npayload": the first line and the rest.
 void splitFirstLine(const QByteArray& input, QByteArray* first, QByteArray* rest);
 
