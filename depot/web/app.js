@@ -1,0 +1,217 @@
+// The page itself: signs in, keeps the broker connection, hands messages to the fleet state and
+// redraws what changed once per animation frame.
+(function () {
+    'use strict';
+
+    var RECONNECT_MS = 2000;
+    var TICK_MS = 5000;
+    var USER_KEY = 'depot.user';
+
+    var doc = document;
+    var el = function (id) { return doc.getElementById(id); };
+    var clock = function () { return Date.now(); };
+
+    var store = Fleet.create();
+    var tiles = Tiles.create(doc, store, clock);
+    var client = null;
+    var everConnected = false;
+    var frameAsked = false;
+    var watched = new Set();
+
+    var detail = Detail.create(doc, store, clock, {
+        askScreenshot: function (id, done) {
+            if (!client || !client.connected) {
+                done(new Error('not connected'));
+                return;
+            }
+            // Subscribed before asking, so the answer cannot pass by unseen.
+            client.subscribe(Fleet.topic(id, 'ui/screenshot'), { qos: 0 }, function (err) {
+                if (err) {
+                    done(err);
+                    return;
+                }
+                client.publish(Fleet.topic(id, 'ui/screenshot/get'), '', { qos: 0 }, done);
+            });
+        },
+        watchScreenshots: function (id, on) {
+            if (on)
+                watched.add(id);
+            else
+                watched.delete(id);
+            if (!on && client)
+                client.unsubscribe(Fleet.topic(id, 'ui/screenshot'));
+        }
+    });
+
+    function defaultUrl() {
+        var secure = location.protocol === 'https:';
+        var host = location.host || 'localhost:8080';
+        return (secure ? 'wss://' : 'ws://') + host;
+    }
+
+    function frame() {
+        frameAsked = false;
+        var ids = store.takeDirty();
+        tiles.draw(ids);
+        detail.changed(ids);
+    }
+
+    function onMessage(topic, payload, packet) {
+        var where = Fleet.parseTopic(topic);
+        if (where && where.kind === 'screenshot') {
+            detail.screenshot(where.id, payload);
+            return;
+        }
+        if (store.handle(topic, payload, !!packet.retain, clock()) !== null && !frameAsked) {
+            frameAsked = true;
+            requestAnimationFrame(frame);
+        }
+    }
+
+    function setConnection(state, text) {
+        var node = el('connection');
+        node.dataset.state = state;
+        node.textContent = text;
+    }
+
+    function showBanner(text) {
+        var banner = el('banner');
+        banner.hidden = !text;
+        banner.textContent = text || '';
+    }
+
+    function showLogin(message) {
+        el('login-view').hidden = false;
+        el('fleet-view').hidden = true;
+        el('tools').hidden = true;
+        el('login-submit').disabled = false;
+        var error = el('login-error');
+        error.hidden = !message;
+        error.textContent = message || '';
+        if (message)
+            el('login-password').focus();
+    }
+
+    function showFleet() {
+        el('login-view').hidden = true;
+        el('fleet-view').hidden = false;
+        el('tools').hidden = false;
+        el('login-error').hidden = true;
+    }
+
+    function stop() {
+        if (client) {
+            client.removeAllListeners();
+            client.on('error', function () {});
+            client.end(true);
+            client = null;
+        }
+    }
+
+    function connect(url, user, password) {
+        stop();
+        everConnected = false;
+        setConnection('connecting', 'Connecting to ' + url + '\u2026');
+        var c;
+        try {
+            c = mqtt.connect(url, {
+                username: user,
+                password: password,
+                protocolVersion: 4,
+                clean: true,
+                clientId: 'depot-page-' + Math.random().toString(16).slice(2, 10),
+                reconnectPeriod: RECONNECT_MS,
+                connectTimeout: 10000,
+                keepalive: 30,
+                resubscribe: true
+            });
+        } catch (err) {
+            showLogin('That broker address cannot be used: ' + Fleet.cleanText(err.message || err));
+            return;
+        }
+        client = c;
+
+        c.on('connect', function () {
+            everConnected = true;
+            showFleet();
+            showBanner('');
+            tiles.setStale(false);
+            setConnection('connected', 'Connected as ' + user);
+            c.subscribe(Fleet.subscriptions, { qos: 0 }, function (err) {
+                if (err)
+                    showBanner('The broker refused the fleet subscription: ' + Fleet.cleanText(err.message || err));
+            });
+            watched.forEach(function (id) { c.subscribe(Fleet.topic(id, 'ui/screenshot'), { qos: 0 }); });
+        });
+        c.on('message', onMessage);
+        c.on('error', function (err) {
+            // Refused at login: asking again with the same password cannot help.
+            if (err && (err.code === 4 || err.code === 5)) {
+                stop();
+                tiles.setStale(true);
+                setConnection('refused', 'Not signed in');
+                showLogin('The broker refused this user name or password (' + (err.code === 4 ? 'bad user name or password' : 'not authorised') + ').');
+                return;
+            }
+            setConnection('error', 'Connection problem: ' + Fleet.cleanText(err && err.message ? err.message : err));
+        });
+        c.on('close', function () {
+            if (client !== c)
+                return;
+            if (everConnected) {
+                tiles.setStale(true);
+                showBanner('Connection to the broker lost \u2014 reconnecting\u2026 The tiles show the last known state.');
+                setConnection('reconnecting', 'Reconnecting\u2026');
+            } else {
+                showLogin('Cannot reach the broker at ' + url + '; trying again\u2026');
+                el('login-submit').disabled = false;
+            }
+        });
+    }
+
+    el('login-url').value = defaultUrl();
+    try {
+        el('login-user').value = localStorage.getItem(USER_KEY) || '';
+    } catch (err) {
+        // Storage may be off; the name is only a convenience.
+    }
+    el('login-form').addEventListener('submit', function (event) {
+        event.preventDefault();
+        var url = el('login-url').value.trim();
+        var user = el('login-user').value.trim();
+        var password = el('login-password').value;
+        try {
+            localStorage.setItem(USER_KEY, user);
+        } catch (err) {
+            // See above.
+        }
+        el('login-submit').disabled = true;
+        el('login-error').hidden = true;
+        connect(url, user, password);
+        // The password stays in the client only for reconnecting, never in the form.
+        el('login-password').value = '';
+    });
+    el('logout').addEventListener('click', function () {
+        stop();
+        detail.close();
+        showBanner('');
+        setConnection('idle', '');
+        showLogin('');
+    });
+    el('filter').addEventListener('input', function (event) {
+        tiles.setFilter(event.target.value);
+    });
+    el('tiles').addEventListener('click', function (event) {
+        var tile = event.target.closest('.tile');
+        if (tile)
+            detail.open(tile.dataset.vehicle);
+    });
+    setInterval(function () {
+        tiles.tick();
+        detail.tick();
+    }, TICK_MS);
+    if (el('login-user').value)
+        el('login-password').focus();
+    else
+        el('login-user').focus();
+})();
