@@ -88,7 +88,7 @@ var Detail = (function () {
             var bad = Object.keys(e.unreadable);
             unreadableNote.hidden = bad.length === 0;
             unreadableNote.textContent = bad.map(function (kind) {
-                return 'The last ' + kind + ' message could not be read (' + e.unreadable[kind] + '); the one before it is shown.';
+                return 'The last ' + kind + ' message was ' + e.unreadable[kind] + '; the one before it is shown.';
             }).join(' ');
 
             var d = e.diagnostics;

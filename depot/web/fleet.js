@@ -167,7 +167,7 @@ var Fleet = (function () {
             if (where.kind === 'bridge') {
                 text = text.trim();
                 if (text !== '0' && text !== '1') {
-                    e.unreadable.bridge = 'not 0 or 1';
+                    e.unreadable.bridge = 'unreadable (not 0 or 1)';
                     return where.id;
                 }
                 delete e.unreadable.bridge;
@@ -180,11 +180,11 @@ var Fleet = (function () {
             try {
                 json = JSON.parse(text);
             } catch (err) {
-                e.unreadable[where.kind] = 'not JSON';
+                e.unreadable[where.kind] = 'unreadable (not JSON)';
                 return where.id;
             }
             if (json === null || typeof json !== 'object' || Array.isArray(json)) {
-                e.unreadable[where.kind] = 'not a JSON object';
+                e.unreadable[where.kind] = 'unreadable (not a JSON object)';
                 return where.id;
             }
             delete e.unreadable[where.kind];
@@ -243,7 +243,7 @@ var Fleet = (function () {
         if (silent)
             troubles.push('no heartbeat');
         if (unreadable.length)
-            troubles.push('unreadable ' + unreadable.join(', '));
+            troubles.push(unreadable.map(function (kind) { return kind + ' ' + e.unreadable[kind]; }).join(', '));
         if (outOfOrder)
             troubles.push(stopped ? 'not in service' : 'out of order');
         if (testFailed)
