@@ -7,19 +7,29 @@ var Tiles = (function () {
     var CHART_W = 120;
     var CHART_H = 28;
 
+    // Writes only what reads differently: an unchanged tile costs no style or layout work.
     function setText(node, text) {
         if (node.textContent !== text)
             node.textContent = text;
+    }
+
+    function setAttr(node, name, value) {
+        if (node.getAttribute(name) !== value)
+            node.setAttribute(name, value);
+    }
+
+    function setHidden(node, hidden) {
+        if (node.hidden !== hidden)
+            node.hidden = hidden;
     }
 
     function age(ms) {
         if (ms < 0)
             ms = 0;
         var s = Math.floor(ms / 1000);
-        if (s < 5)
-            return 'just now';
+        // Heartbeats come every 30 s: seconds would only make every tile's text tick.
         if (s < 60)
-            return s + ' s ago';
+            return 'under a minute ago';
         if (s < 3600)
             return Math.floor(s / 60) + ' min ago';
         if (s < 172800)
@@ -78,7 +88,8 @@ var Tiles = (function () {
             p50.setAttribute('class', 'chart-p50');
             svg.append(limit, p99, p50);
             fields.chart.append(svg);
-            var tile = { li: li, fields: fields, rank: -1, search: '', chart: '', lines: { limit: limit, p50: p50, p99: p99 } };
+            var tile = { li: li, fields: fields, rank: -1, search: '', chart: '', counted: null,
+                         lines: { limit: limit, p50: p50, p99: p99 } };
             tiles.set(id, tile);
             reorder = true;
             return tile;
@@ -127,7 +138,7 @@ var Tiles = (function () {
             var a = Fleet.assess(e, now);
             var s = e.status;
             var f = tile.fields;
-            tile.li.dataset.state = a.key;
+            setAttr(tile.li, 'data-state', a.key);
             setText(f.id, e.id);
             setText(f.state, a.label);
             setText(f.screen, s && s.screen !== null ? s.screen : 'screen unknown');
@@ -148,15 +159,15 @@ var Tiles = (function () {
             if (a.technician)
                 flags.push('technician logged in');
             setText(f.flags, flags.join(' \u00b7 '));
-            tile.li.classList.toggle('technician', a.technician);
             drawChart(tile, e, now);
+            count(tile, a);
             // The label reads as one line in a screen reader's list of tiles.
-            tile.li.firstElementChild.setAttribute('aria-label',
+            setAttr(tile.li.firstElementChild, 'aria-label',
                 e.id + ', ' + a.label.replace(/^\S+ /, '') + (flags.length ? ' (' + flags.join(', ') + ')' : '')
                 + ', screen ' + (s && s.screen !== null ? s.screen : 'unknown'));
             tile.search = [e.id, a.key, a.label, s && s.screen, e.info && e.info.version, flags.join(' ')]
                 .join(' ').toLowerCase();
-            tile.li.hidden = filter !== '' && tile.search.indexOf(filter) < 0;
+            setHidden(tile.li, filter !== '' && tile.search.indexOf(filter) < 0);
             if (tile.rank !== a.rank) {
                 tile.rank = a.rank;
                 reorder = true;
@@ -177,18 +188,23 @@ var Tiles = (function () {
             });
         }
 
-        function drawCounts(now) {
-            var n = { online: 0, offline: 0, outOfOrder: 0, testFailed: 0, slow: 0, unreadable: 0 };
-            store.vehicles.forEach(function (e) {
-                var a = Fleet.assess(e, now);
-                if (a.key === 'unknown')
-                    return;
-                n[a.online ? 'online' : 'offline']++;
-                if (a.outOfOrder) n.outOfOrder++;
-                if (a.testFailed) n.testFailed++;
-                if (a.slow) n.slow++;
-                if (a.unreadable) n.unreadable++;
+        // The header's counts follow each drawn tile's change, so a frame costs the same with
+        // fifty vehicles as with five thousand.
+        var n = { online: 0, offline: 0, outOfOrder: 0, testFailed: 0, slow: 0, unreadable: 0 };
+
+        function count(tile, a) {
+            var was = tile.counted;
+            var is = a.key === 'unknown' ? null : {
+                online: a.online ? 1 : 0, offline: a.online ? 0 : 1, outOfOrder: a.outOfOrder ? 1 : 0,
+                testFailed: a.testFailed ? 1 : 0, slow: a.slow ? 1 : 0, unreadable: a.unreadable ? 1 : 0
+            };
+            Object.keys(n).forEach(function (k) {
+                n[k] += (is ? is[k] : 0) - (was ? was[k] : 0);
             });
+            tile.counted = is;
+        }
+
+        function drawCounts() {
             var parts = [n.online + ' online', n.offline + ' offline'];
             if (n.outOfOrder) parts.push(n.outOfOrder + ' out of order');
             if (n.testFailed) parts.push(plural(n.testFailed, 'self-test', 'self-tests') + ' failed');
@@ -219,13 +235,13 @@ var Tiles = (function () {
             ids.forEach(function (id) { draw(id, now); });
             if (refilter) {
                 tiles.forEach(function (tile) {
-                    tile.li.hidden = filter !== '' && tile.search.indexOf(filter) < 0;
+                    setHidden(tile.li, filter !== '' && tile.search.indexOf(filter) < 0);
                 });
             }
             if (reorder)
                 sortTiles();
             if (ids.size || refilter)
-                drawCounts(now);
+                drawCounts();
             if (ids.size || refilter)
                 drawFilterCount();
             reorder = false;
