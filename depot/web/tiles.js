@@ -29,7 +29,7 @@ var Tiles = (function () {
         var s = Math.floor(ms / 1000);
         // Heartbeats come every 30 s: seconds would only make every tile's text tick.
         if (s < 60)
-            return 'under a minute ago';
+            return '< 1 min ago';
         if (s < 3600)
             return Math.floor(s / 60) + ' min ago';
         if (s < 172800)
