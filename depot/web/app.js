@@ -34,7 +34,9 @@
                     done(err);
                     return;
                 }
-                client.publish(Fleet.topic(id, 'ui/screenshot/get'), '', { qos: 0 }, done);
+                client.publish(Fleet.topic(id, 'ui/screenshot/get'), '', { qos: 1 }, function (err) {
+                    done(err && (err.code === 135 || err.code === 0x87) ? new Error('this user may not ask for screenshots') : err);
+                });
             });
         },
         watchScreenshots: function (id, on) {
@@ -126,7 +128,9 @@
             c = mqtt.connect(url, {
                 username: user,
                 password: password,
-                protocolVersion: 4,
+                // MQTT 5: the broker then says why it refuses a request (a viewer asking for a
+                // screenshot) instead of dropping it in silence.
+                protocolVersion: 5,
                 clean: true,
                 clientId: 'depot-page-' + Math.random().toString(16).slice(2, 10),
                 reconnectPeriod: RECONNECT_MS,
@@ -155,11 +159,13 @@
         c.on('message', onMessage);
         c.on('error', function (err) {
             // Refused at login: asking again with the same password cannot help.
-            if (err && (err.code === 4 || err.code === 5)) {
+            var code = err && err.code;
+            if (code === 4 || code === 5 || code === 134 || code === 135) {
                 stop();
                 tiles.setStale(true);
                 setConnection('refused', 'Not signed in');
-                showLogin('The broker refused this user name or password (' + (err.code === 4 ? 'bad user name or password' : 'not authorised') + ').');
+                showLogin('The broker refused this user name or password ('
+                          + (code === 4 || code === 134 ? 'bad user name or password' : 'not authorised') + ').');
                 return;
             }
             setConnection('error', 'Connection problem: ' + Fleet.cleanText(err && err.message ? err.message : err));

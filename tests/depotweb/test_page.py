@@ -166,6 +166,16 @@ class DepotPage(unittest.TestCase):
         rig.wait_for(lambda: self.tile_state("bus-0001") == "online" and self.tile_state("bus-0002") == "online",
                      what="both readable again")
 
+    def test_viewer_sees_the_fleet_but_may_not_ask_for_screens(self):
+        rig.log_in(self.driver, self.broker, user="viewer")
+        rig.wait_for(lambda: self.tile_text("bus-0002", "screen") == "ScanScreens", what="the viewer's tiles")
+        self.driver.find_element(By.CSS_SELECTOR, '[data-vehicle="bus-0002"] .tile-open').click()
+        self.driver.find_element(By.ID, "shot-button").click()
+        message = self.driver.find_element(By.ID, "shot-message")
+        rig.wait_for(lambda: "Could not" in message.text, what="the broker's refusal")
+        self.assertEqual(message.text, "Could not ask bus-0002: this user may not ask for screenshots")
+        self.assertTrue(self.driver.find_element(By.ID, "shot-image").get_attribute("hidden"))
+
     def test_wrong_password_is_refused_in_words(self):
         rig.log_in(self.driver, self.broker, password="not-the-password")
         error = self.driver.find_element(By.ID, "login-error")
