@@ -6,7 +6,9 @@ the page in headless Chromium. For each N it prints
   (the header counts all N vehicles and the list holds N tiles, seen from the page's own
   animation frames);
 - main thread: the page's main-thread busy time (DevTools' TaskDuration) per second of wall
-  time while heartbeats and passengers' results flow, over --window seconds;
+  time while heartbeats and passengers' results flow, over --window seconds, and the renderer
+  process's processor time over the same window (on a loaded machine the first also counts time
+  the thread waited for a processor; the second does not);
 - page memory: the JavaScript heap in use and the number of DOM nodes afterwards;
 - broker: mosquitto's resident memory after the page got the fleet, and its processor time per
   second over the same window.
@@ -59,6 +61,42 @@ def proc_rss_mb(pid):
     return 0.0
 
 
+def renderer_pids(driver):
+    """The page's renderer processes: Chromium's children of our chromedriver marked --type=renderer."""
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/stat" % entry) as f:
+                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+            except OSError:
+                pass
+    root = driver.service.process.pid
+    found = []
+    for pid in parents:
+        p = pid
+        while p in parents and p != root and p > 1:
+            p = parents[p]
+        if p == root:
+            try:
+                with open("/proc/%d/cmdline" % pid, "rb") as f:
+                    if b"--type=renderer" in f.read():
+                        found.append(pid)
+            except OSError:
+                pass
+    return found
+
+
+def cpu_of(pids):
+    total = 0.0
+    for pid in pids:
+        try:
+            total += proc_cpu_seconds(pid)
+        except OSError:
+            pass
+    return total
+
+
 def metrics(driver):
     found = driver.execute_cdp_cmd("Performance.getMetrics", {})["metrics"]
     return {m["name"]: m["value"] for m in found}
@@ -89,11 +127,14 @@ def run(count, args):
 
         # Let the retained flood settle, then measure a window of ordinary traffic.
         time.sleep(2)
+        renderers = renderer_pids(driver)
         m0, t0 = metrics(driver), time.monotonic()
         cpu0 = proc_cpu_seconds(broker.proc.pid)
+        rcpu0 = cpu_of(renderers)
         time.sleep(args.window)
         m1, t1 = metrics(driver), time.monotonic()
         cpu1 = proc_cpu_seconds(broker.proc.pid)
+        rcpu1 = cpu_of(renderers)
         wall = t1 - t0
         result = {
             "vehicles": count,
@@ -102,6 +143,7 @@ def run(count, args):
             "sign_in_to_all_tiles_s": round(drawn_ms / 1000, 2),
             "main_thread_busy_pct": round(100 * (m1["TaskDuration"] - m0["TaskDuration"]) / wall, 1),
             "script_pct": round(100 * (m1["ScriptDuration"] - m0["ScriptDuration"]) / wall, 1),
+            "renderer_cpu_pct": round(100 * (rcpu1 - rcpu0) / wall, 1),
             "layout_style_pct": round(100 * (m1["LayoutDuration"] - m0["LayoutDuration"]
                                              + m1["RecalcStyleDuration"] - m0["RecalcStyleDuration"]) / wall, 1),
             "js_heap_mb": round(m1["JSHeapUsedSize"] / 2 ** 20, 1),
@@ -128,11 +170,12 @@ def main():
     args = parser.parse_args()
     rig.require_vendor()
     results = [run(int(n), args) for n in args.counts.split(",")]
-    print("\n%8s %10s %10s %9s %8s %9s %7s %9s %8s" % ("vehicles", "to tiles s", "main thr %", "script %",
-                                                      "heap MB", "DOM nodes", "brk MB", "brk cpu %", "form s"))
+    print("\n%8s %10s %10s %9s %9s %8s %9s %7s %9s %8s" % ("vehicles", "to tiles s", "main thr %", "script %",
+                                                           "render %", "heap MB", "DOM nodes", "brk MB", "brk cpu %",
+                                                           "form s"))
     for r in results:
-        print("%8d %10.2f %10.1f %9.1f %8.1f %9d %7.1f %9.1f %8.2f" % (
-            r["vehicles"], r["sign_in_to_all_tiles_s"], r["main_thread_busy_pct"], r["script_pct"],
+        print("%8d %10.2f %10.1f %9.1f %9.1f %8.1f %9d %7.1f %9.1f %8.2f" % (
+            r["vehicles"], r["sign_in_to_all_tiles_s"], r["main_thread_busy_pct"], r["script_pct"], r["renderer_cpu_pct"],
             r["js_heap_mb"], r["dom_nodes"], r["broker_rss_mb"], r["broker_cpu_pct"], r["form_ready_s"]))
 
 
