@@ -136,7 +136,9 @@
                 reconnectPeriod: RECONNECT_MS,
                 connectTimeout: 10000,
                 keepalive: 30,
-                resubscribe: true
+                // Subscribed afresh on every connection below; the library's own resubscription
+                // would ask twice and bring every retained message twice.
+                resubscribe: false
             });
         } catch (err) {
             showLogin('That broker address cannot be used: ' + Fleet.cleanText(err.message || err));
@@ -206,12 +208,10 @@
         // The password stays in the client only for reconnecting, never in the form.
         el('login-password').value = '';
     });
+    // Signing out forgets the fleet and the password with the page: a fresh page asks again.
     el('logout').addEventListener('click', function () {
         stop();
-        detail.close();
-        showBanner('');
-        setConnection('idle', '');
-        showLogin('');
+        location.reload();
     });
     el('filter').addEventListener('input', function (event) {
         tiles.setFilter(event.target.value);
