@@ -12,6 +12,7 @@ sys.path.insert(0, os.path.dirname(__file__))
 import rig  # noqa: E402
 
 from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 
 class DepotPage(unittest.TestCase):
@@ -107,7 +108,8 @@ class DepotPage(unittest.TestCase):
 
     def test_screenshot_is_shown_or_its_refusal(self):
         self.open_fleet()
-        self.driver.find_element(By.CSS_SELECTOR, '[data-vehicle="bus-0001"] .tile-open').click()
+        # By keyboard: a tile is a button, Enter opens its detail and Escape closes it.
+        self.driver.find_element(By.CSS_SELECTOR, '[data-vehicle="bus-0001"] .tile-open').send_keys(Keys.ENTER)
         dialog = self.driver.find_element(By.ID, "detail")
         rig.wait_for(dialog.is_displayed, what="the detail view")
         self.assertEqual(self.driver.find_element(By.ID, "detail-title").text, "bus-0001")
@@ -134,8 +136,9 @@ class DepotPage(unittest.TestCase):
         message = rig.wait_for(lambda: "Refused" in self.driver.find_element(By.ID, "shot-message").text
                                and self.driver.find_element(By.ID, "shot-message").text, what="the refusal")
         self.assertEqual(message, "Refused by bus-0001: at most one screenshot every 2 s")
-        self.driver.find_element(By.ID, "detail-close").click()
+        button.send_keys(Keys.ESCAPE)
         rig.wait_for(lambda: not dialog.is_displayed(), what="the detail view to close")
+        self.assertEqual(self.js("return document.activeElement.closest('.tile').dataset.vehicle;"), "bus-0001")
 
     def test_vehicle_text_is_shown_as_text_and_bad_messages_stay_on_their_tile(self):
         self.open_fleet()
