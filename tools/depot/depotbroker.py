@@ -187,6 +187,8 @@ class DepotBroker:
     def start(self, timeout=10.0, keep_ports=False):
         """Starts the broker; on ports taken meanwhile by someone else it tries others, unless
         keep_ports (a restart) holds it to the ones it had."""
+        if not os.path.isdir(self.web_dir):
+            raise RuntimeError("no page folder %s (mosquitto will not start without it)" % self.web_dir)
         for _ in range(1 if keep_ports else 5):
             if not keep_ports:
                 self.mqtt_port, self.ws_port = free_port(), free_port()
