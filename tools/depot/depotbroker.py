@@ -36,6 +36,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SHIPPED_CONF = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
 SHIPPED_ACL = os.path.join(ROOT, "packaging", "depot", "depot.acl")
+SHIPPED_BRIDGE = os.path.join(ROOT, "packaging", "mosquitto", "vovadudozad-bridge.conf")
 DEFAULT_WEB = os.path.join(ROOT, "depot", "web")
 # The depot's own users (the shipped access list names them), and the local emulator's identity,
 # which writes for every emulated vehicle.
@@ -111,6 +112,73 @@ def local_config(text, mqtt_port, ws_port, web_dir, password_file, acl_file, hos
     if missing:
         raise ValueError("the depot snippet lacks " + ", ".join(sorted(missing)))
     return "\n".join(out) + "\n"
+
+
+def bridge_config(text, vehicle, host, port, password):
+    """The vehicle's shipped bridge snippet, enabled for a local run: the vehicle's id and the
+    depot broker's loopback address filled in, its login's password, and no TLS."""
+    out = []
+    for name, value in shipped_settings(text):
+        if name.startswith("bridge_"):
+            continue
+        if name == "address":
+            value = "%s:%d" % (host, port)
+        elif name == "remote_password":
+            value = password
+        out.append(("%s %s" % (name, value)).replace("VEHICLE", vehicle))
+    if not any(line.startswith("connection ") for line in out):
+        raise ValueError("the bridge snippet declares no connection")
+    return "\n".join(out) + "\n"
+
+
+class VehicleBroker:
+    """A vehicle's own broker on a free loopback port, bridged to a depot broker with the
+    shipped bridge snippet. Local clients (the program, the simulator) log in anonymously, as
+    with scripts/run."""
+
+    def __init__(self, vehicle, depot, run_dir):
+        self.vehicle = vehicle
+        self.depot = depot
+        self.run_dir = run_dir
+        self.host = "127.0.0.1"
+        self.port = None
+        self.process = None
+
+    def start(self, timeout=10.0):
+        os.makedirs(self.run_dir, exist_ok=True)
+        with open(SHIPPED_BRIDGE) as shipped:
+            bridge = bridge_config(shipped.read(), self.vehicle, self.depot.host, self.depot.mqtt_port,
+                                   self.depot.passwords[self.vehicle])
+        for _ in range(5):
+            self.port = free_port()
+            path = os.path.join(self.run_dir, "mosquitto.conf")
+            with open(path, "w") as out:
+                out.write("listener %d %s\nallow_anonymous true\nset_tcp_nodelay true\npersistence false\n"
+                          "log_dest stdout\nlog_timestamp_format %%Y-%%m-%%dT%%H:%%M:%%S\n%s"
+                          % (self.port, self.host, bridge))
+            with open(os.path.join(self.run_dir, "mosquitto.log"), "a") as log:
+                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
+                                                stdin=subprocess.DEVNULL, start_new_session=True)
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if port_open(self.host, self.port):
+                    return self
+                time.sleep(0.05)
+            self.stop()
+        raise RuntimeError("the vehicle broker of %s did not start (see %s/mosquitto.log)" % (self.vehicle, self.run_dir))
+
+    def stop(self, kill=False):
+        """kill: as at a power cut (no goodbye to the depot); otherwise a clean stop."""
+        if self.process is None:
+            return
+        if self.process.poll() is None:
+            self.process.kill() if kill else self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
 
 
 class DepotBroker:
