@@ -236,6 +236,8 @@ class Fleet:
         self.control = args.control_topic.replace("{prefix}", args.prefix)
         self.stop_event = threading.Event()
         self.pictures = {}
+        # Vehicles showing a passenger's result, until they go back to scanning.
+        self.showing_result = set()
         self.connected = threading.Semaphore(0)
         self.clients[0].on_message = self.on_message
         self.clients[0].on_connect = self.on_first_connect
@@ -345,7 +347,9 @@ class Fleet:
             changed = True
         if message.get("scan"):
             result = message["scan"] if isinstance(message["scan"], str) else None
-            changed = vehicle.scan(self.rng, result) or changed
+            if vehicle.scan(self.rng, result):
+                self.showing_result.add(vehicle.id)
+                changed = True
         if message.get("diagnostics") in ("pass", "fail"):
             vehicle.selftest_failed = message["diagnostics"] == "fail"
             vehicle.selftest_time = time.time()
@@ -410,10 +414,15 @@ class Fleet:
                     carry -= 1.0
                     vehicle = self.vehicles[self.rng.choice(self.order)]
                     if vehicle.linked and vehicle.scan(self.rng):
+                        self.showing_result.add(vehicle.id)
                         self.publish_status(vehicle)
-                for vehicle in self.vehicles.values():
-                    if vehicle.back_to_scan_at is not None and vehicle.back_to_scan_at <= now:
+                for vid in list(self.showing_result):
+                    vehicle = self.vehicles[vid]
+                    if vehicle.back_to_scan_at is None:
+                        self.showing_result.discard(vid)
+                    elif vehicle.back_to_scan_at <= now:
                         vehicle.back_to_scan_at = None
+                        self.showing_result.discard(vid)
                         if vehicle.screen in PASSENGER_RESULTS:
                             vehicle.screen = "ScanScreens"
                             self.publish_status(vehicle)
