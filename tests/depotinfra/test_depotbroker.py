@@ -5,7 +5,6 @@ import json
 import os
 import re
 import shutil
-import socket
 import ssl
 import subprocess
 import tempfile
