@@ -38,7 +38,7 @@ class DepotScript(unittest.TestCase):
         run_dir = tempfile.mkdtemp(prefix="depotinfra-script.")
         self.addCleanup(shutil.rmtree, run_dir, True)
         script = subprocess.Popen([os.path.join(ROOT, "scripts", "depot"), "--real", "1", "--emulated", "3",
-                                   "--run-dir", run_dir], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                   "--run-dir", run_dir, "--no-build"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                   stderr=subprocess.STDOUT, text=True)
         self.addCleanup(lambda: script.poll() is None and (script.kill(), script.wait()))
         lines = []
