@@ -262,6 +262,8 @@ class DepotBroker:
                 self.mqtt_port, self.ws_port = free_port(), free_port()
             path = self._write_files()
             with open(self.log_file, "a") as log:
+                # Only this attempt's lines tell why it failed.
+                offset = log.tell()
                 self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
                                                 stdin=subprocess.DEVNULL, start_new_session=True)
             deadline = time.monotonic() + timeout
@@ -271,6 +273,7 @@ class DepotBroker:
                 time.sleep(0.05)
             self._end()
             with open(self.log_file) as log:
+                log.seek(offset)
                 tail = log.read()[-2000:]
             if "Address already in use" not in tail or keep_ports:
                 raise RuntimeError("the depot broker did not start:\n" + tail)
