@@ -249,6 +249,8 @@ class LocalBroker(unittest.TestCase):
         vid = "bus-%04d" % (FLEET - 1)
         watcher = self.client("operator", subscribe=["fleet/%s/#" % vid])
         self.assertTrue(watcher.wait_for(lambda c: "fleet/%s/ui/status" % vid in c.last, 10))
+        # The self-test as the program publishes it: all 35 values by name.
+        self.assertEqual(len(json.loads(watcher.last["fleet/%s/ui/diagnostics" % vid])["values"]), 35)
         shots = lambda c: [p for t, p, _ in c.received if t.endswith("/ui/screenshot")]  # noqa: E731
         for _ in range(3):  # one picture, then one refusal for the two that come too soon
             watcher.publish("fleet/%s/ui/screenshot/get" % vid, b"")
