@@ -129,11 +129,11 @@ def run(count, args):
         time.sleep(2)
         renderers = renderer_pids(driver)
         m0, t0 = metrics(driver), time.monotonic()
-        cpu0 = proc_cpu_seconds(broker.proc.pid)
+        cpu0 = proc_cpu_seconds(broker.pid)
         rcpu0 = cpu_of(renderers)
         time.sleep(args.window)
         m1, t1 = metrics(driver), time.monotonic()
-        cpu1 = proc_cpu_seconds(broker.proc.pid)
+        cpu1 = proc_cpu_seconds(broker.pid)
         rcpu1 = cpu_of(renderers)
         wall = t1 - t0
         result = {
@@ -148,7 +148,7 @@ def run(count, args):
                                              + m1["RecalcStyleDuration"] - m0["RecalcStyleDuration"]) / wall, 1),
             "js_heap_mb": round(m1["JSHeapUsedSize"] / 2 ** 20, 1),
             "dom_nodes": int(m1["Nodes"]),
-            "broker_rss_mb": round(proc_rss_mb(broker.proc.pid), 1),
+            "broker_rss_mb": round(proc_rss_mb(broker.pid), 1),
             "broker_cpu_pct": round(100 * (cpu1 - cpu0) / wall, 1),
         }
         print(json.dumps(result), flush=True)

@@ -3,27 +3,23 @@ page, emulated vehicles on it, and a headless Chromium driven by Selenium."""
 
 import os
 import signal
-import socket
 import subprocess
 import sys
-import tempfile
+import threading
 import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 WEB_DIR = os.path.join(ROOT, "depot", "web")
-EMULATOR = os.environ.get("DEPOTWEB_EMULATOR") or os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py")
+EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py")
+sys.path.insert(0, os.path.join(ROOT, "tools", "depot"))
+from depotbroker import DepotBroker  # noqa: E402
+
 PASSWORDS = {"operator": "operator-pw", "viewer": "viewer-pw", "emulator": "emulator-pw"}
 
 
 def require_vendor():
     if not os.path.isfile(os.path.join(WEB_DIR, "vendor", "mqtt.min.js")):
         raise RuntimeError("depot/web/vendor/mqtt.min.js is missing: run scripts/depot-web-deps first")
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def wait_for(condition, timeout=10.0, step=0.05, what="a condition"):
@@ -39,73 +35,29 @@ def wait_for(condition, timeout=10.0, step=0.05, what="a condition"):
 
 
 class Broker:
-    """A central mosquitto on free loopback ports: plain MQTT for the vehicles, websockets
-    serving the page. Restartable on the same ports, as a depot broker restarts."""
+    """The depot's central broker from its shipped configuration, on free loopback ports
+    (tools/depot/depotbroker.py): plain MQTT for the vehicles, websockets serving the page.
+    Retained messages outlive a restart, as on a depot's broker."""
 
-    def __init__(self, max_queued=100000):
-        self.dir = tempfile.TemporaryDirectory(prefix="depotweb-")
-        self.mqtt_port = free_port()
-        self.ws_port = free_port()
-        self.proc = None
-        # Run as root, mosquitto drops to its own user after reading the configuration: the
-        # folder and its files must be readable by that user.
-        os.chmod(self.dir.name, 0o755)
-        passwd = os.path.join(self.dir.name, "passwd")
-        open(passwd, "w").close()
-        for user, password in PASSWORDS.items():
-            subprocess.run(["mosquitto_passwd", "-b", passwd, user, password], check=True,
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        acl = os.path.join(self.dir.name, "acl")
-        with open(acl, "w") as f:
-            f.write("user operator\ntopic read fleet/#\n"
-                    "topic write fleet/+/ui/status/get\ntopic write fleet/+/ui/info/get\n"
-                    "topic write fleet/+/ui/config/get\ntopic write fleet/+/ui/screenshot/get\n\n"
-                    "user viewer\ntopic read fleet/#\n\n"
-                    "user emulator\ntopic readwrite fleet/#\n")
-        self.conf = os.path.join(self.dir.name, "mosquitto.conf")
-        with open(self.conf, "w") as f:
-            f.write("per_listener_settings false\nallow_anonymous false\n"
-                    "password_file %s\nacl_file %s\nmax_queued_messages %d\n"
-                    "message_size_limit 262144\n"
-                    "listener %d 127.0.0.1\n"
-                    "listener %d\nprotocol websockets\nsocket_domain ipv4\nhttp_dir %s\n"
-                    % (passwd, acl, max_queued, self.mqtt_port, self.ws_port, WEB_DIR))
-        for name in (passwd, acl, self.conf):
-            os.chmod(name, 0o644)
-        self.start()
+    def __init__(self):
+        self.depot = DepotBroker(web_dir=WEB_DIR, users=dict(PASSWORDS), persist=True)
+        self.depot.__enter__()
+        self.mqtt_port = self.depot.mqtt_port
+        self.ws_port = self.depot.ws_port
+        self.url = self.depot.url
 
     @property
-    def url(self):
-        return "http://127.0.0.1:%d/" % self.ws_port
+    def pid(self):
+        return self.depot.process.pid
 
-    def start(self):
-        self.log = open(os.path.join(self.dir.name, "broker.log"), "ab")
-        self.proc = subprocess.Popen(["mosquitto", "-c", self.conf], stdout=self.log, stderr=subprocess.STDOUT)
-        for port in (self.mqtt_port, self.ws_port):
-            wait_for(lambda: self._listening(port), timeout=10, what="the broker on port %d" % port)
-
-    @staticmethod
-    def _listening(port):
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-            return True
-        except OSError:
-            return False
-
-    def stop(self):
-        if self.proc and self.proc.poll() is None:
-            self.proc.terminate()
-            try:
-                self.proc.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.proc = None
-        self.log.close()
+    def restart_later(self, down_sec):
+        """Restarts the broker on the same ports in the background, down for down_sec."""
+        thread = threading.Thread(target=self.depot.restart, kwargs={"down_sec": down_sec})
+        thread.start()
+        return thread
 
     def close(self):
-        self.stop()
-        self.dir.cleanup()
+        self.depot.stop()
 
 
 class Emulator:
