@@ -81,9 +81,9 @@ var Detail = (function () {
             var rows = [['link', e.bridge === null ? '(not reported)' : e.bridge === '1' ? '1 (connected)' : '0 (lost)'],
                         ['last seen', e.lastSeen === null ? 'never' : new Date(e.lastSeen).toISOString() + ' (' + Tiles.age(now - e.lastSeen) + ')']];
             if (e.info)
-                e.info.fields.forEach(function (f) { rows.push(['info.' + f[0], f[1]]); });
+                Fleet.flatten(e.info.raw).forEach(function (f) { rows.push(['info.' + f[0], f[1]]); });
             if (e.status)
-                rows = rows.concat(e.status.fields);
+                rows = rows.concat(Fleet.flatten(e.status.raw));
             fillRows(statusBody, rows);
             var bad = Object.keys(e.unreadable);
             unreadableNote.hidden = bad.length === 0;

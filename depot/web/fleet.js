@@ -82,12 +82,13 @@ var Fleet = (function () {
             time: textOrNull(json.time, 40),
             p50: numberOrNull(display.resultFrameMsP50),
             p99: numberOrNull(display.resultFrameMsP99),
-            fields: flatten(json)
+            // Every member, for the detail view: read only when it is opened.
+            raw: json
         };
     }
 
     function readInfo(json) {
-        return { version: textOrNull(json.version, 48), fields: flatten(json) };
+        return { version: textOrNull(json.version, 48), raw: json };
     }
 
     function readDiagnostics(json) {
@@ -278,6 +279,7 @@ var Fleet = (function () {
         topic: function (id, suffix) { return PREFIX + '/' + id + '/' + suffix; },
         parseTopic: parseTopic,
         cleanText: cleanText,
+        flatten: flatten,
         create: create,
         assess: assess
     };
