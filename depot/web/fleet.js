@@ -270,6 +270,7 @@ var Fleet = (function () {
     return {
         PREFIX: PREFIX,
         MAX_PAYLOAD: MAX_PAYLOAD,
+        SILENT_MS: SILENT_MS,
         SLOW_P99_MS: SLOW_P99_MS,
         HISTORY_MS: HISTORY_MS,
         SELF_TEST_FACTS: SELF_TEST_FACTS,

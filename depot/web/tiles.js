@@ -37,6 +37,13 @@ var Tiles = (function () {
         return Math.floor(s / 86400) + ' d ago';
     }
 
+    // When a text written by age() for something that happened at `then` next reads differently.
+    function ageChanges(then, now) {
+        var ms = Math.max(0, now - then);
+        var unit = ms < 3600e3 ? 60e3 : ms < 172800e3 ? 3600e3 : 86400e3;
+        return then + (Math.floor(ms / unit) + 1) * unit;
+    }
+
     function duration(sec) {
         var s = Math.floor(sec);
         if (s < 60)
@@ -101,7 +108,7 @@ var Tiles = (function () {
             p50.setAttribute('class', 'chart-p50');
             svg.append(limit, p99, p50);
             fields.chart.append(svg);
-            var tile = { li: li, fields: fields, rank: -1, search: '', chart: '', counted: null,
+            var tile = { li: li, fields: fields, rank: -1, search: '', chart: '', counted: null, due: Infinity,
                          lines: { limit: limit, p50: p50, p99: p99 } };
             tiles.set(id, tile);
             reorder = true;
@@ -174,6 +181,17 @@ var Tiles = (function () {
             setText(f.flags, flags.join(' \u00b7 '));
             drawChart(tile, e, now);
             count(tile, a);
+            // The clock alone changes this tile next when an age reads differently or the
+            // vehicle turns silent; until then the tick passes it by.
+            var due = Infinity;
+            if (e.lastSeen !== null) {
+                due = ageChanges(e.lastSeen, now);
+                if (now <= e.lastSeen + Fleet.SILENT_MS)
+                    due = Math.min(due, e.lastSeen + Fleet.SILENT_MS + 1);
+            }
+            if (d && d.timeMs !== null)
+                due = Math.min(due, ageChanges(d.timeMs, now));
+            tile.due = due;
             // The label reads as one line in a screen reader's list of tiles.
             setAttr(tile.li.firstElementChild, 'aria-label',
                 e.id + ', ' + a.label.replace(/^\S+ /, '') + (flags.length ? ' (' + flags.join(', ') + ')' : '')
@@ -278,8 +296,13 @@ var Tiles = (function () {
             // Ages and silence follow the clock: everything is looked at again, and only the
             // texts that read differently are written.
             tick: function () {
-                store.vehicles.forEach(function (e, id) { pending.add(id); });
-                schedule();
+                var now = clock();
+                tiles.forEach(function (tile, id) {
+                    if (tile.due <= now)
+                        pending.add(id);
+                });
+                if (pending.size)
+                    schedule();
             },
             setFilter: function (text) {
                 filter = text.trim().toLowerCase();
@@ -295,5 +318,5 @@ var Tiles = (function () {
         };
     }
 
-    return { create: create, age: age, duration: duration };
+    return { create: create, age: age, ageChanges: ageChanges, duration: duration };
 })();

@@ -280,6 +280,16 @@ class DepotPage(unittest.TestCase):
         self.assertLessEqual(len(history), 3600 // 10 // 2 + 2)
         self.assertEqual((history[-1]["p50"], history[-1]["p99"]), (539, 1078))
 
+    def test_ages_are_redrawn_only_when_they_read_differently(self):
+        self.driver.get(self.broker.url)
+        minute, hour, day = 60000, 3600000, 86400000
+        got = self.js("""
+            return arguments[0].map(function (ms) { return [Tiles.age(ms), Tiles.ageChanges(0, ms)]; });""",
+            [0, 59999, minute, 59 * minute + 1, hour, 47 * hour, 2 * day + 5])
+        self.assertEqual(got, [["< 1 min ago", minute], ["< 1 min ago", minute], ["1 min ago", 2 * minute],
+                               ["59 min ago", hour], ["1 h ago", 2 * hour], ["47 h ago", 48 * hour],
+                               ["2 d ago", 3 * day]])
+
     def test_screenshot_answers_are_told_apart(self):
         self.driver.get(self.broker.url)
         got = self.js("""
