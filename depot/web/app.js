@@ -166,8 +166,8 @@
                 stop();
                 tiles.setStale(true);
                 setConnection('refused', 'Not signed in');
-                showLogin('The broker refused this user name or password ('
-                          + (code === 4 || code === 134 ? 'bad user name or password' : 'not authorised') + ').');
+                // mosquitto answers "not authorised" for a wrong password too: one message for both.
+                showLogin('The broker refused this user name or password. Check both and sign in again.');
                 return;
             }
             setConnection('error', 'Connection problem: ' + Fleet.cleanText(err && err.message ? err.message : err));
