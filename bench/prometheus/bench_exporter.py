@@ -18,6 +18,7 @@ import random
 import statistics
 import sys
 import time
+import urllib.request
 
 import paho.mqtt.client as mqtt
 
@@ -149,18 +150,23 @@ def main():
                      mem["VmRSS"] / 1024, mem["VmHWM"] / 1024, idle[w] / 1024, cpu))
         status_cpu = (cpu_seconds(pids["status"]) - cpu0["status"])
         print("status exporter CPU per 1000 messages: %.1f ms" % (status_cpu / max(messages, 1) * 1e6))
+        # What goes over the wire: Prometheus asks for gzip.
+        request = urllib.request.Request(status_url, headers={"Accept-Encoding": "gzip"})
+        with urllib.request.urlopen(request, timeout=10) as answer:
+            print("status page gzipped: %.0f KiB (%s)" % (len(answer.read()) / 1024, answer.headers.get("Content-Encoding")))
 
         # As Prometheus itself saw the last scrapes and the last evaluation of the rules.
-        duration = stack.query("scrape_duration_seconds")
         samples = stack.api("query", query="scrape_samples_scraped")["result"]
         for r in samples:
             instance = r["metric"]["instance"]
             which = next(w for w in promstack.EXPORTERS if instance.endswith(":%d" % stack.exporter_ports[w]))
             seconds = next(float(d["value"][1]) for d in stack.api("query", query='scrape_duration_seconds{instance="%s"}' % instance)["result"])
             print("prometheus: %-8s scrape %6.1f ms, %6d samples" % (which, seconds * 1000, float(r["value"][1])))
-        rules = stack.api("query", query="prometheus_rule_group_last_duration_seconds")["result"]
-        for r in rules:
-            print("prometheus: rule group evaluation %.1f ms" % (float(r["value"][1]) * 1000))
+        # Prometheus does not scrape itself here: its own page says how long the rules took.
+        own = promstack.http_get("http://127.0.0.1:%d/metrics" % stack.prometheus_port).decode()
+        for line in own.splitlines():
+            if line.startswith("prometheus_rule_group_last_duration_seconds{"):
+                print("prometheus: rule group evaluation %.1f ms" % (float(line.rsplit(" ", 1)[1]) * 1000))
         firing = {}
         for a in stack.api("alerts")["alerts"]:
             firing[a["labels"]["alertname"]] = firing.get(a["labels"]["alertname"], 0) + (a["state"] == "firing")
@@ -168,7 +174,6 @@ def main():
         prom = next(p for n, p in stack.processes if n == "prometheus")
         print("prometheus: RSS %.1f MiB" % (memory_kib(prom.pid)["VmRSS"] / 1024))
         fleet.close()
-        del duration
     finally:
         stack.close()
 

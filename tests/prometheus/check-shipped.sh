@@ -13,3 +13,15 @@ sed "s|/usr/share/vovadudozad-depot/prometheus/|$SHIPPED/|" "$SHIPPED/prometheus
 grep -q "$SHIPPED/vovadudoz-fleet.rules.yml" "$WORK/prometheus.yml"
 promtool check config "$WORK/prometheus.yml"
 promtool test rules "$SHIPPED/vovadudoz-fleet.rules.test.yml"
+
+# Each exporter instance the service runs has its configuration, and the example scrapes the
+# port it listens on.
+for instance in status selftest link; do
+  test -f "$SHIPPED/exporter-$instance.yaml"
+  port=$(sed -n 's/^LISTEN_PORT=\([0-9]*\)$/\1/p' "$SHIPPED/exporter-$instance.env")
+  grep -q "\"127.0.0.1:$port\"" "$SHIPPED/prometheus-example.yml" || {
+    echo "prometheus-example.yml does not scrape the $instance exporter's port ($port)" >&2
+    exit 1
+  }
+done
+echo "exporter instances and scrape targets agree"
