@@ -134,6 +134,16 @@ class FleetMetrics(unittest.TestCase):
             moved = promstack.wait_for(lambda: (self.results() or 0) >= before + n, 15)
             self.assertTrue(moved, "after %d scans Prometheus still reports %s results (%s before)"
                             % (n, self.results(), before))
+        # What a vehicle sends is not trusted: a message the exporter cannot read leaves the
+        # last good values in place, and the exporter serving.
+        for bad in (b"not json", b'{"service": "yes", "uptimeSec": [1]}', b"{" * 100000):
+            self.plain.stdin.write(bad + b"\n")
+        self.plain.stdin.write(b'{"service": true, "uptimeSec": 61}\n')
+        self.plain.stdin.flush()
+        self.assertTrue(promstack.wait_for(
+            lambda: self.stack.query("vovadudoz_vehicle_uptime_seconds").get(PLAIN) == 61, 15))
+        self.assertEqual(self.stack.query("vovadudoz_vehicle_in_service").get(PLAIN), 1.0)
+        self.assertEqual(self.stack.query("vovadudoz_vehicle_results_shown_total").get(PLAIN), 7.0)
         # The real program's tap to glass arrives too, in seconds.
         p99 = self.stack.query("vovadudoz_vehicle_result_frame_p99_seconds").get(REAL)
         self.assertIsNotNone(p99)
