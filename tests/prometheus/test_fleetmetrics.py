@@ -4,6 +4,7 @@ for two vehicles: the real program with the simulator playing its services, brid
 central broker by the shipped bridge snippet, and a plain publisher standing for a second
 vehicle. Prometheus' own HTTP API is the judge."""
 
+import json
 import os
 import signal
 import subprocess
@@ -81,6 +82,9 @@ class FleetMetrics(unittest.TestCase):
         # last will on the publisher's own connection.
         topic = "fleet/%s/" % PLAIN
         subprocess.run(["mosquitto_pub", "-p", str(central), "-r", "-t", topic + "bridge", "-m", "1"], check=True)
+        subprocess.run(["mosquitto_pub", "-p", str(central), "-r", "-t", topic + "ui/diagnostics", "-m",
+                        '{"deviceId": "%s", "time": "2026-12-01T08:00:00Z", "timeSec": 1796112000, "result": "fail", '
+                        '"values": {"rtc": "OK", "leds": "ERROR"}}' % PLAIN], check=True)
         cls.plain = stack.spawn("plain-vehicle", ["mosquitto_pub", "-p", str(central), "-r", "-l", "-q", "1",
                                                   "-t", topic + "ui/status", "--will-topic", topic + "bridge",
                                                   "--will-payload", "0", "--will-retain", "--will-qos", "1"],
@@ -134,6 +138,9 @@ class FleetMetrics(unittest.TestCase):
             moved = promstack.wait_for(lambda: (self.results() or 0) >= before + n, 15)
             self.assertTrue(moved, "after %d scans Prometheus still reports %s results (%s before)"
                             % (n, self.results(), before))
+        # The last self-test: its verdict, a string, as a number, and its own time.
+        self.assertEqual(promstack.wait_for(lambda: self.stack.query("vovadudoz_vehicle_selftest_passed"), 10), {PLAIN: 0.0})
+        self.assertEqual(self.stack.query("vovadudoz_vehicle_selftest_timestamp_seconds"), {PLAIN: 1796112000.0})
         # What a vehicle sends is not trusted: a message the exporter cannot read leaves the
         # last good values in place, and the exporter serving.
         for bad in (b"not json", b'{"service": "yes", "uptimeSec": [1]}', b"{" * 100000):
@@ -159,6 +166,7 @@ class FleetMetrics(unittest.TestCase):
         fired = promstack.wait_for(lambda: self.stack.firing("VovadudozVehicleOffline"), 30)
         self.assertEqual(fired, [PLAIN])
         self.assertEqual(self.stack.query("vovadudoz_vehicle_link_up"), {REAL: 1.0, PLAIN: 0.0})
+        self.assertEqual(self.stack.firing("VovadudozSelfTestFailed"), [PLAIN])
         # The real vehicle, idle since its scans, stays online.
         self.assertEqual(self.stack.query('ALERTS{alertname="VovadudozVehicleOffline",vehicle="%s"}' % REAL), {})
         if EVIDENCE:
@@ -168,15 +176,14 @@ class FleetMetrics(unittest.TestCase):
         with open(EVIDENCE, "w") as f:
             f.write("# The status exporter's page, as Prometheus scraped it\n")
             f.write(promstack.http_get("http://127.0.0.1:%d/metrics" % self.stack.exporter_ports["status"]).decode())
-            f.write("\n# Prometheus' HTTP API: /api/v1/query?query={job=\"vovadudoz-fleet\",vehicle!=\"\"}\n")
-            answer = promstack.http_get("http://127.0.0.1:%d/api/v1/query?query=%%7Bjob%%3D%%22vovadudoz-fleet%%22%%2Cvehicle%%21%%3D%%22%%22%%7D"
-                                        % self.stack.prometheus_port).decode()
-            f.write(answer + "\n")
+            f.write("\n# Prometheus' HTTP API: /api/v1/query?query={__name__=~\"vovadudoz_.*\"} (one result a line)\n")
+            answer = self.stack.api("query", query='{__name__=~"vovadudoz_.*"}')
+            f.write("".join(json.dumps(r) + "\n" for r in answer["result"]))
 
     def write_evidence_alerts(self):
         with open(EVIDENCE, "a") as f:
-            f.write("\n# Prometheus' HTTP API: /api/v1/alerts\n")
-            f.write(promstack.http_get("http://127.0.0.1:%d/api/v1/alerts" % self.stack.prometheus_port).decode() + "\n")
+            f.write("\n# Prometheus' HTTP API: /api/v1/alerts (one alert a line)\n")
+            f.write("".join(json.dumps(a) + "\n" for a in self.stack.api("alerts")["alerts"]))
 
 
 if __name__ == "__main__":
