@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The depot's metrics at fleet scale: N vehicles (1,000 by default) publish their link, last
-self-test and status on a loopback mosquitto, the three exporter instances read them with the
-shipped configurations and a Prometheus scrapes them with the shipped job and rules. Prints the
+self-test and status on the depot's central broker (its shipped configuration, on loopback), the
+three exporter instances read them with the shipped configurations and a Prometheus scrapes
+them with the shipped job and rules. Prints the
 scrape's size and duration (as the benchmark times it, and as Prometheus reports it), the
 exporters' memory and CPU, and the rules' evaluation time. Not a test: figures only.
 
@@ -48,7 +49,7 @@ def memory_kib(pid):
 class Fleet:
     """N vehicles over a few connections, as the central broker sees them through bridges."""
 
-    def __init__(self, port, count):
+    def __init__(self, port, count, password):
         self.count = count
         self.ids = ["bus-%04d" % (i + 1) for i in range(count)]
         self.results = {v: random.randrange(0, 500) for v in self.ids}
@@ -58,6 +59,8 @@ class Fleet:
         for n in range(CONNECTIONS):
             client = mqtt.Client(client_id="bench-fleet-%d-%d" % (os.getpid(), n))
             client.max_queued_messages_set(0)
+            # The local depot broker's identity that writes for every emulated vehicle.
+            client.username_pw_set("emulator", password)
             client.connect("127.0.0.1", port)
             client.loop_start()
             self.clients.append(client)
@@ -112,7 +115,7 @@ def main():
         idle = {w: memory_kib(stack.exporter_pid(w))["VmRSS"] for w in promstack.EXPORTERS}
         # The shipped rules as they are, with a production-like 15 s scrape.
         stack.start_prometheus(interval="15s", for_duration=None)
-        fleet = Fleet(port, args.vehicles)
+        fleet = Fleet(port, args.vehicles, stack.depot.passwords["emulator"])
         fleet.announce()
         # Every vehicle's metrics on the pages before the clock starts.
         status_url = "http://127.0.0.1:%d/metrics" % stack.exporter_ports["status"]

@@ -1,6 +1,7 @@
-"""The depot's metrics stack on loopback, for the tests and the benchmark: Debian's mosquitto,
-the three exporter instances with the shipped configurations, and Prometheus with the shipped
-scrape job and rules, each on a free port, in one temporary folder."""
+"""The depot's metrics stack on loopback, for the tests and the benchmark: the central broker
+with the depot's shipped configuration (tools/depot/depotbroker.py), the three exporter
+instances with the shipped configurations, logged in as the depot's "exporter" user, and
+Prometheus with the shipped scrape job and rules, each on a free port, in one temporary folder."""
 
 import json
 import os
@@ -9,6 +10,7 @@ import shutil
 import signal
 import socket
 import subprocess
+import sys
 import tempfile
 import time
 import urllib.parse
@@ -17,6 +19,8 @@ import urllib.request
 import yaml
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "depot"))
+import depotbroker  # noqa: E402
 SHIPPED = os.path.join(SOURCE_DIR, "packaging", "depot", "prometheus")
 EXPORTERS = ("status", "selftest", "link")
 
@@ -69,6 +73,8 @@ class Stack:
         # mosquitto run as root reads on as its own user.
         os.chmod(self.dir, 0o755)
         self.processes = []
+        self.depot = None
+        self.vehicle_brokers = []
         self.broker_port = None
         self.exporter_ports = {}
         self.prometheus_port = None
@@ -91,20 +97,24 @@ class Stack:
         except OSError:
             return ""
 
-    def start_broker(self, name="central", extra=()):
-        port = free_port()
-        with open(self.path(name + ".conf"), "w") as f:
-            f.write("listener %d 127.0.0.1\nallow_anonymous true\npersistence false\n" % port)
-            # A thousand vehicles' retained status reach a subscriber of the whole fleet.
-            f.write("max_queued_messages 100000\n")
-            for line in extra:
-                f.write(line + "\n")
-        process = self.spawn(name, ["mosquitto", "-c", self.path(name + ".conf")])
-        if not wait_port(port, 10, process):
-            raise RuntimeError("mosquitto did not start:\n" + self.log(name))
-        if name == "central":
-            self.broker_port = port
-        return port
+    def start_broker(self, vehicles=()):
+        """The central broker as a depot runs it (its listeners on loopback, no TLS); `vehicles`
+        get a bridge login each. The emulator's identity writes for any vehicle."""
+        web = self.path("web")  # the page is not what is measured here
+        os.makedirs(web, exist_ok=True)
+        self.depot = depotbroker.DepotBroker(web_dir=web, vehicles=vehicles, run_dir=self.path("depot")).start()
+        self.broker_port = self.depot.mqtt_port
+        return self.broker_port
+
+    def login(self, user):
+        """mosquitto_pub/_sub options that log in as `user` on the central broker."""
+        return ["-p", str(self.broker_port), "-u", user, "-P", self.depot.passwords[user]]
+
+    def start_vehicle_broker(self, vehicle):
+        """A vehicle's own broker, bridged to the central one by the shipped bridge snippet."""
+        broker = depotbroker.VehicleBroker(vehicle, self.depot, self.path("vehicle-" + vehicle)).start()
+        self.vehicle_brokers.append(broker)
+        return broker.port
 
     def start_exporters(self):
         """The three shipped exporter configurations, pointed at this stack's broker."""
@@ -116,9 +126,11 @@ class Stack:
             with open(self.path("exporter-%s.yaml" % which), "w") as f:
                 yaml.safe_dump(config, f)
             port = free_port()
+            # The login, as the service gives it: from the environment, not the file.
+            login = dict(os.environ, MQTT2PROM_MQTT_USER="exporter", MQTT2PROM_MQTT_PASSWORD=self.depot.passwords["exporter"])
             process = self.spawn("exporter-" + which,
                                  ["prometheus-mqtt-exporter", "-config", self.path("exporter-%s.yaml" % which),
-                                  "-listen-address", "127.0.0.1", "-listen-port", str(port)])
+                                  "-listen-address", "127.0.0.1", "-listen-port", str(port)], env=login)
             if not wait_port(port, 10, process):
                 raise RuntimeError("the %s exporter did not start:\n%s" % (which, self.log("exporter-" + which)))
             self.exporter_ports[which] = port
@@ -184,4 +196,8 @@ class Stack:
             except subprocess.TimeoutExpired:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
+        for broker in self.vehicle_brokers:
+            broker.stop()
+        if self.depot is not None:
+            self.depot.stop()
         shutil.rmtree(self.dir, ignore_errors=True)

@@ -1,8 +1,8 @@
-"""The depot's metrics end to end: a central mosquitto, the three exporters with the shipped
-configurations, and Prometheus with the shipped scrape job and rules (their "for:" shortened),
-for two vehicles: the real program with the simulator playing its services, bridged to the
-central broker by the shipped bridge snippet, and a plain publisher standing for a second
-vehicle. Prometheus' own HTTP API is the judge."""
+"""The depot's metrics end to end: the central broker with the depot's configuration and logins,
+the three exporters with the shipped configurations, and Prometheus with the shipped scrape job
+and rules (their "for:" shortened), for two vehicles: the real program with the simulator
+playing its services, bridged to the central broker by the shipped bridge snippet, and a plain
+publisher standing for a second vehicle. Prometheus' own HTTP API is the judge."""
 
 import json
 import os
@@ -21,25 +21,6 @@ EVIDENCE = os.environ.get("VOVADUDOZ_PROM_EVIDENCE", "")
 REAL, PLAIN = "bus-101", "bus-102"
 
 
-def bridge_settings(vehicle, central_port):
-    """The shipped bridge snippet enabled as its header says, without TLS and login (the
-    central broker here is a plain loopback one) and with a short reconnection delay."""
-    lines = []
-    with open(os.path.join(promstack.SOURCE_DIR, "packaging", "mosquitto", "vovadudozad-bridge.conf")) as f:
-        for line in f:
-            if len(line) < 2 or line[0] != "#" or not line[1].isalpha():
-                continue  # explanations, not settings
-            line = line[1:].strip().replace("VEHICLE", vehicle)
-            if line.startswith(("bridge_", "remote_password")):
-                continue
-            if line.startswith("address "):
-                line = "address 127.0.0.1:%d" % central_port
-            if line.startswith("restart_timeout "):
-                line = "restart_timeout 1"
-            lines.append(line)
-    return lines
-
-
 class FleetMetrics(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -55,12 +36,12 @@ class FleetMetrics(unittest.TestCase):
 
     @classmethod
     def start(cls, stack):
-        central = stack.start_broker()
+        stack.start_broker(vehicles=[REAL, PLAIN])
         stack.start_exporters()
         stack.start_prometheus()
 
         # The real vehicle: its own broker bridged to the depot, the simulator, the program.
-        cls.vehicle_port = stack.start_broker("vehicle", bridge_settings(REAL, central))
+        cls.vehicle_port = stack.start_vehicle_broker(REAL)
         with open(stack.path("serialnumber"), "w") as f:
             f.write(REAL)
         with open(stack.path("gui.conf"), "w") as f:
@@ -78,14 +59,15 @@ class FleetMetrics(unittest.TestCase):
         environment = dict(os.environ, QT_QPA_PLATFORM="offscreen", QT_QUICK_BACKEND="software")
         stack.spawn("program", [program, "-f", stack.path("gui.conf")], env=environment)
 
-        # The second vehicle: its link and status as a bridge would leave them, and the link's
-        # last will on the publisher's own connection.
+        # The second vehicle, logged in under its id as its bridge would be: its link and
+        # status as a bridge leaves them, and the link's last will on its own connection.
         topic = "fleet/%s/" % PLAIN
-        subprocess.run(["mosquitto_pub", "-p", str(central), "-r", "-t", topic + "bridge", "-m", "1"], check=True)
-        subprocess.run(["mosquitto_pub", "-p", str(central), "-r", "-t", topic + "ui/diagnostics", "-m",
+        login = stack.login(PLAIN)
+        subprocess.run(["mosquitto_pub"] + login + ["-r", "-t", topic + "bridge", "-m", "1"], check=True)
+        subprocess.run(["mosquitto_pub"] + login + ["-r", "-t", topic + "ui/diagnostics", "-m",
                         '{"deviceId": "%s", "time": "2026-12-01T08:00:00Z", "timeSec": 1796112000, "result": "fail", '
                         '"values": {"rtc": "OK", "leds": "ERROR"}}' % PLAIN], check=True)
-        cls.plain = stack.spawn("plain-vehicle", ["mosquitto_pub", "-p", str(central), "-r", "-l", "-q", "1",
+        cls.plain = stack.spawn("plain-vehicle", ["mosquitto_pub"] + login + ["-r", "-l", "-q", "1",
                                                   "-t", topic + "ui/status", "--will-topic", topic + "bridge",
                                                   "--will-payload", "0", "--will-retain", "--will-qos", "1"],
                                 stdin=subprocess.PIPE)
@@ -95,7 +77,8 @@ class FleetMetrics(unittest.TestCase):
 
     @classmethod
     def dump(cls):
-        for name in ("program", "simulator", "vehicle", "central", "exporter-status", "exporter-link", "prometheus"):
+        for name in ("program", "simulator", "vehicle-%s/mosquitto" % REAL, "depot/mosquitto", "exporter-status",
+                     "exporter-link", "prometheus"):
             sys.stderr.write("----- %s\n%s\n" % (name, cls.stack.log(name)[-3000:]))
 
     @classmethod
