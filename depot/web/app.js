@@ -39,6 +39,10 @@
                 });
             });
         },
+        ask: function (id, suffix) {
+            if (client && client.connected)
+                client.publish(Fleet.topic(id, suffix), '', { qos: 1 }, function () {});
+        },
         watchScreenshots: function (id, on) {
             if (on)
                 watched.add(id);

@@ -179,6 +179,13 @@ var Detail = (function () {
             clearImage();
             draw();
             link.watchScreenshots(id, true);
+            // Older programs publish their info and configuration only when asked: ask for what
+            // is missing (a viewer may not ask; the broker then refuses, and nothing changes).
+            var e = store.get(id);
+            if (e && !e.info)
+                link.ask(id, 'ui/info/get');
+            if (e && !e.config)
+                link.ask(id, 'ui/config/get');
             if (!dialog.open)
                 dialog.showModal();
         }

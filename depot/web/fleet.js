@@ -164,6 +164,12 @@ var Fleet = (function () {
                 e.unreadable[where.kind] = 'too large (' + payload.length + ' bytes)';
                 return where.id;
             }
+            // An empty retained message clears what the broker kept: the vehicle no longer says.
+            if (payload.length === 0) {
+                delete e.unreadable[where.kind];
+                e[where.kind] = null;
+                return where.id;
+            }
             var text = decoder.decode(payload);
             if (where.kind === 'bridge') {
                 text = text.trim();

@@ -95,7 +95,10 @@ def publish(broker, topic, payload, retain=False, user="emulator"):
         args.append("-r")
     if isinstance(payload, str):
         payload = payload.encode()
-    subprocess.run(args + ["-s"], input=payload, check=True, timeout=10)
+    if not payload:
+        subprocess.run(args + ["-n"], check=True, timeout=10)
+    else:
+        subprocess.run(args + ["-s"], input=payload, check=True, timeout=10)
 
 
 def chromium(width=1366, height=768, scheme=None):

@@ -4,6 +4,7 @@ One broker, one emulator and one browser for the whole file."""
 
 import datetime
 import json
+import re
 import os
 import sys
 import unittest
@@ -140,6 +141,19 @@ class DepotPage(unittest.TestCase):
         rig.wait_for(lambda: not dialog.is_displayed(), what="the detail view to close")
         self.assertEqual(self.js("return document.activeElement.closest('.tile').dataset.vehicle;"), "bus-0001")
 
+    def test_detail_asks_for_what_the_broker_does_not_hold(self):
+        # As with a program that publishes its info only when asked: nothing kept.
+        rig.publish(self.broker, "fleet/bus-0003/ui/info", "", retain=True)
+        self.open_fleet()
+        self.assertEqual(self.tile_text("bus-0003", "version"), "\u2014")
+        self.assertEqual(self.tile_state("bus-0003"), "online")
+        self.driver.find_element(By.CSS_SELECTOR, '[data-vehicle="bus-0003"] .tile-open').click()
+        rig.wait_for(lambda: re.match(r"^\d+\.\d+\.\d+$", self.tile_text("bus-0003", "version")),
+                     what="bus-0003's answer to info/get")
+        rows = self.js("return Array.from(document.querySelectorAll('#detail-status tr')).map(r => r.cells[0].textContent);")
+        self.assertIn("info.version", rows)
+        self.driver.find_element(By.ID, "detail-close").click()
+
     def test_vehicle_text_is_shown_as_text_and_bad_messages_stay_on_their_tile(self):
         self.open_fleet()
         markup = '<b>Valid</b><img src=x onerror=injected=1>'
@@ -217,6 +231,8 @@ class DepotPage(unittest.TestCase):
             ["fleet/bad/ui/status", good, True], ["fleet/bad/ui/status", "{", True],
             ["fleet/mended/ui/status", "[]", True], ["fleet/mended/ui/status", good, True],
             ["fleet/huge/ui/info", "x" * (64 * 1024 + 1), True],
+            # An empty retained message clears the kept one: nothing known, nothing unreadable.
+            ["fleet/cleared/ui/info", "{", True], ["fleet/cleared/ui/info", "", True],
             ["fleet/odd/bridge", "yes", True],
             # Heard from long ago and not since, though the link is up: silent.
             ["fleet/silent/bridge", "1", True],
@@ -234,8 +250,9 @@ class DepotPage(unittest.TestCase):
             ["fleet/x/ui/status/get", good, False], ["fleet//bridge", "1", True], ["other/x/bridge", "1", True],
             ["fleet/x/ui/screenshot", "png", False],
         ], now)
-        self.assertEqual(sorted(got), sorted(["types", "bad", "mended", "huge", "odd", "silent", "stopped", "lost",
-                                              "broken", "failed", "slow", "fine", "ahead"]))
+        self.assertEqual(sorted(got), sorted(["types", "bad", "mended", "huge", "cleared", "odd", "silent", "stopped",
+                                              "lost", "broken", "failed", "slow", "fine", "ahead"]))
+        self.assertEqual((got["cleared"]["entry"]["info"], got["cleared"]["entry"]["unreadable"]), (None, {}))
         types = got["types"]["entry"]["status"]
         self.assertEqual((types["screen"], types["uptimeSec"], types["technician"], types["resultsShown"]),
                          (None, None, None, 3))
