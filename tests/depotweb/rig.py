@@ -22,8 +22,9 @@ def require_vendor():
         raise RuntimeError("depot/web/vendor/mqtt.min.js is missing: run scripts/depot-web-deps first")
 
 
-def wait_for(condition, timeout=10.0, step=0.05, what="a condition"):
-    """Polls until condition() is truthy and returns its value; fails after timeout."""
+def wait_for(condition, timeout=20.0, step=0.05, what="a condition"):
+    """Polls until condition() is truthy and returns its value; fails after timeout (generous:
+    CTest runs this beside other tests on a shared machine)."""
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
