@@ -197,20 +197,23 @@ bool PayloadReader::isSecretKey(const QString& key)
     return SecretMask::isSecretKey(key);
 }
 
-QString PayloadReader::masked(const QByteArray& payload)
+QString PayloadReader::masked(const QByteArray& payload, bool confidential)
 {
     // Compact: a masked copy takes one line, however the sender laid the message out.
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError)
+    if (error.error != QJsonParseError::NoError || (!document.isObject() && !document.isArray())) {
+        if (confidential)
+            return QStringLiteral("(%1 bytes, not JSON)").arg(payload.size());
         return SecretMask::maskText(QString::fromUtf8(payload));
+    }
     if (document.isObject()) {
         QJsonObject object = document.object();
-        if (maskObject(object))
+        if (maskObject(object) || confidential)
             return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
-    } else if (document.isArray()) {
+    } else {
         QJsonArray array = document.array();
-        if (maskArray(array))
+        if (maskArray(array) || confidential)
             return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
     }
     return SecretMask::maskText(QString::fromUtf8(payload));
