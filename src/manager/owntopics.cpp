@@ -111,6 +111,10 @@ OwnTopics::OwnTopics(MqttClient& client, Config& config, const QString& baseTopi
     m_screenStatusTimer.setSingleShot(true);
     m_screenStatusTimer.setInterval(ScreenStatusIntervalMs);
     connect(&m_screenStatusTimer, &QTimer::timeout, this, &OwnTopics::onScreenStatusTimeout);
+    m_wallClock = [] { return QDateTime::currentDateTimeUtc(); };
+    // Publications while offline are dropped by the client, so the beat simply goes on.
+    m_heartbeatTimer.setInterval(StatusHeartbeatMs);
+    connect(&m_heartbeatTimer, &QTimer::timeout, this, &OwnTopics::publishStatus);
     subscribe();
 }
 
@@ -297,27 +301,33 @@ void OwnTopics::applyConfiguration(const QByteArray& data)
 
 void OwnTopics::publishInfo()
 {
+    // Retained, like the configuration: a depot page that opens later reads the version of
+    // every vehicle without asking each one.
     m_client.publish(toPayload(QJsonObject { { QStringLiteral("version"), QCoreApplication::applicationVersion() } }),
-                     m_baseTopic + Info);
+                     m_baseTopic + Info, 0, true);
 }
 
 void OwnTopics::publishStatus()
 {
     // Whatever the reason for this publication, it carries the latest screen.
     m_screenStatusPending = false;
+    m_heartbeatTimer.start();
     m_client.publish(statusPayload(), m_baseTopic + Status, 0, true);
 }
 
 void OwnTopics::publishStopped()
 {
     m_technician = false;
-    m_client.publish(toPayload(QJsonObject { { QStringLiteral("technician"), false }, { QStringLiteral("service"), false } }),
+    m_heartbeatTimer.stop();
+    m_client.publish(toPayload(QJsonObject { { QStringLiteral("technician"), false },
+                                             { QStringLiteral("service"), false },
+                                             { QStringLiteral("time"), m_wallClock().toUTC().toString(Qt::ISODate) } }),
                      m_baseTopic + Status, 0, true);
 }
 
 void OwnTopics::publishConfig()
 {
-    m_client.publish(configPayload(), m_baseTopic + ConfigTopic);
+    m_client.publish(configPayload(), m_baseTopic + ConfigTopic, 0, true);
 }
 
 void OwnTopics::publishScreenshot(const QByteArray& png)
@@ -365,7 +375,8 @@ QByteArray OwnTopics::statusPayload() const
                          { QStringLiteral("service"), true },
                          { QStringLiteral("screen"), m_screen },
                          { QStringLiteral("uptimeSec"), double(m_clock() / 1000) },
-                         { QStringLiteral("resultsShown"), m_resultsShown } };
+                         { QStringLiteral("resultsShown"), m_resultsShown },
+                         { QStringLiteral("time"), m_wallClock().toUTC().toString(Qt::ISODate) } };
     for (const auto& source : m_statusSources) {
         if (status.contains(source.first))
             continue;

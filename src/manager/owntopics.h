@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QHash>
 #include <QJsonValue>
@@ -66,6 +67,9 @@ public:
     static constexpr int NamedKeysInWarning = 5;
     // A new screen republishes the status at most this often; the last screen always gets out.
     static constexpr int ScreenStatusIntervalMs = 1000;
+    // A status unchanged for this long is sent again with a fresh "time": the heartbeat that
+    // lets a depot tell an idle vehicle (old screen, new time) from a silent one.
+    static constexpr int StatusHeartbeatMs = 30000;
     // Screenshot requests closer together than this are refused.
     static constexpr int ScreenshotIntervalMs = 2000;
     // What a refused request is answered on "/screenshot" (not retained), as {"refused": ...};
@@ -88,13 +92,19 @@ public:
     // and the spacing of screenshot requests. Tests inject their own.
     using Clock = std::function<qint64()>;
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    // The time of day in "/status" ("time", UTC); tests inject their own.
+    using WallClock = std::function<QDateTime()>;
+    void setWallClock(WallClock clock) { m_wallClock = std::move(clock); }
 
     // The pause after a screen publication; tests run its expiry instead of waiting.
     const QTimer& screenStatusTimer() const { return m_screenStatusTimer; }
+    // Restarted by every status publication; its expiry publishes the status again.
+    const QTimer& heartbeatTimer() const { return m_heartbeatTimer; }
 
 public slots:
     void publishInfo();
-    // Every status is retained: the one sent on connection replaces the retained last will,
+    // Every status is retained and carries its UTC time: the one sent on connection replaces the
+    // retained last will,
     // and each later one (a session opened or closed) replaces the one before, so a subscriber
     // arriving later reads what a "/status/get" would answer.
     void publishStatus();
@@ -136,7 +146,9 @@ private:
     int m_resultsShown = 0;
     QElapsedTimer m_started;
     Clock m_clock;
+    WallClock m_wallClock;
     QTimer m_screenStatusTimer;
+    QTimer m_heartbeatTimer;
     bool m_screenStatusPending = false;
     qint64 m_lastScreenshotMs = -1;
     QByteArray m_diagnostics;

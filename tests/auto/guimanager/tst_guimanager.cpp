@@ -472,7 +472,7 @@ void Tst_GUIManager::exitRequestEndsTheEventLoop()
     QCOMPARE(m_gui->message(), QString("Exiting"));
     // The normal way out: the program says itself, retained, that it is gone, and closes its
     // connection cleanly (the broker then drops the last will).
-    QCOMPARE(parse(m_wire->peer->waitFor(m_base + "/status", 5000)),
+    QCOMPARE(sessionState(m_wire->peer->waitFor(m_base + "/status", 5000)),
              QJsonObject({ { "technician", false }, { "service", false } }));
     QVERIFY(!m_gui->mqttClient().isConnected());
 }

@@ -56,6 +56,7 @@ private slots:
     void screenshotRequestsAreSpaced();
     void noScreenshotOfThePin();
     void everyStatusIsRetained();
+    void heartbeatKeepsStatusFresh();
     void lastSelfTestKeptAndBounded();
 
 private:
@@ -90,6 +91,7 @@ void Tst_OwnTopics::init()
     m_topics.reset(new manager::OwnTopics(m_wire->client, *m_config, Base));
     m_nowMs = 0;
     m_topics->setClock([this] { return m_nowMs; });
+    m_topics->setWallClock([] { return QDateTime::fromString("2026-12-07T10:00:00Z", Qt::ISODate); });
     m_wire->peer->takeAll();
 }
 
@@ -110,7 +112,8 @@ void Tst_OwnTopics::answersRequests_data()
                           << QJsonObject { { "version", QCoreApplication::applicationVersion() } };
     QTest::newRow("status") << "/status/get" << "/status"
                             << QJsonObject { { "technician", false }, { "service", true }, { "screen", "" },
-                                             { "uptimeSec", 0 }, { "resultsShown", 0 } };
+                                             { "uptimeSec", 0 }, { "resultsShown", 0 },
+                                             { "time", "2026-12-07T10:00:00Z" } };
     // The secrets never travel; every other setting does.
     QTest::newRow("config") << "/config/get" << "/config"
                             << QJsonObject { { "log", QJsonObject { { "level", 2 } } },
@@ -383,6 +386,43 @@ void Tst_OwnTopics::everyStatusIsRetained()
     m_topics->publishStopped();
     QVERIFY(!m_wire->peer->waitFor(Base + "/status", 5000).isNull());
     QCOMPARE(retained(), (QJsonObject { { "technician", false }, { "service", false } }));
+}
+
+// A depot tells an idle vehicle from a silent one by the status "time": an unchanged status goes
+// out again with a fresh time, and the version and settings wait on the broker for late readers.
+void Tst_OwnTopics::heartbeatKeepsStatusFresh()
+{
+    QDateTime now = QDateTime::fromString("2026-12-07T10:02:41Z", Qt::ISODate);
+    m_topics->setWallClock([&now] { return now; });
+    m_topics->setScreen("ScanScreens");
+    const QJsonObject first = parse(m_wire->peer->waitFor(Base + "/status", 5000));
+    QCOMPARE(first.value("time").toString(), QString("2026-12-07T10:02:41Z"));
+    QCOMPARE(m_topics->heartbeatTimer().interval(), 30000);
+    QVERIFY(m_topics->heartbeatTimer().isActive());
+
+    // A local time from the clock still goes out in UTC.
+    now = QDateTime(QDate(2026, 12, 7), QTime(12, 3, 11), Qt::OffsetFromUTC, 2 * 3600);
+    QMetaObject::invokeMethod(const_cast<QTimer*>(&m_topics->heartbeatTimer()), "timeout");
+    const QJsonObject beat = parse(m_wire->peer->waitFor(Base + "/status", 5000));
+    QCOMPARE(beat.value("time").toString(), QString("2026-12-07T10:03:11Z"));
+    QCOMPARE(beat.value("screen").toString(), QString("ScanScreens"));
+
+    // A program stopping on purpose beats no more: nothing may say "service": true after it.
+    m_topics->publishStopped();
+    QCOMPARE(parse(m_wire->peer->waitFor(Base + "/status", 5000)).value("service"), QJsonValue(false));
+    QVERIFY(!m_topics->heartbeatTimer().isActive());
+
+    m_topics->publishInfo();
+    m_topics->publishConfig();
+    QVERIFY(!m_wire->peer->waitFor(Base + "/config", 5000).isNull());
+    MqttPeer late(m_wire->broker);
+    QVERIFY(late.waitConnected(5000));
+    late.subscribe(Base + "/info");
+    late.subscribe(Base + "/config");
+    QCOMPARE(parse(late.waitFor(Base + "/info", 5000)).value("version").toString(), buildVersion());
+    const QJsonObject config = parse(late.waitFor(Base + "/config", 5000));
+    QCOMPARE(config.value("gui").toObject().value("locale").toString(), QString("el_GR"));
+    QVERIFY(!config.value("gui").toObject().contains("settingsPin"));
 }
 
 // The last self-test stays on the broker for a depot that subscribes later, a few kilobytes
