@@ -49,6 +49,7 @@ private slots:
     void answersRequests();
     void configSetFilters_data();
     void configSetFilters();
+    void configKeepsDeclaredTypes();
     void hugeRequestLogsOneLine();
     void newBaseTopic();
     void screenAndHealthInStatus();
@@ -159,7 +160,7 @@ void Tst_OwnTopics::configSetFilters_data()
         << QByteArray(R"({"gui": {"settingsPin": "1357"}})") << QVariantMap { { "gui/settingsPin", "1357" } } << "";
     QTest::newRow("unknown and invalid beside good")
         << QByteArray(R"({"gui": {"displayOffMin": "9", "showCursor": [1], "colour": "red"}, "x": 1})")
-        << QVariantMap { { "gui/displayOffMin", "9" } }
+        << QVariantMap { { "gui/displayOffMin", 9 } }
         << "Ignoring unknown or invalid configuration entries : 3 (gui/colour, gui/showCursor, x)";
 }
 
@@ -189,6 +190,18 @@ void Tst_OwnTopics::configSetFilters()
     }
     // The request itself is never logged: it may carry the PIN.
     QVERIFY(log.all().filter("1357").isEmpty());
+}
+
+void Tst_OwnTopics::configKeepsDeclaredTypes()
+{
+    // Text is accepted where it converts, and what "/config" says afterwards is a number and a
+    // flag, as before the set.
+    feed(Base + "/config/set", R"({"gui": {"displayOffMin": "5", "showCursor": "false"}})");
+    QCOMPARE(m_config->get("gui/displayOffMin"), QVariant(5));
+    feed(Base + "/config/get", QByteArray());
+    const QJsonObject gui = parse(m_wire->peer->waitFor(Base + "/config", 5000)).value("gui").toObject();
+    QCOMPARE(gui.value("displayOffMin"), QJsonValue(5));
+    QCOMPARE(gui.value("showCursor"), QJsonValue(false));
 }
 
 void Tst_OwnTopics::hugeRequestLogsOneLine()
