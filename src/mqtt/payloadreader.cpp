@@ -207,14 +207,20 @@ QString PayloadReader::masked(const QByteArray& payload, bool confidential)
             return QStringLiteral("(%1 bytes, not JSON)").arg(payload.size());
         return SecretMask::maskText(QString::fromUtf8(payload));
     }
+    // On a confidential topic the masked copy is searched for pairs and URLs as well: a value
+    // under an ordinary key may hold "pin=..." itself.
+    const auto compact = [confidential](const QJsonDocument& masked) {
+        const QString text = QString::fromUtf8(masked.toJson(QJsonDocument::Compact));
+        return confidential ? SecretMask::maskText(text) : SecretMask::maskUrls(text);
+    };
     if (document.isObject()) {
         QJsonObject object = document.object();
         if (maskObject(object) || confidential)
-            return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
+            return compact(QJsonDocument(object));
     } else {
         QJsonArray array = document.array();
         if (maskArray(array) || confidential)
-            return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+            return compact(QJsonDocument(array));
     }
     return SecretMask::maskText(QString::fromUtf8(payload));
 }

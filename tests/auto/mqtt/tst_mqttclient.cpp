@@ -592,6 +592,7 @@ void Tst_MqttClient::confidentialTopicsShowNoBrokenPayload()
         { barcode, R"({"validator":{"obc":"obuuser:ObuPw55@10.0.0.5"}})", "ObuPw55", R"("obc":"obuuser:********@10.0.0.5")" },
         { barcode, R"({"validator":{"obc":"obuuser:ObuPw56@10.0.0.5"})", "ObuPw56", "bytes, not JSON)" },
         { settings, R"({"gui":{"settingsPin":"424250","locale":"el_GR"}})", "424250", R"("locale":"el_GR")" },
+        { settings, R"({"gui":{"note":"settingsPin=424252"}})", "424252", R"("note":"settingsPin=********")" },
     };
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
     TestBroker broker;
