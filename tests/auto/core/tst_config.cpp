@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QSettings>
 #include <QSysInfo>
 #include <QSignalSpy>
@@ -377,23 +378,28 @@ private slots:
         } else if (lock == QLatin1String("old")) {
             age(lockFile, 3600);
         } else if (lock != QLatin1String("fresh")) {
-            // What the settings library writes: pid, program, host, machine id, boot id.
-            qint64 pid = QCoreApplication::applicationPid();
-            QByteArray boot = QSysInfo::bootUniqueId();
+            QVERIFY(QFile::remove(lockFile));
             if (lock == QLatin1String("gone")) {
+                // The settings library's own lock, taken by a process that then dies holding it.
                 const pid_t child = ::fork();
-                if (child == 0)
-                    ::_exit(0);
+                if (child == 0) {
+                    QLockFile taken(lockFile);
+                    ::_exit(taken.tryLock(0) ? 0 : 1);
+                }
                 QVERIFY(child > 0);
-                QCOMPARE(::waitpid(child, nullptr, 0), child);
-                pid = child;
-            } else if (lock == QLatin1String("reboot")) {
-                boot = "00000000-0000-0000-0000-000000000000";
+                int status = -1;
+                QCOMPARE(::waitpid(child, &status, 0), child);
+                QCOMPARE(status, 0);
+                QVERIFY(QFileInfo(lockFile).size() > 0);
+            } else {
+                // What the library writes: pid, program, host, machine id, boot id.
+                const QByteArray boot = lock == QLatin1String("reboot") ? QByteArray("00000000-0000-0000-0000-000000000000")
+                                                                        : QSysInfo::bootUniqueId();
+                QFile f(lockFile);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(QByteArray::number(QCoreApplication::applicationPid()) + "\ntst_config\n"
+                        + QSysInfo::machineHostName().toUtf8() + "\n" + QSysInfo::machineUniqueId() + "\n" + boot + "\n");
             }
-            QFile f(lockFile);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray::number(pid) + "\ntst_config\n" + QSysInfo::machineHostName().toUtf8() + "\n"
-                    + QSysInfo::machineUniqueId() + "\n" + boot + "\n");
         }
         const auto inFile = [this] { return QSettings(m_file, QSettings::IniFormat).value("gui/locale").toString(); };
 
