@@ -531,6 +531,14 @@ void Tst_GUIManager::ignition()
     setStatus("online");
     m_gui->settingsLoginRequest("2468");
     m_config->set("gui/shutdownDelaySec", 45);
+    // A delay the ignition coming back could not cancel is refused from the page and over MQTT,
+    // one line each; the last good one stays.
+    g_lines.clear();
+    m_gui->setShutdownDelaySec(0);
+    feed(m_base + "/config/set", R"({"gui": {"shutdownDelaySec": -5}})");
+    feed(m_base + "/config/set", R"({"gui": {"shutdownDelaySec": 901}})");
+    QCOMPARE(m_gui->shutdownDelaySec(), 45);
+    QCOMPARE(g_lines.filter("[Config] WARN: Refusing gui/shutdownDelaySec").size(), 3);
 
     setIgnition(false);
     QCOMPARE(m_gui->screen(), QString("ScreenSaver"));
