@@ -154,6 +154,18 @@ class DepotPage(unittest.TestCase):
         self.assertIn("info.version", rows)
         self.driver.find_element(By.ID, "detail-close").click()
 
+    def test_stylesheet_is_taken_and_follows_the_system_theme(self):
+        # The broker serves files with no Content-Type: the stylesheet must still apply.
+        self.driver.get(self.broker.url)
+        background = "return getComputedStyle(document.body).backgroundColor;"
+        try:
+            for scheme, colour in (("light", "rgb(244, 245, 247)"), ("dark", "rgb(20, 23, 27)")):
+                self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia",
+                                            {"features": [{"name": "prefers-color-scheme", "value": scheme}]})
+                self.assertEqual(self.js(background), colour, scheme)
+        finally:
+            self.driver.execute_cdp_cmd("Emulation.setEmulatedMedia", {"features": []})
+
     def test_vehicle_text_is_shown_as_text_and_bad_messages_stay_on_their_tile(self):
         self.open_fleet()
         markup = '<b>Valid</b><img src=x onerror=injected=1>'
