@@ -133,7 +133,7 @@ var Fleet = (function () {
             if (!e) {
                 e = {
                     id: cleanText(id, 64), bridge: null, status: null, info: null, config: null, diagnostics: null,
-                    unreadable: {}, lastSeen: null, history: []
+                    unreadable: {}, lastSeen: null, history: [], beats: false
                 };
                 vehicles.set(id, e);
             }
@@ -206,6 +206,10 @@ var Fleet = (function () {
                 else if (e.lastSeen === null)
                     e.lastSeen = now;
                 e.status = status;
+                // Only a program whose status carries its time sends heartbeats; an older one
+                // is quiet when idle, and its silence means nothing.
+                if (stamped !== null)
+                    e.beats = true;
                 if (status.p50 !== null || status.p99 !== null)
                     addSample(e, stamped !== null ? stamped : now, status.p50, status.p99);
             } else if (where.kind === 'info') {
@@ -239,7 +243,7 @@ var Fleet = (function () {
         var s = e.status;
         var linkLost = e.bridge === '0';
         var stopped = !!s && s.service === false;
-        var silent = !linkLost && !stopped && e.lastSeen !== null && now - e.lastSeen > SILENT_MS;
+        var silent = !linkLost && !stopped && e.beats && e.lastSeen !== null && now - e.lastSeen > SILENT_MS;
         var outOfOrder = stopped || (!!s && s.screen === 'OutOfOrder');
         var testFailed = !!e.diagnostics && e.diagnostics.result === 'fail';
         var slow = !!s && s.p99 !== null && s.p99 > SLOW_P99_MS;

@@ -186,7 +186,7 @@ var Tiles = (function () {
             var due = Infinity;
             if (e.lastSeen !== null) {
                 due = ageChanges(e.lastSeen, now);
-                if (now <= e.lastSeen + Fleet.SILENT_MS)
+                if (e.beats && now <= e.lastSeen + Fleet.SILENT_MS)
                     due = Math.min(due, e.lastSeen + Fleet.SILENT_MS + 1);
             }
             if (d && d.timeMs !== null)

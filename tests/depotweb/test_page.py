@@ -249,6 +249,9 @@ class DepotPage(unittest.TestCase):
             # Heard from long ago and not since, though the link is up: silent.
             ["fleet/silent/bridge", "1", True],
             ["fleet/silent/ui/status", status(time=iso(now - 100000)), True],
+            # A program that sends no time sends no heartbeat: quiet for long, still online.
+            ["fleet/quiet/bridge", "1", True],
+            ["fleet/quiet/ui/status", json.dumps({"service": True, "screen": "ScanScreens"}), False, -100000],
             # A program stopped on purpose publishes nothing more: out of order, not silent.
             ["fleet/stopped/ui/status", json.dumps({"technician": False, "service": False}), True],
             ["fleet/lost/bridge", "1", True], ["fleet/lost/ui/status", status(), True], ["fleet/lost/bridge", "0", False],
@@ -262,8 +265,9 @@ class DepotPage(unittest.TestCase):
             ["fleet/x/ui/status/get", good, False], ["fleet//bridge", "1", True], ["other/x/bridge", "1", True],
             ["fleet/x/ui/screenshot", "png", False],
         ], now)
-        self.assertEqual(sorted(got), sorted(["types", "bad", "mended", "huge", "cleared", "odd", "silent", "stopped",
-                                              "lost", "broken", "failed", "slow", "fine", "ahead"]))
+        self.assertEqual(sorted(got), sorted(["types", "bad", "mended", "huge", "cleared", "odd", "silent", "quiet",
+                                              "stopped", "lost", "broken", "failed", "slow", "fine", "ahead"]))
+        self.assertEqual((got["quiet"]["entry"]["lastSeen"], got["quiet"]["assess"]["key"]), (now - 100000, "online"))
         self.assertEqual((got["cleared"]["entry"]["info"], got["cleared"]["entry"]["unreadable"]), (None, {}))
         types = got["types"]["entry"]["status"]
         self.assertEqual((types["screen"], types["uptimeSec"], types["technician"], types["resultsShown"]),
