@@ -14,7 +14,12 @@ Popup {
     property bool isDialog: false
     property string text: ""
     property int windowWidth: 400
-    property int windowHeight: imageSource !== "" ? 300 : 200
+    // Tall enough for its text (a scanned configuration lists seven settings, an address may
+    // wrap over lines), within the window; text that still does not fit ends in an ellipsis.
+    property int windowHeight: Math.min(Math.max(imageSource !== "" ? 300 : 200,
+                                                 popupText.implicitHeight + 20 + (imageSource !== "" ? imageSize.height + 10 : 0)
+                                                 + (isDialog ? 65 : 0)),
+                                        Math.max(200, (parent ? parent.height : 800) - 40))
     property string imageSource: ""
     property size imageSize: Qt.size(200, 200)
     // Always empty, like the GUI manager's. Yes and No re-translate because their bindings read
@@ -72,6 +77,7 @@ Popup {
         }
 
         Text {
+            id: popupText
             objectName: "popupText"
             anchors.top: parent.top
             anchors.left: parent.left
@@ -84,6 +90,7 @@ Popup {
             font.family: Style.fontFamily
             font.pointSize: 10
             wrapMode: Text.Wrap
+            elide: Text.ElideRight
             clip: true
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter

@@ -8,7 +8,75 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <limits>
 #include <sys/stat.h>
+
+namespace {
+
+// value as type, or an invalid variant when it has no such form. Text is what the file holds
+// and what a hand-written request may send; containers and fractions never convert.
+QVariant converted(const QVariant& value, QVariant::Type type)
+{
+    if (value.type() == type)
+        return value;
+    switch (type) {
+    case QVariant::Bool: {
+        const QString text = value.type() == QVariant::String ? value.toString().trimmed().toLower() : QString();
+        if (text == QLatin1String("true") || text == QLatin1String("1"))
+            return true;
+        if (text == QLatin1String("false") || text == QLatin1String("0"))
+            return false;
+        return QVariant();
+    }
+    case QVariant::Int: {
+        if (value.type() == QVariant::String) {
+            bool ok = false;
+            const int number = value.toString().trimmed().toInt(&ok);
+            return ok ? QVariant(number) : QVariant();
+        }
+        if (value.type() == QVariant::Double || value.type() == QVariant::LongLong || value.type() == QVariant::UInt
+            || value.type() == QVariant::ULongLong) {
+            const double number = value.toDouble();
+            if (number == double(qint64(number)) && number >= std::numeric_limits<int>::min()
+                && number <= std::numeric_limits<int>::max())
+                return int(number);
+        }
+        return QVariant();
+    }
+    case QVariant::Double: {
+        bool ok = false;
+        const double number = value.type() == QVariant::String ? value.toString().trimmed().toDouble(&ok)
+                                                               : value.toDouble(&ok);
+        const bool numeric = value.type() != QVariant::Bool && value.canConvert<double>();
+        return ok && numeric ? QVariant(number) : QVariant();
+    }
+    case QVariant::String:
+        // A value with a comma in the file reads back as a list; it stays one, as before.
+        if (value.type() == QVariant::StringList)
+            return value;
+        if (value.type() == QVariant::Bool || value.canConvert<double>())
+            return value.toString();
+        return QVariant();
+    default:
+        return value;
+    }
+}
+
+QString typeName(QVariant::Type type)
+{
+    switch (type) {
+    case QVariant::Bool:
+        return QStringLiteral("a boolean");
+    case QVariant::Int:
+        return QStringLiteral("an integer");
+    case QVariant::Double:
+        return QStringLiteral("a number");
+    default:
+        return QStringLiteral("a text");
+    }
+}
+
+} // namespace
 
 Config::Config(const QString& fileName, const QVariantMap& defaults, QObject* parent)
     : QObject(parent)
@@ -39,8 +107,11 @@ QVariant Config::get(const QString& key) const
     return m_defaults.value(key);
 }
 
-void Config::set(const QString& key, const QVariant& value)
+void Config::set(const QString& key, const QVariant& given)
 {
+    QVariant value;
+    if (!accept(key, given, &value))
+        return;
     if (m_values.contains(key) && m_values.value(key) == value)
         return;
     m_overrides.remove(key);
@@ -68,6 +139,45 @@ void Config::addDefaults(const QVariantMap& defaults)
 {
     for (auto it = defaults.cbegin(); it != defaults.cend(); ++it)
         m_defaults.insert(it.key(), it.value());
+}
+
+void Config::setRange(const QString& key, int minimum, int maximum)
+{
+    m_ranges.insert(key, qMakePair(minimum, maximum));
+    const auto stored = m_values.constFind(key);
+    QVariant typed;
+    if (stored != m_values.cend() && !accept(key, *stored, &typed))
+        m_values.insert(key, m_defaults.value(key));
+}
+
+bool Config::accept(const QString& key, const QVariant& value, QVariant* typed) const
+{
+    const auto reference = m_defaults.constFind(key);
+    if (reference == m_defaults.cend() || !reference->isValid()) {
+        *typed = value;
+        return true;
+    }
+    *typed = converted(value, reference->type());
+    QString reason;
+    if (!typed->isValid()) {
+        reason = QStringLiteral("is not ") + typeName(reference->type());
+    } else if (m_ranges.contains(key)) {
+        const QPair<int, int> range = m_ranges.value(key);
+        const int number = typed->toInt();
+        if (number < range.first || number > range.second)
+            reason = QStringLiteral("is outside %1..%2").arg(range.first).arg(range.second);
+    }
+    if (reason.isEmpty())
+        return true;
+    QString shown = value.type() == QVariant::StringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
+    if (m_hiddenKeys.contains(key))
+        shown = QStringLiteral("********");
+    else if (shown.size() > 64)
+        shown = shown.left(64) + QStringLiteral("...");
+    const QVariant kept = m_values.value(key, reference.value());
+    qWarning().noquote().nospace() << "[Config] WARN: Refusing " << key << " = '" << shown << "' : " << reason
+                                   << "; keeping " << (m_hiddenKeys.contains(key) ? QStringLiteral("********") : kept.toString());
+    return false;
 }
 
 void Config::addOverrides(const QVariantMap& overrides)
@@ -104,11 +214,12 @@ Config& Config::fromJson(const QJsonObject& json)
 
     QVariantMap changes;
     for (auto it = flat.cbegin(); it != flat.cend(); ++it) {
-        if (!m_values.contains(it.key()))
+        QVariant value;
+        if (!m_values.contains(it.key()) || !accept(it.key(), it.value(), &value))
             continue;
-        if (m_values.value(it.key()) != it.value()) {
-            m_values.insert(it.key(), it.value());
-            changes.insert(it.key(), it.value());
+        if (m_values.value(it.key()) != value) {
+            m_values.insert(it.key(), value);
+            changes.insert(it.key(), value);
         }
     }
     if (!changes.isEmpty()) {
@@ -171,7 +282,9 @@ QVariantMap Config::readFile()
     }
     const QStringList fileKeys = settings.allKeys();
     for (const QString& key : fileKeys) {
-        const QVariant value = settings.value(key);
+        QVariant value;
+        if (!accept(key, settings.value(key), &value))
+            continue;
         const auto stored = m_values.constFind(key);
         if (stored == m_values.cend() || !stored->isValid() || *stored != value) {
             m_values.insert(key, value);

@@ -13,6 +13,12 @@
 // The INI file on disk is kept in step with the stored values and watched for outside edits.
 // A write never waits on another writer's lock: it is done as soon as the lock is free, and
 // until then the stored values are the truth (outside edits meanwhile are overwritten).
+//
+// Every value keeps the type of its built-in default, whoever writes it (set, fromJson, the
+// file): "5" for a number becomes 5, "true" for a flag becomes true, so the JSON form carries a
+// number or a boolean always. A value that cannot take that type, or an integer outside the
+// range declared for its key (setRange), is refused with one warning line and the last good
+// value stays.
 class Config : public QObject
 {
     Q_OBJECT
@@ -26,6 +32,10 @@ public:
     QVariantMap defaults();
     void addDefaults(const QVariantMap& defaults);
     void addOverrides(const QVariantMap& overrides);
+
+    // Integers of key outside minimum..maximum are refused from now on; a stored value outside
+    // it (read from the file before the range was known) goes back to the default.
+    void setRange(const QString& key, int minimum, int maximum);
 
     QJsonObject toJson() const;
     Config& fromJson(const QJsonObject& json);
@@ -51,6 +61,9 @@ private slots:
 
 private:
     QVariantMap readFile();
+    // The value in the declared type of key (that of its default); false, with one warning
+    // line, when it has no such form or is out of the key's range.
+    bool accept(const QString& key, const QVariant& value, QVariant* typed) const;
     void writeFile();
     void watch();
     // Identity, size and times of the file: what tells an edit from our own copies and
@@ -63,6 +76,7 @@ private:
     QMultiMap<QString, QVariant> m_overrides;
     QFileSystemWatcher m_watcher;
     QStringList m_hiddenKeys;
+    QMap<QString, QPair<int, int>> m_ranges;
     bool m_reportedReadError = false;
     bool m_reportedWriteError = false;
     QByteArray m_seen;

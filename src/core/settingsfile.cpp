@@ -7,9 +7,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QThread>
 
 #include <cerrno>
+#include <limits>
+#include <signal.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -23,6 +26,29 @@ qint64 ageMs(const struct stat& info)
 {
     const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
     return qAbs(QDateTime::currentMSecsSinceEpoch() - modified);
+}
+
+// Whether the lock file open at fd names a holder that is gone: the settings library writes
+// its process id, program name, host name, machine id and boot id into it, one a line, right
+// after taking the lock. A lock from an earlier boot (a power cut) or of a process that no
+// longer runs is left over, however young. One that says nothing (not filled in yet, or
+// another format) leaves the decision to its age.
+bool holderIsGone(int fd)
+{
+    char buffer[512];
+    const ssize_t size = ::pread(fd, buffer, sizeof buffer, 0);
+    if (size <= 0)
+        return false;
+    const QList<QByteArray> lines = QByteArray(buffer, int(size)).split('\n');
+    bool ok = false;
+    const qint64 pid = lines.at(0).toLongLong(&ok);
+    if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max())
+        return false;
+    if (lines.size() > 4 && !lines.at(4).isEmpty() && lines.at(4) != QSysInfo::bootUniqueId())
+        return true;
+    if (lines.size() > 2 && !lines.at(2).isEmpty() && lines.at(2) != QSysInfo::machineHostName().toUtf8())
+        return false; // another machine's process, on a shared folder: not ours to judge
+    return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
 } // namespace
@@ -46,13 +72,17 @@ SettingsFile::~SettingsFile()
 bool SettingsFile::write()
 {
     if (!lockIsFree(m_fileName)) {
-        if (!m_retry.isActive()) {
+        // One line per wait, not one per try.
+        if (!m_waiting) {
             qWarning().noquote().nospace() << "[Settings] WARN: " << lockFileName(m_fileName)
                                            << " is held; writing when it is free";
-            m_retry.start();
+            m_waiting = true;
         }
+        if (!m_retry.isActive())
+            m_retry.start();
         return false;
     }
+    m_waiting = false;
     m_retry.stop();
     m_write();
     return true;
@@ -75,6 +105,7 @@ bool SettingsFile::flush(int ms)
             return false;
         QThread::msleep(RetryMs);
     }
+    m_waiting = false;
     m_retry.stop();
     m_write();
     emit written();
@@ -93,8 +124,9 @@ bool SettingsFile::lockIsFree(const QString& fileName)
     struct stat opened {};
     struct stat named {};
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
-        // A fresh one may be in the instant between its creation and its writer's lock.
-        if (ageMs(opened) >= FreshLockMs) {
+        // A fresh one may be in the instant between its creation and its writer's lock,
+        // unless it names a holder that is gone.
+        if (ageMs(opened) >= FreshLockMs || holderIsGone(fd)) {
             // Only the file we hold, not one that replaced it meanwhile.
             if (::lstat(path.constData(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev
                 && ::unlink(path.constData()) == 0) {

@@ -13,7 +13,8 @@
 // after 30 s. These helpers keep every writer from waiting on such a lock:
 //
 // - lockIsFree() removes a lock that nobody holds and that is old enough to be left over, and
-//   says whether a write can start now without waiting;
+//   says whether a write can start now without waiting; a lock whose holder is gone (a process
+//   that no longer runs, an earlier boot) is left over at once;
 // - a SettingsFile object runs a write at once when it can, and otherwise retries a little
 //   later on the event loop, so the GUI thread never waits on a lock;
 // - removeLeftovers() removes the half-written replacement files a power cut leaves;
@@ -43,8 +44,8 @@ public:
 
     static QString lockFileName(const QString& fileName) { return fileName + QStringLiteral(".lock"); }
     // True when no writer holds the lock of fileName, after removing a left-over lock: one no
-    // process holds and that is at least FreshLockMs old (by either clock direction). Never
-    // removes a lock that a writer holds or may be filling in.
+    // process holds and that is at least FreshLockMs old (by either clock direction) or names
+    // a holder that is gone. Never removes a lock that a writer holds or may be filling in.
     static bool lockIsFree(const QString& fileName);
     // Removes what an unfinished write of fileName left beside it ("gui.conf.Ab12Cd", the
     // library's replacement file) and, when given, copies matching copyPattern (a file name
@@ -65,4 +66,6 @@ private:
     QString m_fileName;
     std::function<void()> m_write;
     QTimer m_retry;
+    // A wait has been reported; the next one is reported again.
+    bool m_waiting = false;
 };

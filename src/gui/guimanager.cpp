@@ -138,6 +138,9 @@ void GUIManager::initConfig()
 {
     // The settings print goes to syslog at every start and edit; the secrets stay in the file.
     m_config.setHiddenKeys(manager::OwnTopics::secretKeys());
+    // The maintenance page's own range. A delay of 0 or less would power the validator off
+    // before a cranking engine brings the ignition back, whoever set it.
+    m_config.setRange(QStringLiteral("gui/shutdownDelaySec"), ShutdownDelayMinSec, ShutdownDelayMaxSec);
     m_config.print();
 }
 

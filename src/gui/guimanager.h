@@ -73,6 +73,9 @@ class GUIManager : public QObject
 public:
     // The 25 built-in settings handed to the configuration store at start-up.
     static const QVariantMap Defaults;
+    // "gui/shutdownDelaySec" outside this range is refused from every source.
+    static constexpr int ShutdownDelayMinSec = 5;
+    static constexpr int ShutdownDelayMaxSec = 900;
 
     // eventLogDir: where "events.ini" lives; empty means next to the executable.
     explicit GUIManager(Config& config, const QString& eventLogDir = QString());

@@ -34,6 +34,15 @@ void MaintenanceBarcodeApplier::apply(const manager::MaintenanceBarcode& barcode
         qWarning().noquote().nospace() << "[GUIManager] WARN: Maintenance session is not active. Ignoring.";
         return;
     }
+    // A barcode is checked whole before anything is sent: a half-applied one (the address
+    // of the on-board computer wiped, the interface given markup for an address) would leave
+    // the validator worse off than a refused one.
+    const QString fault = firstFault(barcode);
+    if (!fault.isEmpty()) {
+        qWarning().noquote().nospace() << "[GUIManager] WARN: Maintenance barcode refused : " << fault;
+        m_inspector.audioPlay(Sounds::invalid());
+        return;
+    }
     QStringList lines;
     if (barcode.hasValidator)
         applyValidator(barcode, lines);
@@ -46,13 +55,39 @@ void MaintenanceBarcodeApplier::apply(const manager::MaintenanceBarcode& barcode
     }
 }
 
+QString MaintenanceBarcodeApplier::firstFault(const manager::MaintenanceBarcode& barcode)
+{
+    // What reaches the log of a scanned text: plain, bounded, the password of a URL masked.
+    const auto shown = [](const QString& text) {
+        const QString masked = SecretMask::maskUrls(text);
+        return masked.size() > 64 ? masked.left(64) + QStringLiteral("...") : masked;
+    };
+    if (barcode.hasValidator) {
+        // The validation service reads host, port, user and password out of it; without the
+        // scheme a text such as "user:password@host" reads as a scheme and a path.
+        const QUrl url = barcode.obcUrl();
+        if (!url.isValid() || url.scheme() != QLatin1String("mqtt") || url.host().isEmpty())
+            return QStringLiteral("OBC URL is not valid (mqtt://host expected) : ") + shown(barcode.obc);
+    }
+    if (barcode.hasEthernet && barcode.isManual()) {
+        // As the Ethernet page checks its fields: address and netmask needed, the rest optional.
+        const QList<QPair<QString, QString>> fields {
+            { QStringLiteral("Address"), barcode.address }, { QStringLiteral("Netmask"), barcode.netmask },
+            { QStringLiteral("Gateway"), barcode.gateway }, { QStringLiteral("DNS #0"), barcode.dns0 },
+            { QStringLiteral("DNS #1"), barcode.dns1 },
+        };
+        for (int i = 0; i < fields.size(); ++i) {
+            const QString& value = fields.at(i).second;
+            if ((i < 2 || !value.isEmpty()) && !IPv4::isAddress(value))
+                return fields.at(i).first + QStringLiteral(" is not a valid IPv4 address : ") + shown(value);
+        }
+    }
+    return QString();
+}
+
 void MaintenanceBarcodeApplier::applyValidator(const manager::MaintenanceBarcode& barcode, QStringList& lines)
 {
     const QUrl url = barcode.obcUrl();
-    if (!url.isValid()) {
-        qWarning().noquote().nospace() << "[GUIManager] WARN: OBC URL is not valid : " << SecretMask::maskUrls(barcode.obc);
-        return;
-    }
     qInfo().noquote().nospace() << "[GUIManager] Applying Validator configuration";
     // Shown on the screen and logged: the address, never the password in it.
     lines << QStringLiteral("OBC : %1").arg(SecretMask::maskUrls(url.toString()));

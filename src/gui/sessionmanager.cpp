@@ -133,15 +133,21 @@ void SessionManager::saveLockout(qint64 lockoutMs)
 void SessionManager::writeLockout() const
 {
     const qint64 lockoutMs = m_savedLockoutMs;
-    QSettings state(m_stateFile, QSettings::IniFormat);
-    state.setValue(QStringLiteral("login/failed"), m_failedLogins);
-    state.setValue(QStringLiteral("login/lockouts"), m_lockouts);
-    const qint64 left = m_lockedUntil >= 0 ? qMax<qint64>(0, m_lockedUntil - m_clock()) : 0;
-    state.setValue(QStringLiteral("login/lockedUntilUtcMs"), left > 0 ? QDateTime::currentMSecsSinceEpoch() + left : 0);
-    state.setValue(QStringLiteral("login/lockoutMs"), left > 0 ? lockoutMs : 0);
-    state.sync();
-    if (state.status() != QSettings::NoError)
-        qWarning().noquote().nospace() << "[SessionManager] WARN: Could not keep the login lock-out in " << m_stateFile;
+    // Whoever can write the lock-out can take it away: owner only, whatever the umask. The
+    // replacement the settings library writes takes the rights of the file it replaces.
+    SettingsFile::makePrivate(m_stateFile);
+    {
+        QSettings state(m_stateFile, QSettings::IniFormat);
+        state.setValue(QStringLiteral("login/failed"), m_failedLogins);
+        state.setValue(QStringLiteral("login/lockouts"), m_lockouts);
+        const qint64 left = m_lockedUntil >= 0 ? qMax<qint64>(0, m_lockedUntil - m_clock()) : 0;
+        state.setValue(QStringLiteral("login/lockedUntilUtcMs"), left > 0 ? QDateTime::currentMSecsSinceEpoch() + left : 0);
+        state.setValue(QStringLiteral("login/lockoutMs"), left > 0 ? lockoutMs : 0);
+        state.sync();
+        if (state.status() != QSettings::NoError)
+            qWarning().noquote().nospace() << "[SessionManager] WARN: Could not keep the login lock-out in " << m_stateFile;
+    }
+    SettingsFile::makePrivate(m_stateFile);
 }
 
 void SessionManager::loadUsers()

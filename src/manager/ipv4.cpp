@@ -1,5 +1,7 @@
 #include "ipv4.h"
 
+#include <QVector>
+
 namespace {
 const QString AddressKey = QStringLiteral("address");
 const QString NetmaskKey = QStringLiteral("netmask");
@@ -7,6 +9,24 @@ const QString GatewayKey = QStringLiteral("gateway");
 const QString Dns0Key = QStringLiteral("dns0");
 const QString Dns1Key = QStringLiteral("dns1");
 } // namespace
+
+bool IPv4::isAddress(const QString& text)
+{
+    const QVector<QStringRef> parts = text.splitRef(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QStringRef& part : parts) {
+        if (part.isEmpty() || part.size() > 3 || (part.size() > 1 && part.at(0) == QLatin1Char('0')))
+            return false;
+        for (const QChar c : part) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+        }
+        if (part.toInt() > 255)
+            return false;
+    }
+    return true;
+}
 
 IPv4::IPv4(QObject* parent)
     : QObject(parent)

@@ -32,6 +32,10 @@ public:
     void setDns0(const QString& value);
     void setDns1(const QString& value);
 
+    // Four numbers 0 to 255 without leading zeros, joined by dots ("10.0.0.5"): what the
+    // network service takes for any of the five fields.
+    static bool isAddress(const QString& text);
+
     QVariantMap toMap() const { return m_map; }
     // Applies the five keys through the setters, so only real changes are signalled; a key
     // the map lacks reads as empty.

@@ -28,6 +28,7 @@ const QString ConfigTopic = QStringLiteral("/config");
 const QString ScreenshotGet = QStringLiteral("/screenshot/get");
 const QString Screenshot = QStringLiteral("/screenshot");
 const QString DiagnosticsTopic = QStringLiteral("/diagnostics");
+const QString LoginScreen = QStringLiteral("Login");
 
 QByteArray toPayload(const QJsonObject& object)
 {
@@ -96,6 +97,9 @@ QString bounded(const QString& text)
 
 } // namespace
 
+const QString OwnTopics::RefusedLogin = QStringLiteral("not while a PIN is entered");
+const QString OwnTopics::RefusedInterval = QStringLiteral("at most one screenshot every 2 s");
+
 OwnTopics::OwnTopics(MqttClient& client, Config& config, const QString& baseTopic, QObject* parent)
     : QObject(parent)
     , m_client(client)
@@ -152,6 +156,9 @@ void OwnTopics::subscribe()
     m_client.unroute(this);
     for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet, ScreenshotGet })
         m_client.route(m_baseTopic + suffix, this, &OwnTopics::onMqttReceived);
+    // A settings request may carry the PIN in any garbled form.
+    m_client.setConfidential(m_baseTopic + ConfigSet);
+    m_client.setConfidential(m_baseTopic + ConfigTopic);
 }
 
 void OwnTopics::onMqttReceived(const QByteArray& data, const QString& topic)
@@ -177,20 +184,41 @@ void OwnTopics::onMqttReceived(const QByteArray& data, const QString& topic)
 
 void OwnTopics::onScreenshotRequest()
 {
+    // The Login page shows the PIN as it is typed: a picture of it would hand the PIN to
+    // whoever reads the depot's topics.
+    const qint64 now = m_clock();
+    if (m_screen == LoginScreen) {
+        refuseScreenshot(RefusedLogin, now);
+        return;
+    }
     // A picture costs the GUI thread a grab and the link 200 KB: one every two seconds, and
     // one warning per refused burst, however many requests it holds.
-    const qint64 now = m_clock();
     if (m_lastScreenshotMs >= 0 && now - m_lastScreenshotMs < ScreenshotIntervalMs) {
         if (!m_screenshotRefusalLogged) {
             qWarning().noquote().nospace() << Tag << "WARN: Screenshot request refused: at most one every "
                                            << ScreenshotIntervalMs / 1000 << " s";
             m_screenshotRefusalLogged = true;
         }
+        refuseScreenshot(RefusedInterval, now);
         return;
     }
     m_lastScreenshotMs = now;
     m_screenshotRefusalLogged = false;
     emit screenshotRequested();
+}
+
+bool OwnTopics::refuseScreenshot(const QString& reason, qint64 now)
+{
+    // Each reason is answered at most once per interval, so a flood of requests costs the
+    // link a handful of answers.
+    const auto last = m_screenshotRefusals.constFind(reason);
+    if (last != m_screenshotRefusals.cend() && now - *last < ScreenshotIntervalMs)
+        return false;
+    m_screenshotRefusals.insert(reason, now);
+    if (reason == RefusedLogin)
+        qWarning().noquote().nospace() << Tag << "WARN: Screenshot request refused: " << reason;
+    m_client.publish(toPayload(QJsonObject { { QStringLiteral("refused"), reason } }), m_baseTopic + Screenshot);
+    return true;
 }
 
 void OwnTopics::setScreen(const QString& name)
@@ -304,6 +332,12 @@ void OwnTopics::publishConfig()
 
 void OwnTopics::publishScreenshot(const QByteArray& png)
 {
+    // A grab waits for the frame of a new screen: the Login page may have come up since the
+    // request was accepted.
+    if (m_screen == LoginScreen) {
+        refuseScreenshot(RefusedLogin, m_clock());
+        return;
+    }
     m_client.publish(png, m_baseTopic + Screenshot);
 }
 
@@ -314,12 +348,17 @@ void OwnTopics::publishDiagnostics(const QVariantMap& report)
     for (auto value = given.constBegin(); value != given.constEnd() && values.size() < DiagnosticsValues; ++value)
         values.insert(bounded(value.key()), bounded(value.value().toString()));
     const bool passed = report.value(QStringLiteral("result")).toString() == QLatin1String("pass");
-    const QJsonObject payload {
+    const QDateTime time = report.value(QStringLiteral("time")).toDateTime().toUTC();
+    QJsonObject payload {
         { QStringLiteral("deviceId"), bounded(report.value(QStringLiteral("deviceId")).toString()) },
-        { QStringLiteral("time"), report.value(QStringLiteral("time")).toDateTime().toUTC().toString(Qt::ISODate) },
+        { QStringLiteral("time"), time.toString(Qt::ISODate) },
         { QStringLiteral("result"), passed ? QStringLiteral("pass") : QStringLiteral("fail") },
         { QStringLiteral("values"), values },
     };
+    // The same instant as a number: metric collectors read numbers only, and the depot's alert on
+    // an old self-test needs the test's own time, not when the retained report reached them.
+    if (time.isValid())
+        payload.insert(QStringLiteral("timeSec"), double(time.toSecsSinceEpoch()));
     m_diagnostics = toPayload(payload);
     republishDiagnostics();
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QJsonValue>
 #include <QList>
 #include <QObject>
@@ -26,7 +27,8 @@ class MqttClient;
 //
 // For a depot, the status also says which screen the passenger sees, how long the program has
 // run and how many results it has shown; "/screenshot/get" asks for a picture of the window,
-// published on "/screenshot" by whoever takes it (publishScreenshot); "/diagnostics" holds the
+// published on "/screenshot" by whoever takes it (publishScreenshot), never while the Login page
+// (with the PIN being typed) is up; "/diagnostics" holds the
 // last self-test the technician finished (publishDiagnostics), retained.
 //
 // A remote "/config/set" may not change what it could not change back: the broker settings
@@ -70,6 +72,10 @@ public:
     static constexpr int StatusHeartbeatMs = 30000;
     // Screenshot requests closer together than this are refused.
     static constexpr int ScreenshotIntervalMs = 2000;
+    // What a refused request is answered on "/screenshot" (not retained), as {"refused": ...};
+    // each reason at most once per ScreenshotIntervalMs.
+    static const QString RefusedLogin;
+    static const QString RefusedInterval;
     // Every text of a published self-test is cut to this many characters, and at most this
     // many values are published: the report stays a few kilobytes whatever the services said.
     static constexpr int DiagnosticsTextChars = 128;
@@ -125,6 +131,9 @@ private:
     void subscribe();
     void applyConfiguration(const QByteArray& data);
     void onScreenshotRequest();
+    // Answers a refused request unless this reason was answered within the interval; true
+    // when answered.
+    bool refuseScreenshot(const QString& reason, qint64 now);
     QByteArray statusPayload() const;
     QByteArray configPayload() const;
 
@@ -144,6 +153,7 @@ private:
     qint64 m_lastScreenshotMs = -1;
     QByteArray m_diagnostics;
     bool m_screenshotRefusalLogged = false;
+    QHash<QString, qint64> m_screenshotRefusals;
 };
 
 } // namespace manager

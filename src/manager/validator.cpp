@@ -65,6 +65,8 @@ Validator::Validator(MqttClient& client, const QString& baseTopic, QObject* pare
     routeJson(m_client, m_baseTopic + rfidScannedSuffix, this, &Validator::onCardScannedReceived, tag);
     routeJson(m_client, m_baseTopic + barcodeScannedSuffix, this, &Validator::onBarcodeScannedReceived, tag);
     routeJson(m_client, m_baseTopic + maintenanceSuffix, this, &Validator::onMaintenanceBarcodeReceived, tag);
+    // A maintenance barcode carries the on-board computer's password in its address.
+    m_client.setConfidential(m_baseTopic + maintenanceSuffix);
     // The reader announces removal with whatever payload it likes.
     m_client.route(cardRemovedTopic, this, [this](const QByteArray&, const QString&) { emit cardRemoved(); });
     routeJson(m_client, cardFoundTopic, this, &Validator::onCardFound, tag);

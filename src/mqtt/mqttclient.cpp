@@ -211,6 +211,21 @@ void MqttClient::disconnect()
         m_client->disconnectFromHost();
 }
 
+void MqttClient::setConfidential(const QString& filter)
+{
+    if (!m_confidential.contains(filter))
+        m_confidential.append(filter);
+}
+
+bool MqttClient::isConfidential(const QString& topic) const
+{
+    for (const QString& filter : m_confidential) {
+        if (topicMatches(filter, topic))
+            return true;
+    }
+    return false;
+}
+
 void MqttClient::subscribe(const QString& topic, quint8 qos)
 {
     // Every proxy and the program itself subscribe again after each connection; recording the
@@ -235,7 +250,8 @@ bool MqttClient::publish(const QByteArray& data, const QString& topic, quint8 qo
         return false;
     if (debugEnabled()) {
         qDebug().noquote().nospace() << Tag << "Publishing to topic '" << topic << "' with Qos = " << int(qos)
-                                     << " and Retain = " << boolText(retain) << ": " << PayloadReader::masked(data);
+                                     << " and Retain = " << boolText(retain) << ": "
+                                     << PayloadReader::masked(data, isConfidential(topic));
     }
     if (m_client->publish(topic, data, qos, retain) == -1) {
         emit error(QStringLiteral("Publish to ") + topic + QStringLiteral(" failed."));
@@ -317,7 +333,8 @@ void MqttClient::onReconnect()
 void MqttClient::onReceived(const QByteArray& message, const QString& topic)
 {
     if (debugEnabled())
-        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << " : " << PayloadReader::masked(message);
+        qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << " : "
+                                     << PayloadReader::masked(message, isConfidential(topic));
     dispatch(message, topic);
 }
 

@@ -8,6 +8,7 @@
 #include <QPair>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -65,6 +66,12 @@ public:
     // Hands one message to its routes, then to `received`. The engine's messages come this way;
     // tests feed messages here.
     void dispatch(const QByteArray& payload, const QString& topic);
+    // Marks the topics that filter matches as carrying secrets (settings, maintenance
+    // barcodes): their payloads reach the debug log only as JSON with every secret key masked,
+    // and as their size when they do not parse. A malformed message there still holds the PIN
+    // or a password in some form no pattern foresees.
+    void setConfidential(const QString& filter);
+    bool isConfidential(const QString& topic) const;
     // MQTT topic filter matching; a filter that is not valid MQTT (a "#" that is not the last
     // level, a wildcard inside a level) matches nothing.
     static bool topicMatches(const QString& filter, const QString& topic);
@@ -141,6 +148,7 @@ private:
     QTimer* m_attemptTimer = nullptr;
     QTimer* m_reconnectTimer = nullptr;
     QList<QPair<QString, int>> m_subscriptions;
+    QStringList m_confidential;
     QString m_hostname = QStringLiteral("127.0.0.1");
     unsigned m_port = 1883;
     QString m_username;

@@ -197,21 +197,30 @@ bool PayloadReader::isSecretKey(const QString& key)
     return SecretMask::isSecretKey(key);
 }
 
-QString PayloadReader::masked(const QByteArray& payload)
+QString PayloadReader::masked(const QByteArray& payload, bool confidential)
 {
     // Compact: a masked copy takes one line, however the sender laid the message out.
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
-    if (error.error != QJsonParseError::NoError)
+    if (error.error != QJsonParseError::NoError || (!document.isObject() && !document.isArray())) {
+        if (confidential)
+            return QStringLiteral("(%1 bytes, not JSON)").arg(payload.size());
         return SecretMask::maskText(QString::fromUtf8(payload));
+    }
+    // On a confidential topic the masked copy is searched for pairs and URLs as well: a value
+    // under an ordinary key may hold "pin=..." itself.
+    const auto compact = [confidential](const QJsonDocument& masked) {
+        const QString text = QString::fromUtf8(masked.toJson(QJsonDocument::Compact));
+        return confidential ? SecretMask::maskText(text) : SecretMask::maskUrls(text);
+    };
     if (document.isObject()) {
         QJsonObject object = document.object();
-        if (maskObject(object))
-            return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)));
-    } else if (document.isArray()) {
+        if (maskObject(object) || confidential)
+            return compact(QJsonDocument(object));
+    } else {
         QJsonArray array = document.array();
-        if (maskArray(array))
-            return SecretMask::maskUrls(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+        if (maskArray(array) || confidential)
+            return compact(QJsonDocument(array));
     }
     return SecretMask::maskText(QString::fromUtf8(payload));
 }

@@ -61,8 +61,9 @@ public:
     // A payload as text for a log line, with the value of every secret key (the maintenance PIN,
     // any password) replaced by "********" at any depth; an empty secret stays visible, as
     // "not set" is what a technician needs to know. Text that is not JSON is masked by its
-    // "key": value pairs, so a broken message does not leak either.
-    static QString masked(const QByteArray& payload);
+    // "key": value pairs, so a broken message does not leak either; on a confidential topic
+    // (settings, maintenance barcodes) it is not shown at all, only its size.
+    static QString masked(const QByteArray& payload, bool confidential = false);
     // Key names whose values never reach the log: "...password", "...pin" (any case).
     static bool isSecretKey(const QString& key);
 

@@ -53,6 +53,30 @@ TestCase {
         compare(popup.y, (testCase.height - data.height) / 2);
     }
 
+    // A scanned configuration: seven settings, one of them an address long enough to wrap.
+    // The popup grows to show every line whole; what the window cannot hold ends in an
+    // ellipsis instead of being cut through a line.
+    function test_longTextWrapsOrElides_data() {
+        var lines = ["CONFIGURATION APPLIED", "OBC : mqtt://obu:********@" + "validation-gateway-".repeat(8) + "depot.example:1883",
+                     "Method : manual", "Address : 10.0.0.5", "Netmask : 255.255.255.0", "Gateway : 10.0.0.1",
+                     "DNS #0 : 10.0.0.2", "DNS #1 : 10.0.0.3"];
+        return [
+            { tag: "configuration applied", text: lines.join("\n"), elided: false },
+            { tag: "more than the window holds", text: lines.concat(lines, lines, lines, lines, lines).join("\n"), elided: true },
+        ];
+    }
+
+    function test_longTextWrapsOrElides(data) {
+        var popup = openPopup({ text: data.text });
+        var text = findChild(popup.contentItem, "popupText");
+        verify(popup.height > 200, "grown for its text");
+        verify(popup.y >= 0 && popup.y + popup.height <= testCase.height, "within the window");
+        compare(text.truncated, data.elided);
+        verify(text.contentWidth <= text.width + 1, "wrapped, not cut at the side");
+        if (!data.elided)
+            verify(text.contentHeight <= text.height, "every line shown whole");
+    }
+
     function test_imageAddsHeightWhenSetLater() {
         var popup = openPopup({});
         popup.imageSource = "qrc:/qml/images/Icons/orvo.png";

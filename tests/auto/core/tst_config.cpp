@@ -3,7 +3,9 @@
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QLockFile>
 #include <QSettings>
+#include <QSysInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -14,6 +16,7 @@
 #include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -275,7 +278,7 @@ private slots:
         Config config(m_file, Defaults);
         QCOMPARE(config.get("mqtt/port").toInt(), 1883);
         QVERIFY(!config.get("gui/locale").toString().isEmpty());
-        QCOMPARE(config.get("log/level").toInt(), 0); // wrong type reads as a default 0
+        QCOMPARE(config.get("log/level"), QVariant(2)); // no integer: the default stays
 
         // toJson never breaks: no empty group, no key without a group.
         const QJsonObject json = config.toJson();
@@ -350,14 +353,21 @@ private slots:
     void writeNeverWaitsOnALock_data()
     {
         QTest::addColumn<QString>("lock");
-        QTest::newRow("held by a writer") << "held";
-        QTest::newRow("empty, just created") << "fresh";
-        QTest::newRow("empty, left over") << "old";
+        QTest::addColumn<bool>("leftOver");
+        QTest::newRow("held by a writer") << "held" << false;
+        QTest::newRow("empty, just created") << "fresh" << false;
+        QTest::newRow("empty, left over") << "old" << true;
+        // A power cut right after the lock was filled in: young, but its holder is gone.
+        QTest::newRow("filled in, holder gone") << "gone" << true;
+        QTest::newRow("filled in, earlier boot") << "reboot" << true;
+        // Its writer let go and is about to remove it: only its age makes it a leftover.
+        QTest::newRow("filled in, holder running") << "running" << false;
     }
 
     void writeNeverWaitsOnALock()
     {
         QFETCH(QString, lock);
+        QFETCH(bool, leftOver);
         Config config(m_file, Defaults);
         const QString lockFile = m_file + QStringLiteral(".lock");
         touch(lockFile);
@@ -367,13 +377,36 @@ private slots:
             QCOMPARE(::flock(held, LOCK_EX | LOCK_NB), 0);
         } else if (lock == QLatin1String("old")) {
             age(lockFile, 3600);
+        } else if (lock != QLatin1String("fresh")) {
+            QVERIFY(QFile::remove(lockFile));
+            if (lock == QLatin1String("gone")) {
+                // The settings library's own lock, taken by a process that then dies holding it.
+                const pid_t child = ::fork();
+                if (child == 0) {
+                    QLockFile taken(lockFile);
+                    ::_exit(taken.tryLock(0) ? 0 : 1);
+                }
+                QVERIFY(child > 0);
+                int status = -1;
+                QCOMPARE(::waitpid(child, &status, 0), child);
+                QCOMPARE(status, 0);
+                QVERIFY(QFileInfo(lockFile).size() > 0);
+            } else {
+                // What the library writes: pid, program, host, machine id, boot id.
+                const QByteArray boot = lock == QLatin1String("reboot") ? QByteArray("00000000-0000-0000-0000-000000000000")
+                                                                        : QSysInfo::bootUniqueId();
+                QFile f(lockFile);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write(QByteArray::number(QCoreApplication::applicationPid()) + "\ntst_config\n"
+                        + QSysInfo::machineHostName().toUtf8() + "\n" + QSysInfo::machineUniqueId() + "\n" + boot + "\n");
+            }
         }
         const auto inFile = [this] { return QSettings(m_file, QSettings::IniFormat).value("gui/locale").toString(); };
 
         LogCapture log;
         config.set("gui/locale", "en_IE");
         QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
-        if (lock == QLatin1String("old")) {
+        if (leftOver) {
             QVERIFY(!config.isSavePending());
             QCOMPARE(inFile(), QStringLiteral("en_IE"));
             QVERIFY(!QFile::exists(lockFile));
@@ -387,6 +420,11 @@ private slots:
         // An edit of the file meanwhile does not undo the change waiting to be written.
         QMetaObject::invokeMethod(&config, "onFileChanged", Q_ARG(QString, m_file));
         QCOMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+
+        // Tries go on every few milliseconds; the wait is reported once.
+        QTest::qWait(4 * SettingsFile::RetryMs);
+        QVERIFY(config.isSavePending());
+        QCOMPARE(log.countContaining(" is held; writing when it is free"), 1);
 
         if (held >= 0) {
             // The writer is done: it removes its lock and lets go.
@@ -473,6 +511,84 @@ private slots:
         QVERIFY(QFile::exists(liveReplacement));
         QVERIFY(QFile::exists(backup));
         restoreTmpdir(tmpdirBefore);
+    }
+
+    // Whoever writes a value, it keeps the type of its default, so the JSON form (and "/config")
+    // says 5 and true, never "5" and "true"; what has no such form is refused, the last value kept.
+    void valuesKeepTheirDeclaredType()
+    {
+        Config config(m_file, Defaults);
+        QSignalSpy changed(&config, &Config::configChanged);
+        config.fromJson(QJsonObject { { "gui", QJsonObject { { "animSwitchSec", "5" }, { "showErrorDesc", "true" },
+                                                             { "displayOffMin", 7.0 } } } });
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(changed.at(0).at(0).toMap().value("gui/animSwitchSec"), QVariant(5));
+        QJsonObject gui = config.toJson().value("gui").toObject();
+        QCOMPARE(gui.value("animSwitchSec"), QJsonValue(5));
+        QCOMPARE(gui.value("showErrorDesc"), QJsonValue(true));
+        QCOMPARE(gui.value("displayOffMin"), QJsonValue(7));
+
+        config.set("log/syslog", "FALSE");
+        QCOMPARE(config.get("log/syslog"), QVariant(false));
+
+        // An outside edit of the file: text on disk, typed in the store.
+        QByteArray content = readAll(m_file);
+        content.replace("animSwitchSec=5", "animSwitchSec=9");
+        replaceFile(m_file, content);
+        QTRY_COMPARE(config.get("gui/animSwitchSec"), QVariant(9));
+        QCOMPARE(config.toJson().value("gui").toObject().value("animSwitchSec"), QJsonValue(9));
+
+        auto capture = std::make_unique<LogCapture>();
+        changed.clear();
+        config.fromJson(QJsonObject { { "gui", QJsonObject { { "animSwitchSec", "five" }, { "showErrorDesc", "yes" },
+                                                             { "displayOffMin", 2.5 } } } });
+        config.set("log/level", QVariantList { 1, 2 });
+        QCOMPARE(capture->countStartingWith("[Config] WARN: Refusing "), 4);
+        QVERIFY(capture->contains("[Config] WARN: Refusing gui/animSwitchSec = 'five' : is not an integer; keeping 9"));
+        capture.reset();
+        QCOMPARE(changed.count(), 0);
+        gui = config.toJson().value("gui").toObject();
+        QCOMPARE(gui.value("animSwitchSec"), QJsonValue(9));
+        QCOMPARE(gui.value("showErrorDesc"), QJsonValue(true));
+        QCOMPARE(gui.value("displayOffMin"), QJsonValue(7));
+        QCOMPARE(config.get("log/level"), QVariant(2));
+    }
+
+    // A declared range holds for every writer: set, fromJson, the file at start and an edit.
+    void rangeRefusedFromEverySource()
+    {
+        {
+            QSettings file(m_file, QSettings::IniFormat);
+            file.setValue("gui/shutdownDelaySec", 0);
+        }
+        Config config(m_file, Defaults);
+        QCOMPARE(config.get("gui/shutdownDelaySec"), QVariant(0));
+        auto capture = std::make_unique<LogCapture>();
+        config.setRange("gui/shutdownDelaySec", 5, 900);
+        QCOMPARE(config.get("gui/shutdownDelaySec"), QVariant(60));
+        QCOMPARE(capture->countStartingWith("[Config] WARN: Refusing gui/shutdownDelaySec = '0' : is outside 5..900"), 1);
+
+        config.set("gui/shutdownDelaySec", 120);
+        QSignalSpy changed(&config, &Config::configChanged);
+        config.set("gui/shutdownDelaySec", -5);
+        config.fromJson(QJsonObject { { "gui", QJsonObject { { "shutdownDelaySec", 901 } } } });
+        config.fromJson(QJsonObject { { "gui", QJsonObject { { "shutdownDelaySec", "4" } } } });
+        QByteArray content = readAll(m_file);
+        content.replace("shutdownDelaySec=120", "shutdownDelaySec=-1");
+        content.replace("locale=el_GR", "locale=en_IE");
+        replaceFile(m_file, content);
+        QTRY_COMPARE(config.get("gui/locale").toString(), QStringLiteral("en_IE"));
+        QCOMPARE(config.get("gui/shutdownDelaySec"), QVariant(120));
+        QCOMPARE(capture->countStartingWith("[Config] WARN: Refusing gui/shutdownDelaySec"), 5);
+        capture.reset();
+        QCOMPARE(changed.count(), 1); // the locale only
+        QVERIFY(!changed.at(0).at(0).toMap().contains("gui/shutdownDelaySec"));
+
+        // The bounds themselves are good values.
+        config.set("gui/shutdownDelaySec", 5);
+        QCOMPARE(config.get("gui/shutdownDelaySec"), QVariant(5));
+        config.fromJson(QJsonObject { { "gui", QJsonObject { { "shutdownDelaySec", 900 } } } });
+        QCOMPARE(config.get("gui/shutdownDelaySec"), QVariant(900));
     }
 
     void printMasksSecrets()

@@ -79,6 +79,7 @@ private slots:
     void clientIdCannotBeGuessed();
     void payloadLogMasksSecrets_data();
     void payloadLogMasksSecrets();
+    void confidentialTopicsShowNoBrokenPayload();
     void routedMessagesReachOnlyTheirProxy();
 };
 
@@ -564,6 +565,61 @@ void Tst_MqttClient::payloadLogMasksSecrets()
     QCOMPARE(text.count(QStringLiteral("********")), 2 * secrets.size());
     for (const QString& value : qAsConst(kept))
         QVERIFY2(text.contains(value), qPrintable(text));
+}
+
+void Tst_MqttClient::confidentialTopicsShowNoBrokenPayload()
+{
+    // Forms the masking of text did not foresee, on the settings topic and in a maintenance
+    // barcode: what does not parse shows as its size, what parses is masked by key name, and a
+    // URL password goes with or without a scheme.
+    const QString settings = QStringLiteral("orvo/ui/config/set");
+    const QString barcode = QStringLiteral("orvo/blm/barcode/maintenance/scanned");
+    struct Case
+    {
+        QString topic;
+        QByteArray payload;
+        QString secret;
+        QString shown;
+    };
+    const QList<Case> cases {
+        { settings, R"({"gui":{"settingsPin"{:"424242"}})", "424242", "(33 bytes, not JSON)" },
+        { settings, R"({"gui":{"settingsPin" x:"424243"}})", "424243", "bytes, not JSON)" },
+        { settings, R"({"gui":{"settingsPin"%4:"424244"}})", "424244", "bytes, not JSON)" },
+        { settings, R"({"gui":{"settingsPin" "424251"}})", "424251", "bytes, not JSON)" },
+        { settings, R"({"gui":{"settingsPin"::"424249"}})", "424249", "bytes, not JSON)" },
+        { settings, R"({"mqtt":{"password"::"Hunter42"}})", "Hunter42", "bytes, not JSON)" },
+        { settings, R"({"mqtt":{"password" "Hunter43"}})", "Hunter43", "bytes, not JSON)" },
+        { barcode, R"({"validator":{"obc":"obuuser:ObuPw55@10.0.0.5"}})", "ObuPw55", R"("obc":"obuuser:********@10.0.0.5")" },
+        { barcode, R"({"validator":{"obc":"obuuser:ObuPw56@10.0.0.5"})", "ObuPw56", "bytes, not JSON)" },
+        { settings, R"({"gui":{"settingsPin":"424250","locale":"el_GR"}})", "424250", R"("locale":"el_GR")" },
+        { settings, R"({"gui":{"note":"settingsPin=424252"}})", "424252", R"("note":"settingsPin=********")" },
+    };
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=true"));
+    TestBroker broker;
+    QVERIFY(broker.start());
+    MqttClient client;
+    client.setConfidential(settings);
+    client.setConfidential(QStringLiteral("orvo/blm/barcode/maintenance/+"));
+    QSignalSpy received(&client, &MqttClient::received);
+    configure(client, broker.host(), broker.port());
+    client.subscribe(settings);
+    client.subscribe(barcode);
+    client.connect();
+    QVERIFY(waitConnected(client));
+    for (const Case& c : cases) {
+        LogCapture log;
+        QVERIFY(client.publish(c.payload, c.topic));
+        QVERIFY(received.wait(5000));
+        const QStringList lines = log.all();
+        QCOMPARE(lines.size(), 2); // publishing and receiving
+        for (const QString& line : lines) {
+            QVERIFY2(!line.contains(c.secret), qPrintable(line));
+            QVERIFY2(line.contains(c.shown), qPrintable(line));
+        }
+    }
+    QLoggingCategory::setFilterRules(QString());
+    QVERIFY(client.isConfidential(QStringLiteral("orvo/blm/barcode/maintenance/scanned")));
+    QVERIFY(!client.isConfidential(QStringLiteral("orvo/blm/barcode/scanned")));
 }
 
 void Tst_MqttClient::routedMessagesReachOnlyTheirProxy()

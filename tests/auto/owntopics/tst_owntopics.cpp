@@ -49,11 +49,13 @@ private slots:
     void answersRequests();
     void configSetFilters_data();
     void configSetFilters();
+    void configKeepsDeclaredTypes();
     void hugeRequestLogsOneLine();
     void newBaseTopic();
     void screenAndHealthInStatus();
     void screenshotRequestsAreSpaced_data();
     void screenshotRequestsAreSpaced();
+    void noScreenshotOfThePin();
     void everyStatusIsRetained();
     void heartbeatKeepsStatusFresh();
     void lastSelfTestKeptAndBounded();
@@ -158,7 +160,7 @@ void Tst_OwnTopics::configSetFilters_data()
         << QByteArray(R"({"gui": {"settingsPin": "1357"}})") << QVariantMap { { "gui/settingsPin", "1357" } } << "";
     QTest::newRow("unknown and invalid beside good")
         << QByteArray(R"({"gui": {"displayOffMin": "9", "showCursor": [1], "colour": "red"}, "x": 1})")
-        << QVariantMap { { "gui/displayOffMin", "9" } }
+        << QVariantMap { { "gui/displayOffMin", 9 } }
         << "Ignoring unknown or invalid configuration entries : 3 (gui/colour, gui/showCursor, x)";
 }
 
@@ -188,6 +190,18 @@ void Tst_OwnTopics::configSetFilters()
     }
     // The request itself is never logged: it may carry the PIN.
     QVERIFY(log.all().filter("1357").isEmpty());
+}
+
+void Tst_OwnTopics::configKeepsDeclaredTypes()
+{
+    // Text is accepted where it converts, and what "/config" says afterwards is a number and a
+    // flag, as before the set.
+    feed(Base + "/config/set", R"({"gui": {"displayOffMin": "5", "showCursor": "false"}})");
+    QCOMPARE(m_config->get("gui/displayOffMin"), QVariant(5));
+    feed(Base + "/config/get", QByteArray());
+    const QJsonObject gui = parse(m_wire->peer->waitFor(Base + "/config", 5000)).value("gui").toObject();
+    QCOMPARE(gui.value("displayOffMin"), QJsonValue(5));
+    QCOMPARE(gui.value("showCursor"), QJsonValue(false));
 }
 
 void Tst_OwnTopics::hugeRequestLogsOneLine()
@@ -281,14 +295,15 @@ void Tst_OwnTopics::screenshotRequestsAreSpaced_data()
     QTest::addColumn<QList<int>>("requestMs");
     QTest::addColumn<int>("accepted");
     QTest::addColumn<int>("warnings");
+    QTest::addColumn<int>("answers");
 
-    QTest::newRow("one") << QList<int> { 0 } << 1 << 0;
-    QTest::newRow("second within 2 s") << QList<int> { 0, 1999 } << 1 << 1;
-    QTest::newRow("a burst warns once") << QList<int> { 0, 10, 20, 30, 1500 } << 1 << 1;
-    QTest::newRow("2 s apart") << QList<int> { 0, 2000, 4000 } << 3 << 0;
-    QTest::newRow("burst, then spaced, then burst") << QList<int> { 0, 500, 2000, 2100, 2200 } << 2 << 2;
+    QTest::newRow("one") << QList<int> { 0 } << 1 << 0 << 0;
+    QTest::newRow("second within 2 s") << QList<int> { 0, 1999 } << 1 << 1 << 1;
+    QTest::newRow("a burst warns once") << QList<int> { 0, 10, 20, 30, 1500 } << 1 << 1 << 1;
+    QTest::newRow("2 s apart") << QList<int> { 0, 2000, 4000 } << 3 << 0 << 0;
+    QTest::newRow("burst, then spaced, then burst") << QList<int> { 0, 500, 2000, 2100, 2200, 2600 } << 2 << 2 << 2;
     // Measured from the last accepted request, not the last refused one.
-    QTest::newRow("refusals do not push the next one back") << QList<int> { 0, 1900, 2001 } << 2 << 1;
+    QTest::newRow("refusals do not push the next one back") << QList<int> { 0, 1900, 2001 } << 2 << 1 << 1;
 }
 
 void Tst_OwnTopics::screenshotRequestsAreSpaced()
@@ -296,6 +311,7 @@ void Tst_OwnTopics::screenshotRequestsAreSpaced()
     QFETCH(QList<int>, requestMs);
     QFETCH(int, accepted);
     QFETCH(int, warnings);
+    QFETCH(int, answers);
 
     QSignalSpy requested(m_topics.get(), &manager::OwnTopics::screenshotRequested);
     LogCapture log;
@@ -311,9 +327,49 @@ void Tst_OwnTopics::screenshotRequestsAreSpaced()
     QCOMPARE(log.problems().size(), warnings);
     if (warnings > 0)
         QCOMPARE(log.problems().first(), QString("[GUIManager] WARN: Screenshot request refused: at most one every 2 s"));
+    // The depot page learns why no picture comes, once per interval however many were refused.
+    const QByteArray refusal = QJsonDocument(QJsonObject { { "refused", "at most one screenshot every 2 s" } }).toJson();
+    QCOMPARE(m_wire->peer->count(Base + "/screenshot"), answers);
+    for (int i = 0; i < answers; ++i)
+        QCOMPARE(parse(m_wire->peer->waitFor(Base + "/screenshot", 0)), parse(refusal));
     // The picture goes out on its own topic, under the base.
     m_topics->publishScreenshot(QByteArray("\x89PNG"));
     QCOMPARE(m_wire->peer->waitFor(Base + "/screenshot", 5000), QByteArray("\x89PNG"));
+}
+
+void Tst_OwnTopics::noScreenshotOfThePin()
+{
+    // The Login page shows the PIN as typed: no picture of it leaves, whoever asks how often.
+    QSignalSpy requested(m_topics.get(), &manager::OwnTopics::screenshotRequested);
+    m_topics->setScreen("Login");
+    m_topics->onScreenStatusTimeout();
+    LogCapture log;
+    const auto ask = [this](int ms, int times) {
+        m_nowMs = 100000 + ms;
+        for (int i = 0; i < times; ++i)
+            m_wire->peer->publish(Base + "/screenshot/get", QByteArray());
+        m_wire->peer->publish(Base + "/info/get", QByteArray());
+        return !m_wire->peer->waitFor(Base + "/info", 5000).isNull();
+    };
+    QVERIFY(ask(0, 1));
+    QVERIFY(ask(500, 20));
+    QCOMPARE(requested.count(), 0);
+    QCOMPARE(log.problems(), QStringList { "[GUIManager] WARN: Screenshot request refused: not while a PIN is entered" });
+    QCOMPARE(m_wire->peer->count(Base + "/screenshot"), 1);
+    QCOMPARE(parse(m_wire->peer->waitFor(Base + "/screenshot", 0)),
+             (QJsonObject { { "refused", "not while a PIN is entered" } }));
+    QVERIFY(ask(2000, 1)); // the next interval: answered again
+    QCOMPARE(m_wire->peer->count(Base + "/screenshot"), 1);
+    QVERIFY(m_wire->peer->waitFor(Base + "/screenshot", 0).contains("refused"));
+
+    // A picture asked for on another screen and taken once the Login page is up stays here.
+    m_topics->publishScreenshot(QByteArray("\x89PNG"));
+    m_topics->setScreen("Idle");
+    QVERIFY(ask(2100, 1));
+    QCOMPARE(requested.count(), 1);
+    m_topics->publishScreenshot(QByteArray("\x89PNG"));
+    QCOMPARE(m_wire->peer->waitFor(Base + "/screenshot", 5000), QByteArray("\x89PNG"));
+    QCOMPARE(m_wire->peer->count(Base + "/screenshot"), 0);
 }
 
 void Tst_OwnTopics::everyStatusIsRetained()
@@ -410,6 +466,7 @@ void Tst_OwnTopics::lastSelfTestKeptAndBounded()
     QVERIFY2(payload.size() < 16 * 1024, qPrintable(QString::number(payload.size())));
     const QJsonObject report = parse(payload);
     QCOMPARE(report.value("time").toString(), QString("2026-12-07T08:02:41Z"));
+    QCOMPARE(report.value("timeSec").toDouble(), double(QDateTime::fromString("2026-12-07T08:02:41Z", Qt::ISODate).toSecsSinceEpoch()));
     QCOMPARE(report.value("result").toString(), QString("pass"));
     QCOMPARE(report.value("deviceId").toString(), QString(128, 'K'));
     const QJsonObject kept = report.value("values").toObject();
@@ -419,8 +476,11 @@ void Tst_OwnTopics::lastSelfTestKeptAndBounded()
     QCOMPARE(kept.value("value000").toString(), QString("OK"));
 
     // Whatever else the verdict says is a failure.
+    // A report with no time has no number for it either (not 1970).
     m_topics->publishDiagnostics({ { "deviceId", "K1" }, { "result", "PASS" }, { "values", values } });
-    QCOMPARE(parse(retained(Base + "/diagnostics")).value("result").toString(), QString("fail"));
+    const QJsonObject untimed = parse(retained(Base + "/diagnostics"));
+    QCOMPARE(untimed.value("result").toString(), QString("fail"));
+    QVERIFY(!untimed.contains("timeSec"));
 
     m_topics->setBaseTopic("own/other");
     m_topics->republishDiagnostics();

@@ -15,6 +15,7 @@
 #include <memory>
 
 #include <ctime>
+#include <sys/stat.h>
 #include <utime.h>
 
 namespace {
@@ -283,6 +284,24 @@ private slots:
         QTRY_VERIFY(!m_session->isSavePending());
         QVERIFY(!QFile::exists(lock));
         QCOMPARE(QSettings(state, QSettings::IniFormat).value("login/failed").toInt(), 1);
+    }
+
+    // Anyone who could rewrite it could reset the lock-out: owner only, under any umask, from
+    // the first write on and across the replacements of later ones.
+    void stateFileIsPrivate()
+    {
+        const QString state = m_dir.filePath(SessionManager::StateFileName);
+        QFile::remove(state);
+        const mode_t before = ::umask(0);
+        m_session = std::make_unique<SessionManager>(*m_config, m_dir.path());
+        m_session->setClock([this] { return m_now; });
+        m_session->loginRequest("0000");
+        const QFile::Permissions first = QFileInfo(state).permissions();
+        m_session->loginRequest("0000");
+        ::umask(before);
+        QCOMPARE(first, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(QFileInfo(state).permissions(), first);
+        QCOMPARE(QSettings(state, QSettings::IniFormat).value("login/failed").toInt(), 2);
     }
 
     void expiryEndsSession()

@@ -1,0 +1,313 @@
+"""The depot's central broker as the package ships it: the snippet enabled with certificates,
+the page served, the access list, and a fleet's retained messages for a page that opens."""
+
+import json
+import os
+import re
+import shutil
+import ssl
+import subprocess
+import tempfile
+import unittest
+import urllib.error
+import urllib.request
+
+from support import EMULATOR, ROOT, Client, mqtt, wait_until, world_readable_dir
+
+import depotbroker
+
+SNIPPET = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
+ACL = os.path.join(ROOT, "packaging", "depot", "depot.acl")
+PAGE = "<!doctype html><title>depot</title><link rel=stylesheet href=depot.css>\n"
+STYLE = "body { color: #123456; }\n"
+FLEET = 300
+
+
+def make_page(folder):
+    os.makedirs(folder)
+    with open(os.path.join(folder, "index.html"), "w") as out:
+        out.write(PAGE)
+    with open(os.path.join(folder, "depot.css"), "w") as out:
+        out.write(STYLE)
+
+
+def listening_addresses(port):
+    """Local addresses listening on a TCP port, from /proc/net/tcp and tcp6 (what ss -ltn shows)."""
+    found = set()
+    for table in ("/proc/net/tcp", "/proc/net/tcp6"):
+        if not os.path.exists(table):
+            continue
+        with open(table) as rows:
+            next(rows)
+            for row in rows:
+                local, state = row.split()[1], row.split()[3]
+                address, hexport = local.split(":")
+                if state == "0A" and int(hexport, 16) == port:
+                    found.add(address)
+    return found
+
+
+def openssl(*args):
+    subprocess.run(("openssl",) + args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def make_certificates(folder):
+    """A depot CA, the broker's certificate for 127.0.0.1 and a vehicle's certificate."""
+    ec = ("-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes")
+    path = lambda name: os.path.join(folder, name)  # noqa: E731
+    openssl("req", "-x509", *ec, "-keyout", path("depot-ca.key"), "-out", path("depot-ca.crt"),
+            "-days", "2", "-subj", "/CN=depot test CA")
+    with open(path("san.ext"), "w") as out:
+        out.write("subjectAltName=IP:127.0.0.1\n")
+    for name, subject, extra in (("depot", "/CN=127.0.0.1", ("-extfile", path("san.ext"))),
+                                 ("vehicle", "/CN=bus-0001", ())):
+        openssl("req", "-new", *ec, "-keyout", path(name + ".key"), "-out", path(name + ".csr"), "-subj", subject)
+        openssl("x509", "-req", "-in", path(name + ".csr"), "-CA", path("depot-ca.crt"), "-CAkey",
+                path("depot-ca.key"), "-CAcreateserial", "-out", path(name + ".crt"), "-days", "2", *extra)
+    for name in os.listdir(folder):
+        os.chmod(path(name), 0o644)
+
+
+class ShippedSnippet(unittest.TestCase):
+    """The snippet exactly as installed, enabled as its header says, with TLS."""
+
+    def test_disabled_as_shipped(self):
+        with open(SNIPPET) as snippet:
+            active = [line for line in snippet if line.strip() and not line.startswith("#")]
+        self.assertEqual(active, [], "the depot snippet must stay disabled until the depot enables it")
+
+    def test_enabled_with_certificates(self):
+        tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-tls."))
+        self.addCleanup(shutil.rmtree, tmp, True)
+        certs = os.path.join(tmp, "certs")
+        os.mkdir(certs)
+        make_certificates(certs)
+        web = os.path.join(tmp, "web")
+        make_page(web)
+        passwd = os.path.join(tmp, "depot.passwd")
+        open(passwd, "w").close()
+        for user in ("viewer", "bus-0001"):
+            subprocess.run(["mosquitto_passwd", "-b", passwd, user, user + "-pw"], check=True)
+        os.chmod(passwd, 0o644)
+        mqtt_port, ws_port = depotbroker.free_port(), depotbroker.free_port()
+        # The header's step 3, then only what this machine must change: ports on loopback and paths.
+        with open(SNIPPET) as snippet:
+            text = re.sub(r"(?m)^#(?=[a-z])", "", snippet.read())
+        text = (text.replace("/etc/mosquitto/certs/", certs + "/")
+                .replace("listener 8883", "listener %d 127.0.0.1" % mqtt_port)
+                .replace("listener 8884", "listener %d 127.0.0.1\nsocket_domain ipv4" % ws_port)
+                .replace("/usr/share/vovadudozad-depot/web", web)
+                .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
+                .replace("/etc/mosquitto/vovadudozad-depot.acl", ACL))
+        conf = os.path.join(tmp, "mosquitto.conf")
+        with open(conf, "w") as out:
+            out.write(text + "persistence false\nlog_dest stdout\n")
+        with open(os.path.join(tmp, "mosquitto.log"), "w") as log:
+            broker = subprocess.Popen([depotbroker.find_mosquitto(), "-c", conf], stdout=log, stderr=subprocess.STDOUT)
+        self.addCleanup(lambda: (broker.terminate(), broker.wait()))
+        up = wait_until(lambda: depotbroker.port_open("127.0.0.1", mqtt_port)
+                        and depotbroker.port_open("127.0.0.1", ws_port))
+        with open(os.path.join(tmp, "mosquitto.log")) as log:
+            self.assertTrue(up, log.read())
+
+        # The page over HTTPS with the depot's certificate.
+        context = ssl.create_default_context(cafile=os.path.join(certs, "depot-ca.crt"))
+        with urllib.request.urlopen("https://127.0.0.1:%d/depot.css" % ws_port, context=context, timeout=5) as answer:
+            self.assertEqual(answer.read().decode(), STYLE)
+
+        # A vehicle's bridge: TLS with its own certificate, logged in under its id. Without a
+        # certificate the broker ends the connection (with TLS 1.3 possibly after the handshake).
+        def vehicle_connects(certificate):
+            client = mqtt.Client()
+            client.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"),
+                           certfile=os.path.join(certs, "vehicle.crt") if certificate else None,
+                           keyfile=os.path.join(certs, "vehicle.key") if certificate else None)
+            client.username_pw_set("bus-0001", "bus-0001-pw")
+            answers = []
+            client.on_connect = lambda c, u, f, rc: answers.append(rc)
+            try:
+                client.connect("127.0.0.1", mqtt_port)
+                for _ in range(20):
+                    if answers or client.loop(timeout=0.1) != mqtt.MQTT_ERR_SUCCESS:
+                        break
+                client.disconnect()
+            except (ssl.SSLError, OSError):
+                pass
+            return answers == [0]
+        self.assertTrue(vehicle_connects(True))
+        self.assertFalse(vehicle_connects(False), "require_certificate: a bridge without a certificate got in")
+
+        # The page's connection: MQTT over secure websockets with a depot user.
+        page = mqtt.Client(transport="websockets")
+        page.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"))
+        page.username_pw_set("viewer", "viewer-pw")
+        answers = []
+        page.on_connect = lambda c, u, f, rc: answers.append(rc)
+        page.connect("127.0.0.1", ws_port)
+        page.loop_start()
+        self.addCleanup(page.loop_stop)
+        self.assertTrue(wait_until(lambda: answers, 5), "no answer over wss")
+        self.assertEqual(answers, [0])
+        page.disconnect()
+
+
+class LocalBroker(unittest.TestCase):
+    """depotbroker.py's local run of the shipped settings, with an emulated fleet."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-local."))
+        web = os.path.join(cls.tmp, "web")
+        make_page(web)
+        cls.broker = depotbroker.DepotBroker(web_dir=web, vehicles=["bus-0001", "bus-0002"],
+                                             users={"operator": "op-pw", "viewer": "viewer-pw"}).start()
+        cls.emulator = subprocess.Popen(
+            [EMULATOR, "--port", str(cls.broker.mqtt_port), "--username", "emulator",
+             "--password", cls.broker.passwords["emulator"], "--count", str(FLEET), "--heartbeat-sec", "0",
+             "--changes-per-sec", "0"], stdout=subprocess.PIPE, text=True)
+        ready = cls.emulator.stdout.readline()
+        if not ready.startswith("ready: %d vehicles" % FLEET):
+            cls.tearDownClass()
+            raise AssertionError("the emulator did not start: %r" % ready)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.emulator.terminate()
+        cls.emulator.wait(timeout=15)
+        cls.broker.stop()
+        shutil.rmtree(cls.tmp, True)
+
+    def client(self, user, password=None, subscribe=(), transport="tcp"):
+        port = self.broker.ws_port if transport == "websockets" else self.broker.mqtt_port
+        client = Client(port, user, password or self.broker.passwords[user], subscribe, transport=transport)
+        self.addCleanup(client.close)
+        return client
+
+    def test_page_served_on_loopback_only(self):
+        for name, text in (("index.html", PAGE), ("depot.css", STYLE)):
+            with urllib.request.urlopen(self.broker.url + name, timeout=5) as answer:
+                self.assertEqual(answer.status, 200)
+                self.assertEqual(answer.read().decode(), text)
+        with self.assertRaises(urllib.error.HTTPError):
+            urllib.request.urlopen(self.broker.url + "missing.js", timeout=5)
+        # 127.0.0.1 in /proc/net/tcp; without "socket_domain ipv4" the websockets listener
+        # would listen on every interface.
+        for port in (self.broker.mqtt_port, self.broker.ws_port):
+            self.assertEqual(listening_addresses(port), {"0100007F"}, "port %d" % port)
+
+    def test_whole_fleet_for_a_page(self):
+        expected = FLEET * 5
+        page = self.client("viewer", subscribe=["fleet/#"], transport="websockets")
+        self.assertTrue(page.wait_for(lambda c: len(c.received) >= expected, 20),
+                        "%d of %d retained messages" % (len(page.received), expected))
+        vehicles = {}
+        for topic, _, retained in page.received:
+            self.assertTrue(retained, topic)
+            vid, _, rest = topic[len("fleet/"):].partition("/")
+            vehicles.setdefault(vid, set()).add(rest)
+        self.assertEqual(len(vehicles), FLEET)
+        for vid, topics in vehicles.items():
+            self.assertEqual(topics, {"bridge", "ui/info", "ui/config", "ui/status", "ui/diagnostics"}, vid)
+
+    def test_access_list(self):
+        watcher = self.client("exporter", subscribe=["fleet/bus-0001/#", "fleet/bus-0002/#", "fleet/viewer/#"])
+        self.assertTrue(watcher.wait_for(lambda c: "fleet/bus-0001/ui/status" in c.last, 10))
+        viewer = self.client("viewer")
+        viewer.publish("fleet/bus-0001/ui/screenshot/get", b"viewer")
+        viewer.publish("fleet/viewer/ui/status", b'{"service": true}')
+        operator = self.client("operator")
+        operator.publish("fleet/bus-0001/ui/config/set", b'{"gui": {}}')
+        operator.publish("fleet/bus-0001/ui/screenshot/get", b"operator")
+        # The vehicle's bridge identities: bus-0002 writes its own prefix, never bus-0001's.
+        bus2 = self.client("bus-0002")
+        bus2.publish("fleet/bus-0001/ui/status", b'{"screen": "forged"}')
+        bus2.publish("fleet/bus-0002/ui/info", b'{"version": "own"}')
+        self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/bus-0002/ui/info") == b'{"version": "own"}'))
+        self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/bus-0001/ui/screenshot", b"")[:4] == b"\x89PNG"),
+                        "the operator's request got no screenshot")
+        got = [(t, p) for t, p, _ in watcher.received]
+        self.assertIn(("fleet/bus-0001/ui/screenshot/get", b"operator"), got)
+        self.assertNotIn(("fleet/bus-0001/ui/screenshot/get", b"viewer"), got)
+        self.assertNotIn(("fleet/viewer/ui/status", b'{"service": true}'), got)
+        self.assertNotIn(("fleet/bus-0001/ui/config/set", b'{"gui": {}}'), got)
+        self.assertNotIn(b"forged", watcher.last["fleet/bus-0001/ui/status"])
+
+    def test_logins_refused(self):
+        for user, password in (("operator", "wrong"), ("nobody", "x"), (None, None)):
+            client = mqtt.Client()
+            answers = []
+            client.on_connect = lambda c, u, f, rc: answers.append(rc)
+            if user:
+                client.username_pw_set(user, password)
+            client.connect("127.0.0.1", self.broker.mqtt_port)
+            client.loop_start()
+            wait_until(lambda: answers, 5)
+            client.loop_stop()
+            self.assertIn(answers[:1], ([4], [5]), "login %r" % user)
+
+    def test_emulator_answers_and_takes_commands(self):
+        vid = "bus-%04d" % (FLEET - 1)
+        watcher = self.client("operator", subscribe=["fleet/%s/#" % vid])
+        self.assertTrue(watcher.wait_for(lambda c: "fleet/%s/ui/status" % vid in c.last, 10))
+        # The self-test as the program publishes it: all 35 values by name.
+        self.assertEqual(len(json.loads(watcher.last["fleet/%s/ui/diagnostics" % vid])["values"]), 35)
+        shots = lambda c: [p for t, p, _ in c.received if t.endswith("/ui/screenshot")]  # noqa: E731
+        for _ in range(3):  # one picture, then one refusal for the two that come too soon
+            watcher.publish("fleet/%s/ui/screenshot/get" % vid, b"")
+        self.assertTrue(watcher.wait_for(lambda c: len(shots(c)) >= 2, 10))
+        first, second = shots(watcher)[:2]
+        self.assertEqual(first[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(first[16:24], bytes.fromhex("000001e000000320"), "480 x 800")
+        self.assertEqual(json.loads(second), {"refused": "at most one screenshot every 2 s"})
+
+        emulator = self.client("emulator")
+        control = "fleet/%s/emulator" % vid
+        # Malformed commands are ignored; the vehicle still obeys the next good one.
+        for bad in (b"not json", b"[1, 2]", b'{"screen": 5}', b"{" + b" " * 5000 + b"}"):
+            emulator.publish(control, bad)
+        emulator.publish(control, json.dumps({"scan": "Invalid"}).encode())
+        self.assertTrue(watcher.wait_for(
+            lambda c: json.loads(c.last["fleet/%s/ui/status" % vid]).get("screen") == "Invalid"))
+        emulator.publish(control, b'{"link": false}')
+        self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/%s/bridge" % vid) == b"0"))
+        emulator.publish(control, b'{"link": true}')
+        self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/%s/bridge" % vid) == b"1"))
+
+
+class ScreenshotRule(unittest.TestCase):
+    """The emulator's screenshot answers follow the program's rule, on a clock the test moves."""
+
+    def test_one_picture_every_two_seconds(self):
+        from vehicle_emulator import REFUSED_PIN, REFUSED_TOO_SOON, ScreenshotGate
+        now = [100.0]
+        gate = ScreenshotGate(clock=lambda: now[0])
+        answers = []
+        for at, screen in ((0.0, "ScanScreens"), (0.5, "ScanScreens"), (1.0, "Valid"), (2.0, "ScanScreens"),
+                           (2.1, "ScanScreens"), (3.0, "Login"), (4.2, "Login"), (6.0, "ScanScreens")):
+            now[0] = 100.0 + at
+            answers.append(gate.decide(screen))
+        self.assertEqual(answers, ["picture", REFUSED_TOO_SOON, None, "picture", None, REFUSED_PIN,
+                                   None, "picture"])
+
+
+class EmulatorStops(unittest.TestCase):
+    def test_links_go_down_on_exit(self):
+        tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-stop."))
+        self.addCleanup(shutil.rmtree, tmp, True)
+        make_page(os.path.join(tmp, "web"))
+        with depotbroker.DepotBroker(web_dir=os.path.join(tmp, "web")) as broker:
+            emulator = subprocess.Popen([EMULATOR, "--port", str(broker.mqtt_port), "--username", "emulator",
+                                         "--password", broker.passwords["emulator"], "--count", "4",
+                                         "--id-format", "tram-{:02d}"], stdout=subprocess.PIPE, text=True)
+            self.assertTrue(emulator.stdout.readline().startswith("ready: 4 vehicles"))
+            watcher = Client(broker.mqtt_port, "viewer", broker.passwords["viewer"], ["fleet/+/bridge"])
+            self.addCleanup(watcher.close)
+            links = lambda c: sorted(p for t, p in c.last.items())  # noqa: E731
+            self.assertTrue(watcher.wait_for(lambda c: links(c) == [b"1"] * 4))
+            emulator.terminate()
+            self.assertEqual(emulator.wait(timeout=10), 0)
+            self.assertTrue(watcher.wait_for(lambda c: links(c) == [b"0"] * 4), links(watcher))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,364 @@
+#!/usr/bin/python3
+"""A depot's central broker on this machine, from the configuration the depot package ships.
+
+The shipped snippet (packaging/depot/vovadudozad-depot.conf) is taken as it is and adapted for a
+local run only where it must be: its settings are uncommented, both listeners move to free
+loopback ports (the websockets one with "socket_domain ipv4", or it would listen on every
+interface), the TLS lines go, and the password file, access list and page folder are local
+copies. Everything else (queue limits, message size, login rules) is the depot's own, so what
+runs here is what a depot runs.
+
+Used by scripts/depot, the tests and the benchmarks:
+
+    with DepotBroker(web_dir="depot/web", users={"operator": "op"}) as broker:
+        broker.mqtt_port, broker.ws_port, broker.url, broker.passwords["operator"]
+
+As a command it prints the ports and the logins as one JSON line, then runs until SIGINT or
+SIGTERM:
+
+    tools/depot/depotbroker.py --web depot/web --user operator:secret --vehicle bus-0001
+"""
+
+import argparse
+import json
+import os
+import pwd
+import re
+import secrets
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+SHIPPED_CONF = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
+SHIPPED_ACL = os.path.join(ROOT, "packaging", "depot", "depot.acl")
+SHIPPED_BRIDGE = os.path.join(ROOT, "packaging", "mosquitto", "vovadudozad-bridge.conf")
+DEFAULT_WEB = os.path.join(ROOT, "depot", "web")
+# The depot's own users (the shipped access list names them), and the local emulator's identity,
+# which writes for every emulated vehicle.
+DEPOT_USERS = ("operator", "viewer", "depot-tool", "exporter")
+EMULATOR_USER = "emulator"
+EMULATOR_ACL = "\n# Local runs only: the vehicle emulator writes for all its vehicles.\nuser %s\ntopic readwrite fleet/#\n" % EMULATOR_USER
+# Settings of the shipped snippet that a local run leaves out: TLS needs the depot's certificate.
+TLS_SETTINGS = {"cafile", "capath", "certfile", "keyfile", "require_certificate", "tls_version",
+                "use_identity_as_username", "crlfile", "ciphers"}
+SETTING_LINE = re.compile(r"^#([a-z_]+)(\s.*)?$")
+
+
+def find_mosquitto():
+    for candidate in (shutil.which("mosquitto"), "/usr/sbin/mosquitto"):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    raise RuntimeError("mosquitto is not installed (run scripts/setup)")
+
+
+def free_port(host="127.0.0.1"):
+    with socket.socket() as s:
+        s.bind((host, 0))
+        return s.getsockname()[1]
+
+
+def port_open(host, port):
+    try:
+        with socket.create_connection((host, port), timeout=0.2):
+            return True
+    except OSError:
+        return False
+
+
+def shipped_settings(text):
+    """The snippet's settings as (name, value) in order: the commented-out lines, enabled."""
+    settings = []
+    for line in text.splitlines():
+        match = SETTING_LINE.match(line.rstrip())
+        if match:
+            settings.append((match.group(1), (match.group(2) or "").strip()))
+    return settings
+
+
+def local_config(text, mqtt_port, ws_port, web_dir, password_file, acl_file, host="127.0.0.1"):
+    """The shipped snippet adapted for a local run (see the module's comment). Raises ValueError
+    when the snippet lacks what a depot needs (two listeners, one of them websockets with a
+    page folder, a password file and an access list)."""
+    out = []
+    listeners = []
+    seen = set()
+    for name, value in shipped_settings(text):
+        if name in TLS_SETTINGS:
+            continue
+        if name == "listener":
+            listeners.append([])
+            port = mqtt_port if len(listeners) == 1 else ws_port
+            out.append("listener %d %s" % (port, host))
+            out.append("socket_domain ipv4")
+            continue
+        if name == "protocol" and listeners:
+            listeners[-1].append(value)
+        if name == "http_dir":
+            value = web_dir
+        elif name == "password_file":
+            value = password_file
+        elif name == "acl_file":
+            value = acl_file
+        seen.add(name)
+        out.append("%s %s" % (name, value) if value else name)
+    if len(listeners) != 2 or listeners[0] or listeners[1] != ["websockets"]:
+        raise ValueError("the depot snippet must declare a plain MQTT listener, then a websockets one")
+    missing = {"http_dir", "password_file", "acl_file", "allow_anonymous"} - seen
+    if missing:
+        raise ValueError("the depot snippet lacks " + ", ".join(sorted(missing)))
+    return "\n".join(out) + "\n"
+
+
+def bridge_config(text, vehicle, host, port, password):
+    """The vehicle's shipped bridge snippet, enabled for a local run: the vehicle's id and the
+    depot broker's loopback address filled in, its login's password, and no TLS."""
+    out = []
+    for name, value in shipped_settings(text):
+        if name.startswith("bridge_"):
+            continue
+        if name == "address":
+            value = "%s:%d" % (host, port)
+        elif name == "remote_password":
+            value = password
+        out.append(("%s %s" % (name, value)).replace("VEHICLE", vehicle))
+    if not any(line.startswith("connection ") for line in out):
+        raise ValueError("the bridge snippet declares no connection")
+    return "\n".join(out) + "\n"
+
+
+class VehicleBroker:
+    """A vehicle's own broker on a free loopback port, bridged to a depot broker with the
+    shipped bridge snippet. Local clients (the program, the simulator) log in anonymously, as
+    with scripts/run."""
+
+    def __init__(self, vehicle, depot, run_dir):
+        self.vehicle = vehicle
+        self.depot = depot
+        self.run_dir = run_dir
+        self.host = "127.0.0.1"
+        self.port = None
+        self.process = None
+
+    def start(self, timeout=10.0):
+        os.makedirs(self.run_dir, exist_ok=True)
+        with open(SHIPPED_BRIDGE) as shipped:
+            bridge = bridge_config(shipped.read(), self.vehicle, self.depot.host, self.depot.mqtt_port,
+                                   self.depot.passwords[self.vehicle])
+        for _ in range(5):
+            self.port = free_port()
+            path = os.path.join(self.run_dir, "mosquitto.conf")
+            with open(path, "w") as out:
+                out.write("listener %d %s\nallow_anonymous true\nset_tcp_nodelay true\npersistence false\n"
+                          "log_dest stdout\nlog_timestamp_format %%Y-%%m-%%dT%%H:%%M:%%S\n%s"
+                          % (self.port, self.host, bridge))
+            with open(os.path.join(self.run_dir, "mosquitto.log"), "a") as log:
+                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
+                                                stdin=subprocess.DEVNULL, start_new_session=True)
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if port_open(self.host, self.port):
+                    return self
+                time.sleep(0.05)
+            self.stop()
+        raise RuntimeError("the vehicle broker of %s did not start (see %s/mosquitto.log)" % (self.vehicle, self.run_dir))
+
+    def stop(self, kill=False):
+        """kill: as at a power cut (no goodbye to the depot); otherwise a clean stop."""
+        if self.process is None:
+            return
+        if self.process.poll() is None:
+            self.process.kill() if kill else self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+
+
+class DepotBroker:
+    """A central mosquitto on free loopback ports with the depot's configuration.
+
+    users: name -> password (None makes one up); the depot's users and the emulator's identity
+    are always there. vehicles: ids that log in as a bridge does (each gets a password too).
+    persist: keep retained messages across restart(), as a depot broker does."""
+
+    def __init__(self, web_dir=None, users=None, vehicles=(), run_dir=None, persist=False,
+                 conf=SHIPPED_CONF, acl=SHIPPED_ACL, extra_config=""):
+        self.web_dir = os.path.abspath(web_dir or DEFAULT_WEB)
+        self.host = "127.0.0.1"
+        self.passwords = {}
+        for name in DEPOT_USERS + (EMULATOR_USER,) + tuple(vehicles):
+            self.passwords[name] = None
+        self.passwords.update(users or {})
+        for name, password in self.passwords.items():
+            if not password:
+                self.passwords[name] = secrets.token_urlsafe(12)
+        self.persist = persist
+        self.conf = conf
+        self.acl = acl
+        self.extra_config = extra_config
+        self.own_run_dir = run_dir is None
+        self.run_dir = run_dir or tempfile.mkdtemp(prefix="vovadudoz-depot.")
+        self.process = None
+        self.mqtt_port = None
+        self.ws_port = None
+
+    @property
+    def url(self):
+        return "http://%s:%d/" % (self.host, self.ws_port)
+
+    @property
+    def log_file(self):
+        return os.path.join(self.run_dir, "mosquitto.log")
+
+    def _write_files(self):
+        os.makedirs(self.run_dir, exist_ok=True)
+        passwd = os.path.join(self.run_dir, "depot.passwd")
+        with open(passwd, "w"):
+            pass
+        for name, password in self.passwords.items():
+            subprocess.run(["mosquitto_passwd", "-b", passwd, name, password], check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        acl = os.path.join(self.run_dir, "depot.acl")
+        with open(self.acl) as shipped, open(acl, "w") as local:
+            local.write(shipped.read() + EMULATOR_ACL)
+        with open(self.conf) as shipped:
+            config = local_config(shipped.read(), self.mqtt_port, self.ws_port, self.web_dir, passwd, acl)
+        store = os.path.join(self.run_dir, "store")
+        if self.persist:
+            os.makedirs(store, exist_ok=True)
+            config += "persistence true\npersistence_location %s/\nautosave_interval 1\n" % store
+        else:
+            config += "persistence false\n"
+        config += "log_dest stdout\nlog_timestamp_format %Y-%m-%dT%H:%M:%S\n" + self.extra_config
+        path = os.path.join(self.run_dir, "mosquitto.conf")
+        with open(path, "w") as out:
+            out.write(config)
+        # mosquitto started by root becomes "mosquitto" before it reads the password file and
+        # the access list (and writes its store): the run folder is handed to that user.
+        if os.geteuid() == 0:
+            try:
+                entry = pwd.getpwnam("mosquitto")
+            except KeyError:
+                entry = None
+            if entry is not None:
+                for item in (self.run_dir, passwd, acl, path) + ((store,) if self.persist else ()):
+                    os.chown(item, entry.pw_uid, entry.pw_gid)
+        return path
+
+    def start(self, timeout=10.0, keep_ports=False):
+        """Starts the broker; on ports taken meanwhile by someone else it tries others, unless
+        keep_ports (a restart) holds it to the ones it had."""
+        if not os.path.isdir(self.web_dir):
+            raise RuntimeError("no page folder %s (mosquitto will not start without it)" % self.web_dir)
+        for _ in range(1 if keep_ports else 5):
+            if not keep_ports:
+                self.mqtt_port, self.ws_port = free_port(), free_port()
+            path = self._write_files()
+            with open(self.log_file, "a") as log:
+                # Only this attempt's lines tell why it failed.
+                offset = log.tell()
+                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
+                                                stdin=subprocess.DEVNULL, start_new_session=True)
+            deadline = time.monotonic() + timeout
+            while time.monotonic() < deadline and self.process.poll() is None:
+                if port_open(self.host, self.mqtt_port) and port_open(self.host, self.ws_port):
+                    return self
+                time.sleep(0.05)
+            self._end()
+            with open(self.log_file) as log:
+                log.seek(offset)
+                tail = log.read()[-2000:]
+            if "Address already in use" not in tail or keep_ports:
+                raise RuntimeError("the depot broker did not start:\n" + tail)
+        raise RuntimeError("no free ports for the depot broker")
+
+    def restart(self, down_sec=0.0):
+        """Stops the broker and starts it again on the same ports (as a depot's broker restarts)."""
+        self._end()
+        if down_sec:
+            time.sleep(down_sec)
+        return self.start(keep_ports=True)
+
+    def _end(self):
+        if self.process is None:
+            return
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self.process = None
+
+    def stop(self):
+        self._end()
+        if self.own_run_dir:
+            shutil.rmtree(self.run_dir, ignore_errors=True)
+
+    def __enter__(self):
+        if self.process is None:
+            try:
+                self.start()
+            except BaseException:
+                self.stop()
+                raise
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
+
+    def describe(self):
+        return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port, "url": self.url,
+                "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
+
+
+def main(argv=None):
+    parser = argparse.ArgumentParser(description="Runs the depot's central broker on free loopback ports.")
+    parser.add_argument("--web", default=DEFAULT_WEB, help="the page's folder (default depot/web)")
+    parser.add_argument("--user", action="append", default=[], metavar="NAME:PASSWORD",
+                        help="a login (again for more); the depot's users get made-up passwords otherwise")
+    parser.add_argument("--vehicle", action="append", default=[], metavar="ID",
+                        help="a vehicle id whose bridge logs in (again for more)")
+    parser.add_argument("--run-dir", help="where the configuration and the log go (default: a new temporary folder)")
+    parser.add_argument("--persist", action="store_true", help="keep retained messages in the run folder")
+    args = parser.parse_args(argv)
+    users = {}
+    for entry in args.user:
+        name, sep, password = entry.partition(":")
+        if not sep or not name or not password:
+            parser.error("--user takes NAME:PASSWORD")
+        users[name] = password
+    broker = DepotBroker(web_dir=args.web, users=users, vehicles=args.vehicle, run_dir=args.run_dir,
+                         persist=args.persist)
+    stop = []
+    for sig in (signal.SIGINT, signal.SIGTERM):
+        signal.signal(sig, lambda *_: stop.append(1))
+    try:
+        broker.start()
+    except (RuntimeError, ValueError) as error:
+        print("depotbroker: %s" % error, file=sys.stderr)
+        broker.stop()
+        return 1
+    print(json.dumps(broker.describe()), flush=True)
+    try:
+        while not stop and broker.process.poll() is None:
+            time.sleep(0.2)
+    finally:
+        code = broker.process.poll()
+        broker.stop()
+    if code is not None:
+        print("depotbroker: mosquitto ended (%d); see its log" % code, file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
