@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const QByteArray payload = fuzz::bytes(data, size);
     manager::PayloadReader::masked(payload);
+    manager::PayloadReader::masked(payload, true);
     manager::PayloadReader::brief(QString::fromUtf8(payload));
     QJsonObject object;
     QString error;
