@@ -1,6 +1,7 @@
 """The depot's central broker as the package ships it: the snippet enabled with certificates,
 the page served, the access list, and a fleet's retained messages for a page that opens."""
 
+import calendar
 import json
 import os
 import re
@@ -8,6 +9,7 @@ import shutil
 import ssl
 import subprocess
 import tempfile
+import time
 import unittest
 import urllib.error
 import urllib.request
@@ -289,8 +291,13 @@ class LocalBroker(unittest.TestCase):
         vid = "bus-%04d" % (FLEET - 1)
         watcher = self.client("operator", subscribe=["fleet/%s/#" % vid])
         self.assertTrue(watcher.wait_for(lambda c: "fleet/%s/ui/status" % vid in c.last, 10))
-        # The self-test as the program publishes it: all 35 values by name.
-        self.assertEqual(len(json.loads(watcher.last["fleet/%s/ui/diagnostics" % vid])["values"]), 35)
+        # The self-test as the program publishes it: all 35 values by name, and its time also in
+        # seconds since 1970 (what the exporter reads for the overdue alert), the same instant.
+        report = json.loads(watcher.last["fleet/%s/ui/diagnostics" % vid])
+        self.assertEqual(len(report["values"]), 35)
+        self.assertIs(type(report["timeSec"]), int)
+        self.assertEqual(report["timeSec"], calendar.timegm(time.strptime(report["time"], "%Y-%m-%dT%H:%M:%SZ")))
+        self.assertLess(time.time() - report["timeSec"], 31 * 86400)
         shots = lambda c: [p for t, p, _ in c.received if t.endswith("/ui/screenshot")]  # noqa: E731
         for _ in range(3):  # one picture, then one refusal for the two that come too soon
             watcher.publish("fleet/%s/ui/screenshot/get" % vid, b"")
