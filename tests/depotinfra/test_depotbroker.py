@@ -135,7 +135,8 @@ class ShippedSnippet(unittest.TestCase):
         with open(os.path.join(tmp, "mosquitto.log"), "w") as log:
             broker = subprocess.Popen([depotbroker.find_mosquitto(), "-c", conf], stdout=log, stderr=subprocess.STDOUT)
         self.addCleanup(lambda: (broker.terminate(), broker.wait()))
-        up = wait_until(lambda: all(depotbroker.port_open("127.0.0.1", port) for port in (mqtt_port, ws_port, local_port)))
+        ports = (mqtt_port, ws_port, local_port)
+        up = wait_until(lambda: all(depotbroker.port_open("127.0.0.1", port) for port in ports))
         with open(os.path.join(tmp, "mosquitto.log")) as log:
             self.assertTrue(up, log.read())
 
