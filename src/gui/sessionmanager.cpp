@@ -112,7 +112,9 @@ void SessionManager::loadLockout()
     // cannot lengthen it beyond that.
     const qint64 until = state.value(QStringLiteral("login/lockedUntilUtcMs")).toLongLong();
     const qint64 length = qBound<qint64>(0, state.value(QStringLiteral("login/lockoutMs")).toLongLong(), MaxLockoutMs);
-    const qint64 left = qMin(until - QDateTime::currentMSecsSinceEpoch(), length);
+    // An end far in the past (a garbled file) must not overflow the subtraction.
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const qint64 left = until > now ? qMin(until - now, length) : 0;
     if (until > 0 && left > 0) {
         m_lockedUntil = m_clock() + left;
         m_lockoutTick.start();
