@@ -1,6 +1,7 @@
 """The depot's central broker as the package ships it: the snippet enabled with certificates,
 the page served, the access list, and a fleet's retained messages for a page that opens."""
 
+import calendar
 import json
 import os
 import re
@@ -8,6 +9,7 @@ import shutil
 import ssl
 import subprocess
 import tempfile
+import time
 import unittest
 import urllib.error
 import urllib.request
@@ -18,6 +20,7 @@ import depotbroker
 
 SNIPPET = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
 ACL = os.path.join(ROOT, "packaging", "depot", "depot.acl")
+EXPORTERS = os.path.join(ROOT, "packaging", "depot", "prometheus")
 PAGE = "<!doctype html><title>depot</title><link rel=stylesheet href=depot.css>\n"
 STYLE = "body { color: #123456; }\n"
 FLEET = 300
@@ -76,6 +79,32 @@ class ShippedSnippet(unittest.TestCase):
             active = [line for line in snippet if line.strip() and not line.startswith("#")]
         self.assertEqual(active, [], "the depot snippet must stay disabled until the depot enables it")
 
+    def test_exporters_log_in_on_the_loopback_listener(self):
+        with open(SNIPPET) as snippet:
+            loopback = re.findall(r"(?m)^#listener (\d+) 127\.0\.0\.1$", snippet.read())
+        self.assertEqual(len(loopback), 1, "one loopback listener for the depot's services")
+        servers = set()
+        for name in os.listdir(EXPORTERS):
+            if name.startswith("exporter-") and name.endswith(".yaml"):
+                with open(os.path.join(EXPORTERS, name)) as config:
+                    servers.update(re.findall(r"(?m)^\s+server:\s*(\S+)", config.read()))
+        self.assertEqual(servers, {"tcp://127.0.0.1:%s" % loopback[0]})
+
+    def test_local_run_needs_every_listener(self):
+        with open(SNIPPET) as snippet:
+            text = snippet.read()
+        ports = {"mqtt": 1, "ws": 2, "local": 3}
+        config = depotbroker.local_config(text, ports, "/web", "/passwd", "/acl")
+        self.assertEqual(re.findall(r"(?m)^listener .*$", config),
+                         ["listener 1 127.0.0.1", "listener 2 127.0.0.1", "listener 3 127.0.0.1"])
+        self.assertEqual(config.count("socket_domain ipv4"), 3)
+        self.assertNotIn("certfile", config)
+        for broken in (text.replace("#listener 1883 127.0.0.1", ""),       # no listener for this host
+                       text.replace("#listener 8883", "#listener 8883 127.0.0.1"),  # bridges on loopback only
+                       text.replace("#protocol websockets", "")):           # no page
+            with self.assertRaises(ValueError):
+                depotbroker.local_config(broken, ports, "/web", "/passwd", "/acl")
+
     def test_enabled_with_certificates(self):
         tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-tls."))
         self.addCleanup(shutil.rmtree, tmp, True)
@@ -86,16 +115,17 @@ class ShippedSnippet(unittest.TestCase):
         make_page(web)
         passwd = os.path.join(tmp, "depot.passwd")
         open(passwd, "w").close()
-        for user in ("viewer", "bus-0001"):
+        for user in ("viewer", "bus-0001", "exporter"):
             subprocess.run(["mosquitto_passwd", "-b", passwd, user, user + "-pw"], check=True)
         os.chmod(passwd, 0o644)
-        mqtt_port, ws_port = depotbroker.free_port(), depotbroker.free_port()
+        mqtt_port, ws_port, local_port = depotbroker.free_port(), depotbroker.free_port(), depotbroker.free_port()
         # The header's step 3, then only what this machine must change: ports on loopback and paths.
         with open(SNIPPET) as snippet:
             text = re.sub(r"(?m)^#(?=[a-z])", "", snippet.read())
         text = (text.replace("/etc/mosquitto/certs/", certs + "/")
                 .replace("listener 8883", "listener %d 127.0.0.1" % mqtt_port)
                 .replace("listener 8884", "listener %d 127.0.0.1\nsocket_domain ipv4" % ws_port)
+                .replace("listener 1883 ", "listener %d " % local_port)
                 .replace("/usr/share/vovadudozad-depot/web", web)
                 .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
                 .replace("/etc/mosquitto/vovadudozad-depot.acl", ACL))
@@ -105,8 +135,8 @@ class ShippedSnippet(unittest.TestCase):
         with open(os.path.join(tmp, "mosquitto.log"), "w") as log:
             broker = subprocess.Popen([depotbroker.find_mosquitto(), "-c", conf], stdout=log, stderr=subprocess.STDOUT)
         self.addCleanup(lambda: (broker.terminate(), broker.wait()))
-        up = wait_until(lambda: depotbroker.port_open("127.0.0.1", mqtt_port)
-                        and depotbroker.port_open("127.0.0.1", ws_port))
+        ports = (mqtt_port, ws_port, local_port)
+        up = wait_until(lambda: all(depotbroker.port_open("127.0.0.1", port) for port in ports))
         with open(os.path.join(tmp, "mosquitto.log")) as log:
             self.assertTrue(up, log.read())
 
@@ -150,6 +180,14 @@ class ShippedSnippet(unittest.TestCase):
         self.assertEqual(answers, [0])
         page.disconnect()
 
+        # The depot's services on this host: plain MQTT with a depot login, on the loopback
+        # interface only (the snippet's own address, unlike the other two, is kept above).
+        self.assertEqual(listening_addresses(local_port), {"0100007F"})
+        for password, answers in (("exporter-pw", (0,)), ("wrong", (4, 5))):
+            exporter = Client(local_port, "exporter", password)
+            self.addCleanup(exporter.close)
+            self.assertIn(exporter.wait_connack(), answers, password)
+
 
 class LocalBroker(unittest.TestCase):
     """depotbroker.py's local run of the shipped settings, with an emulated fleet."""
@@ -177,8 +215,8 @@ class LocalBroker(unittest.TestCase):
         cls.broker.stop()
         shutil.rmtree(cls.tmp, True)
 
-    def client(self, user, password=None, subscribe=(), transport="tcp"):
-        port = self.broker.ws_port if transport == "websockets" else self.broker.mqtt_port
+    def client(self, user, password=None, subscribe=(), transport="tcp", port=None):
+        port = port or (self.broker.ws_port if transport == "websockets" else self.broker.mqtt_port)
         client = Client(port, user, password or self.broker.passwords[user], subscribe, transport=transport)
         self.addCleanup(client.close)
         return client
@@ -192,7 +230,7 @@ class LocalBroker(unittest.TestCase):
             urllib.request.urlopen(self.broker.url + "missing.js", timeout=5)
         # 127.0.0.1 in /proc/net/tcp; without "socket_domain ipv4" the websockets listener
         # would listen on every interface.
-        for port in (self.broker.mqtt_port, self.broker.ws_port):
+        for port in (self.broker.mqtt_port, self.broker.ws_port, self.broker.local_port):
             self.assertEqual(listening_addresses(port), {"0100007F"}, "port %d" % port)
 
     def test_whole_fleet_for_a_page(self):
@@ -210,8 +248,11 @@ class LocalBroker(unittest.TestCase):
             self.assertEqual(topics, {"bridge", "ui/info", "ui/config", "ui/status", "ui/diagnostics"}, vid)
 
     def test_access_list(self):
-        watcher = self.client("exporter", subscribe=["fleet/bus-0001/#", "fleet/bus-0002/#", "fleet/viewer/#"])
+        # The exporter on the listener for the depot's services: the same access list applies there.
+        watcher = self.client("exporter", subscribe=["fleet/bus-0001/#", "fleet/bus-0002/#", "fleet/viewer/#"],
+                              port=self.broker.local_port)
         self.assertTrue(watcher.wait_for(lambda c: "fleet/bus-0001/ui/status" in c.last, 10))
+        watcher.publish("fleet/bus-0001/ui/screenshot/get", b"exporter")
         viewer = self.client("viewer")
         viewer.publish("fleet/bus-0001/ui/screenshot/get", b"viewer")
         viewer.publish("fleet/viewer/ui/status", b'{"service": true}')
@@ -228,29 +269,36 @@ class LocalBroker(unittest.TestCase):
         got = [(t, p) for t, p, _ in watcher.received]
         self.assertIn(("fleet/bus-0001/ui/screenshot/get", b"operator"), got)
         self.assertNotIn(("fleet/bus-0001/ui/screenshot/get", b"viewer"), got)
+        self.assertNotIn(("fleet/bus-0001/ui/screenshot/get", b"exporter"), got)
         self.assertNotIn(("fleet/viewer/ui/status", b'{"service": true}'), got)
         self.assertNotIn(("fleet/bus-0001/ui/config/set", b'{"gui": {}}'), got)
         self.assertNotIn(b"forged", watcher.last["fleet/bus-0001/ui/status"])
 
     def test_logins_refused(self):
-        for user, password in (("operator", "wrong"), ("nobody", "x"), (None, None)):
-            client = mqtt.Client()
-            answers = []
-            client.on_connect = lambda c, u, f, rc: answers.append(rc)
-            if user:
-                client.username_pw_set(user, password)
-            client.connect("127.0.0.1", self.broker.mqtt_port)
-            client.loop_start()
-            wait_until(lambda: answers, 5)
-            client.loop_stop()
-            self.assertIn(answers[:1], ([4], [5]), "login %r" % user)
+        for port in (self.broker.mqtt_port, self.broker.local_port):
+            for user, password in (("operator", "wrong"), ("nobody", "x"), (None, None)):
+                client = mqtt.Client()
+                answers = []
+                client.on_connect = lambda c, u, f, rc: answers.append(rc)
+                if user:
+                    client.username_pw_set(user, password)
+                client.connect("127.0.0.1", port)
+                client.loop_start()
+                wait_until(lambda: answers, 5)
+                client.loop_stop()
+                self.assertIn(answers[:1], ([4], [5]), "login %r on port %d" % (user, port))
 
     def test_emulator_answers_and_takes_commands(self):
         vid = "bus-%04d" % (FLEET - 1)
         watcher = self.client("operator", subscribe=["fleet/%s/#" % vid])
         self.assertTrue(watcher.wait_for(lambda c: "fleet/%s/ui/status" % vid in c.last, 10))
-        # The self-test as the program publishes it: all 35 values by name.
-        self.assertEqual(len(json.loads(watcher.last["fleet/%s/ui/diagnostics" % vid])["values"]), 35)
+        # The self-test as the program publishes it: all 35 values by name, and its time also in
+        # seconds since 1970 (what the exporter reads for the overdue alert), the same instant.
+        report = json.loads(watcher.last["fleet/%s/ui/diagnostics" % vid])
+        self.assertEqual(len(report["values"]), 35)
+        self.assertIs(type(report["timeSec"]), int)
+        self.assertEqual(report["timeSec"], calendar.timegm(time.strptime(report["time"], "%Y-%m-%dT%H:%M:%SZ")))
+        self.assertLess(time.time() - report["timeSec"], 31 * 86400)
         shots = lambda c: [p for t, p, _ in c.received if t.endswith("/ui/screenshot")]  # noqa: E731
         for _ in range(3):  # one picture, then one refusal for the two that come too soon
             watcher.publish("fleet/%s/ui/screenshot/get" % vid, b"")

@@ -1,6 +1,7 @@
 """The depot's Debian package as cpack makes it from this build, and its users' set-up."""
 
 import os
+import re
 import shutil
 import stat
 import subprocess
@@ -14,6 +15,8 @@ import depotbroker
 CPACK_CONFIG = os.environ.get("DEPOT_CPACK_CONFIG", "")
 DEPOT_USERS = os.path.join(ROOT, "packaging", "depot", "depot-users")
 SHARE = "usr/share/vovadudozad-depot"
+PROMETHEUS = os.path.join(ROOT, "packaging", "depot", "prometheus")
+UNIT = "vovadudoz-fleet-exporter@.service"
 
 
 def files_under(folder):
@@ -71,11 +74,22 @@ class DepotPackage(unittest.TestCase):
         self.assertTrue(os.stat(users).st_mode & stat.S_IXOTH)
         for name in ("copyright", "changelog.gz", "README.md"):
             self.assertTrue(os.path.isfile(shipped("usr/share/doc/vovadudozad-depot", name)), name)
-        # Every file of the page (with its library, once fetched) and of the Prometheus folder.
-        for source, installed in ((os.path.join(ROOT, "depot", "web"), SHARE + "/web"),
-                                  (os.path.join(ROOT, "packaging", "depot", "prometheus"), SHARE + "/prometheus")):
-            if os.path.isdir(source):
-                self.assertEqual(files_under(shipped(installed)), files_under(source), installed)
+        # Every file of the page (with its library, once fetched) and of the Prometheus folder
+        # but the exporters' unit, which is where systemd finds a package's units.
+        web = os.path.join(ROOT, "depot", "web")
+        if os.path.isdir(web):
+            self.assertEqual(files_under(shipped(SHARE, "web")), files_under(web))
+        self.assertEqual(files_under(shipped(SHARE, "prometheus")), files_under(PROMETHEUS) - {UNIT})
+        with open(os.path.join(PROMETHEUS, UNIT)) as a, open(shipped("lib/systemd/system", UNIT)) as b:
+            self.assertEqual(a.read(), b.read())
+        self.assertEqual(stat.S_IMODE(os.stat(shipped("lib/systemd/system", UNIT)).st_mode), 0o644)
+        # Each instance's configuration and port, where the unit reads them.
+        with open(shipped("lib/systemd/system", UNIT)) as unit:
+            paths = set(re.findall(r"/usr/share/\S+?-%i\.\w+", unit.read()))
+        self.assertEqual(len(paths), 2, paths)
+        for instance in ("status", "selftest", "link"):
+            for path in paths:
+                self.assertTrue(os.path.isfile(shipped(path.replace("%i", instance).lstrip("/"))), path)
         # Only the depot's files: nothing of the program's package.
         self.assertFalse(os.path.exists(shipped("opt")))
         self.assertFalse(os.path.exists(shipped("etc/mosquitto/conf.d/vovadudozad.conf")))

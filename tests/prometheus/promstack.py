@@ -117,11 +117,17 @@ class Stack:
         return broker.port
 
     def start_exporters(self):
-        """The three shipped exporter configurations, pointed at this stack's broker."""
+        """The three shipped exporter configurations, pointed at this stack's broker's loopback
+        listener for the depot's services."""
         for which in EXPORTERS:
             with open(os.path.join(SHIPPED, "exporter-%s.yaml" % which)) as f:
                 config = yaml.safe_load(f)
-            config["mqtt"]["server"] = "tcp://127.0.0.1:%d" % self.broker_port
+            # As at a depot: the broker's loopback listener for the host's own services, which the
+            # shipped configuration names by its port there.
+            if config["mqtt"]["server"] != "tcp://127.0.0.1:1883":
+                raise RuntimeError("exporter-%s.yaml does not log in on the central broker's loopback "
+                                   "listener: %s" % (which, config["mqtt"]["server"]))
+            config["mqtt"]["server"] = "tcp://127.0.0.1:%d" % self.depot.local_port
             config["mqtt"]["client_id"] = "exporter-%s-%d" % (which, os.getpid())
             with open(self.path("exporter-%s.yaml" % which), "w") as f:
                 yaml.safe_dump(config, f)

@@ -2,7 +2,8 @@
 """A depot's central broker on this machine, from the configuration the depot package ships.
 
 The shipped snippet (packaging/depot/vovadudozad-depot.conf) is taken as it is and adapted for a
-local run only where it must be: its settings are uncommented, both listeners move to free
+local run only where it must be: its settings are uncommented, its three listeners (the bridges',
+the page's websockets one, and the loopback one for the depot's own services) move to free
 loopback ports (the websockets one with "socket_domain ipv4", or it would listen on every
 interface), the TLS lines go, and the password file, access list and page folder are local
 copies. Everything else (queue limits, message size, login rules) is the depot's own, so what
@@ -11,7 +12,10 @@ runs here is what a depot runs.
 Used by scripts/depot, the tests and the benchmarks:
 
     with DepotBroker(web_dir="depot/web", users={"operator": "op"}) as broker:
-        broker.mqtt_port, broker.ws_port, broker.url, broker.passwords["operator"]
+        broker.mqtt_port, broker.ws_port, broker.local_port, broker.url, broker.passwords["operator"]
+
+mqtt_port is where vehicles' bridges connect (8883 at a depot), ws_port the page's (8884), and
+local_port where the depot's services on the broker's host log in (1883: the exporters).
 
 As a command it prints the ports and the logins as one JSON line, then runs until SIGINT or
 SIGTERM:
@@ -47,6 +51,8 @@ EMULATOR_ACL = "\n# Local runs only: the vehicle emulator writes for all its veh
 TLS_SETTINGS = {"cafile", "capath", "certfile", "keyfile", "require_certificate", "tls_version",
                 "use_identity_as_username", "crlfile", "ciphers"}
 SETTING_LINE = re.compile(r"^#([a-z_]+)(\s.*)?$")
+# The listener for this host's own services is the one the snippet binds to a loopback address.
+LOOPBACK = {"127.0.0.1", "::1", "localhost"}
 
 
 def find_mosquitto():
@@ -80,10 +86,11 @@ def shipped_settings(text):
     return settings
 
 
-def local_config(text, mqtt_port, ws_port, web_dir, password_file, acl_file, host="127.0.0.1"):
-    """The shipped snippet adapted for a local run (see the module's comment). Raises ValueError
-    when the snippet lacks what a depot needs (two listeners, one of them websockets with a
-    page folder, a password file and an access list)."""
+def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"):
+    """The shipped snippet adapted for a local run (see the module's comment). ports: the local
+    port for each listener, by its role: "mqtt" (the bridges'), "ws" (the page's), "local" (this
+    host's services'). Raises ValueError when the snippet lacks what a depot needs (those three
+    listeners, once each, the page folder, a password file and an access list)."""
     out = []
     listeners = []
     seen = set()
@@ -91,13 +98,15 @@ def local_config(text, mqtt_port, ws_port, web_dir, password_file, acl_file, hos
         if name in TLS_SETTINGS:
             continue
         if name == "listener":
-            listeners.append([])
-            port = mqtt_port if len(listeners) == 1 else ws_port
-            out.append("listener %d %s" % (port, host))
+            address = value.split()[1:2]
+            # The role needs the listener's protocol, which follows it: the line is filled in below.
+            listeners.append({"loopback": bool(address) and address[0] in LOOPBACK, "protocol": "mqtt",
+                              "line": len(out)})
+            out.append(None)
             out.append("socket_domain ipv4")
             continue
         if name == "protocol" and listeners:
-            listeners[-1].append(value)
+            listeners[-1]["protocol"] = value
         if name == "http_dir":
             value = web_dir
         elif name == "password_file":
@@ -106,8 +115,20 @@ def local_config(text, mqtt_port, ws_port, web_dir, password_file, acl_file, hos
             value = acl_file
         seen.add(name)
         out.append("%s %s" % (name, value) if value else name)
-    if len(listeners) != 2 or listeners[0] or listeners[1] != ["websockets"]:
-        raise ValueError("the depot snippet must declare a plain MQTT listener, then a websockets one")
+    roles = []
+    for listener in listeners:
+        if listener["protocol"] == "websockets":
+            role = "ws"
+        elif listener["protocol"] == "mqtt":
+            role = "local" if listener["loopback"] else "mqtt"
+        else:
+            role = listener["protocol"]
+        roles.append(role)
+        if role in ports:
+            out[listener["line"]] = "listener %d %s" % (ports[role], host)
+    if sorted(roles) != ["local", "mqtt", "ws"]:
+        raise ValueError("the depot snippet must declare three listeners: plain MQTT for the bridges, "
+                         "websockets for the page, and plain MQTT on 127.0.0.1 for this host's services")
     missing = {"http_dir", "password_file", "acl_file", "allow_anonymous"} - seen
     if missing:
         raise ValueError("the depot snippet lacks " + ", ".join(sorted(missing)))
@@ -208,6 +229,7 @@ class DepotBroker:
         self.process = None
         self.mqtt_port = None
         self.ws_port = None
+        self.local_port = None
 
     @property
     def url(self):
@@ -229,7 +251,7 @@ class DepotBroker:
         with open(self.acl) as shipped, open(acl, "w") as local:
             local.write(shipped.read() + EMULATOR_ACL)
         with open(self.conf) as shipped:
-            config = local_config(shipped.read(), self.mqtt_port, self.ws_port, self.web_dir, passwd, acl)
+            config = local_config(shipped.read(), self.ports(), self.web_dir, passwd, acl)
         store = os.path.join(self.run_dir, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)
@@ -252,6 +274,9 @@ class DepotBroker:
                     os.chown(item, entry.pw_uid, entry.pw_gid)
         return path
 
+    def ports(self):
+        return {"mqtt": self.mqtt_port, "ws": self.ws_port, "local": self.local_port}
+
     def start(self, timeout=10.0, keep_ports=False):
         """Starts the broker; on ports taken meanwhile by someone else it tries others, unless
         keep_ports (a restart) holds it to the ones it had."""
@@ -259,7 +284,7 @@ class DepotBroker:
             raise RuntimeError("no page folder %s (mosquitto will not start without it)" % self.web_dir)
         for _ in range(1 if keep_ports else 5):
             if not keep_ports:
-                self.mqtt_port, self.ws_port = free_port(), free_port()
+                self.mqtt_port, self.ws_port, self.local_port = free_port(), free_port(), free_port()
             path = self._write_files()
             with open(self.log_file, "a") as log:
                 # Only this attempt's lines tell why it failed.
@@ -268,7 +293,7 @@ class DepotBroker:
                                                 stdin=subprocess.DEVNULL, start_new_session=True)
             deadline = time.monotonic() + timeout
             while time.monotonic() < deadline and self.process.poll() is None:
-                if port_open(self.host, self.mqtt_port) and port_open(self.host, self.ws_port):
+                if all(port_open(self.host, port) for port in self.ports().values()):
                     return self
                 time.sleep(0.05)
             self._end()
@@ -316,7 +341,8 @@ class DepotBroker:
         self.stop()
 
     def describe(self):
-        return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port, "url": self.url,
+        return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port,
+                "local_port": self.local_port, "url": self.url,
                 "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
 
 

@@ -175,7 +175,8 @@ class Vehicle:
         if self.selftest_failed:
             values["leds"] = "ERROR"
             values["temperature"] = "ERROR 71 C"
-        return {"deviceId": self.id, "time": utc_iso(self.selftest_time),
+        # "timeSec" is the same instant as "time", whole seconds: what the metrics exporter reads.
+        return {"deviceId": self.id, "time": utc_iso(self.selftest_time), "timeSec": int(self.selftest_time),
                 "result": "fail" if self.selftest_failed else "pass", "values": values}
 
     def scan(self, rng, result=None):
