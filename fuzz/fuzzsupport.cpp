@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryDir>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
 
 namespace fuzz {
 
@@ -34,10 +37,28 @@ void start()
 
 QString scratchDir()
 {
-    static const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
-                                                                                    : QDir::tempPath();
-    static QTemporaryDir dir(base + QStringLiteral("/vovadudoz-fuzz-XXXXXX"));
-    return dir.path();
+    // One folder per process, named by its id. A run that crashes, or a libFuzzer job that ends
+    // with _Exit, leaves its folder behind: the next process removes those of processes gone.
+    // Kept for the whole process (never destroyed): the exit handler below still needs it.
+    static const QString* dir = [] {
+        const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
+                                                                                : QDir::tempPath();
+        const QString prefix = QStringLiteral("vovadudoz-fuzz-");
+        const QFileInfoList old = QDir(base).entryInfoList({ prefix + QLatin1Char('*') }, QDir::Dirs);
+        for (const QFileInfo& info : old) {
+            bool ok = false;
+            const qint64 pid = info.fileName().mid(prefix.size()).toLongLong(&ok);
+            if (ok && pid > 0 && info.isWritable() && kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+                QDir(info.filePath()).removeRecursively();
+        }
+        auto* path = new QString(base + QLatin1Char('/') + prefix + QString::number(QCoreApplication::applicationPid()));
+        QDir(*path).removeRecursively();
+        QDir().mkpath(*path);
+        return path;
+    }();
+    static const bool cleanup = std::atexit([] { QDir(*dir).removeRecursively(); }) == 0;
+    Q_UNUSED(cleanup);
+    return *dir;
 }
 
 void writeFile(const QString& path, const QByteArray& data)
