@@ -287,15 +287,15 @@ QString SecretMask::maskUrls(const QString& original)
                 scheme = i + 3;
             ++i;
         }
-        // The authority runs to the path, query or fragment; its last '@' ends the user part,
-        // and the first ':' of that part starts the password.
+        // The user part ends at the word's last '@' and its password starts at the first ':'
+        // after the scheme (or after the word's start). Neither a '/' in a password nor a
+        // garbled scheme ("mqtt:-/obu:pw@10.0.0.5") may end the search early: a path or port
+        // that happens to sit between the two is masked with the password.
         const int authority = scheme >= 0 ? scheme : start;
         int at = -1;
         int colon = -1;
         for (int j = authority; j < i; ++j) {
             const QChar c = text.at(j);
-            if (c == QLatin1Char('/') || c == QLatin1Char('?') || c == QLatin1Char('#'))
-                break;
             if (c == QLatin1Char('@'))
                 at = j;
             else if (c == QLatin1Char(':') && colon < 0)
