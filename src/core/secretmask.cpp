@@ -280,18 +280,22 @@ QString SecretMask::maskUrls(const QString& original)
         while (i < size && endsWord(text.at(i)))
             ++i;
         const int start = i;
-        int scheme = -1;
-        while (i < size && !endsWord(text.at(i))) {
-            if (scheme < 0 && text.at(i) == QLatin1Char(':') && i + 2 < size && text.at(i + 1) == QLatin1Char('/')
-                && text.at(i + 2) == QLatin1Char('/'))
-                scheme = i + 3;
+        while (i < size && !endsWord(text.at(i)))
             ++i;
-        }
         // The user part ends at the word's last '@' and its password starts at the first ':'
-        // after the scheme (or after the word's start). Neither a '/' in a password nor a
-        // garbled scheme ("mqtt:-/obu:pw@10.0.0.5") may end the search early: a path or port
-        // that happens to sit between the two is masked with the password.
-        const int authority = scheme >= 0 ? scheme : start;
+        // after a scheme that opens the word ("mqtt://"), or else at the word's first ':'.
+        // Neither a '/' in a password, a garbled scheme ("mqtt:-/obu:pw@10.0.0.5") nor a
+        // "://" further on may end the search early: whatever sits between the two (a scheme,
+        // a path, a port) is masked with the password.
+        int authority = start;
+        while (authority < i && (text.at(authority).isLetterOrNumber() || text.at(authority) == QLatin1Char('+')
+                                 || text.at(authority) == QLatin1Char('-') || text.at(authority) == QLatin1Char('.')))
+            ++authority;
+        if (authority > start && text.at(start).isLetter() && authority + 2 < i && text.at(authority) == QLatin1Char(':')
+            && text.at(authority + 1) == QLatin1Char('/') && text.at(authority + 2) == QLatin1Char('/'))
+            authority += 3;
+        else
+            authority = start;
         int at = -1;
         int colon = -1;
         for (int j = authority; j < i; ++j) {
