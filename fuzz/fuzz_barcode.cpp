@@ -4,9 +4,7 @@
 // Input: the barcode's JSON.
 #include "ethernet.h"
 #include "ipv4.h"
-#include "maintenancebarcodeapplier.h"
 #include "services.h"
-#include "sessionmanager.h"
 
 #include <QHostAddress>
 
@@ -33,13 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QByteArray payload = fuzz::bytes(data, size);
     {
         fuzz::Services services;
-        services.config.set(QStringLiteral("gui/settingsPin"), QStringLiteral("4242"));
-        SessionManager session(services.config);
-        session.loginRequest(QStringLiteral("4242"));
-        MaintenanceBarcodeApplier applier(session, services.validator, services.network, services.inspector,
-                                          services.board);
-        QObject::connect(&services.validator, &manager::Validator::maintenanceBarcodeScanned, &applier,
-                         &MaintenanceBarcodeApplier::apply);
+        const fuzz::MaintenanceSession maintenance(services);
         services.dispatch(R"({"interface":"eth0","method":"auto"})", QStringLiteral("orvo/network/ethernet/state"));
         const QUrl before = services.validator.config()->obuUrl();
         services.dispatch(payload, QStringLiteral("orvo/blm/barcode/maintenance/scanned"));

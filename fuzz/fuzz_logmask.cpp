@@ -6,10 +6,8 @@
 // input proves nothing; otherwise the secret must appear in no line.
 // Input: one byte choosing the topic, then the payload.
 #include "logger.h"
-#include "maintenancebarcodeapplier.h"
 #include "payloadreader.h"
 #include "services.h"
-#include "sessionmanager.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -96,13 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     QStringList lines;
     {
         fuzz::Services services;
-        services.config.set(QStringLiteral("gui/settingsPin"), QStringLiteral("4242"));
-        SessionManager session(services.config);
-        session.loginRequest(QStringLiteral("4242"));
-        MaintenanceBarcodeApplier applier(session, services.validator, services.network, services.inspector,
-                                          services.board);
-        QObject::connect(&services.validator, &manager::Validator::maintenanceBarcodeScanned, &applier,
-                         &MaintenanceBarcodeApplier::apply);
+        const fuzz::MaintenanceSession maintenance(services);
 
         manager::Logger* logger = manager::Logger::instance();
         logger->setSinks(capture, captureStderr);

@@ -5,9 +5,11 @@
 #include "config.h"
 #include "guimanager.h"
 #include "inspector.h"
+#include "maintenancebarcodeapplier.h"
 #include "mqttclient.h"
 #include "network.h"
 #include "owntopics.h"
+#include "sessionmanager.h"
 #include "update.h"
 #include "validator.h"
 
@@ -94,6 +96,27 @@ struct Services
         }
         return result;
     }
+};
+
+// A technician logged in, and the maintenance barcode wired to its applier as the GUI manager
+// wires it: what a configuration barcode meets during a session.
+struct MaintenanceSession
+{
+    explicit MaintenanceSession(Services& services)
+        : session(withPin(services.config))
+        , applier(session, services.validator, services.network, services.inspector, services.board)
+    {
+        session.loginRequest(QStringLiteral("4242"));
+        QObject::connect(&services.validator, &manager::Validator::maintenanceBarcodeScanned, &applier,
+                         &MaintenanceBarcodeApplier::apply);
+    }
+    static Config& withPin(Config& config)
+    {
+        config.set(QStringLiteral("gui/settingsPin"), QStringLiteral("4242"));
+        return config;
+    }
+    SessionManager session;
+    MaintenanceBarcodeApplier applier;
 };
 
 } // namespace fuzz
