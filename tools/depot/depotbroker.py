@@ -76,6 +76,18 @@ def port_open(host, port):
         return False
 
 
+def end_process(process, kill=False):
+    """Stops a broker: SIGTERM (a clean stop) or SIGKILL (a power cut), then SIGKILL after 5 s."""
+    if process is None or process.poll() is not None:
+        return
+    process.kill() if kill else process.terminate()
+    try:
+        process.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+
+
 def shipped_settings(text):
     """The snippet's settings as (name, value) in order: the commented-out lines, enabled."""
     settings = []
@@ -190,15 +202,7 @@ class VehicleBroker:
 
     def stop(self, kill=False):
         """kill: as at a power cut (no goodbye to the depot); otherwise a clean stop."""
-        if self.process is None:
-            return
-        if self.process.poll() is None:
-            self.process.kill() if kill else self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        end_process(self.process, kill)
         self.process = None
 
 
@@ -312,15 +316,7 @@ class DepotBroker:
         return self.start(keep_ports=True)
 
     def _end(self):
-        if self.process is None:
-            return
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        end_process(self.process)
         self.process = None
 
     def stop(self):
