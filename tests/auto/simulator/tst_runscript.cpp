@@ -119,8 +119,8 @@ void Tst_RunScript::demoRunsAndLeavesNothingBehind()
     run.start();
     QVERIFY(run.waitForFinished(120000));
     const QString output = QString::fromUtf8(run.readAllStandardError());
-    QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, qPrintable(output.right(3000)));
-    QVERIFY2(output.contains(QStringLiteral("[Demo] finished")), qPrintable(output.right(3000)));
+    QVERIFY2(run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0, qPrintable(output.right(900)));
+    QVERIFY2(output.contains(QStringLiteral("[Demo] finished")), qPrintable(output.right(900)));
     QVERIFY(output.contains(QStringLiteral("Maintenance PIN: 9999")));
     QCOMPARE(output.contains(QStringLiteral("xvfb-run")), platform.isEmpty());
 
@@ -169,7 +169,7 @@ void Tst_RunScript::givenBrokerAndRememberedSerial()
     // The event loop runs meanwhile, so the peer sees the simulator's traffic.
     QTRY_VERIFY_WITH_TIMEOUT(run.state() == QProcess::NotRunning, 120000);
     const QString output = QString::fromUtf8(run.readAllStandardError());
-    QVERIFY2(run.exitCode() == 0, qPrintable(output.right(3000)));
+    QVERIFY2(run.exitCode() == 0, qPrintable(output.right(900)));
 
     // No broker of its own; the simulator (and the program) used the one given.
     QVERIFY(!QFileInfo::exists(runDir.filePath(QStringLiteral("broker.pid"))));
