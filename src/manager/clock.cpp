@@ -1,5 +1,6 @@
 #include "clock.h"
 
+#include "childprocess.h"
 #include "jsonroute.h"
 #include "mqttclient.h"
 #include "payloadreader.h"
@@ -47,8 +48,8 @@ Clock::~Clock()
     m_jobs.clear();
     if (m_process) {
         m_process->disconnect(this);
-        m_process->kill();
-        m_process->waitForFinished(CommandTimeoutMillis);
+        if (m_process->kill())
+            m_process->waitForFinished(CommandTimeoutMillis);
     }
 }
 
@@ -86,9 +87,9 @@ void Clock::startNextRun()
     const QStringList arguments = m_jobs.first().arguments;
     if (arguments == QStringList{QStringLiteral("status")})
         m_zoneReadQueued = false;
-    m_process = new QProcess(this);
+    m_process = new core::ChildProcess(this);
     m_process->setStandardInputFile(QProcess::nullDevice());
-    QProcess* const process = m_process;
+    core::ChildProcess* const process = m_process;
     connect(process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), this,
             [this, process] { if (process == m_process) finishRun(process->readAllStandardOutput()); });
     connect(process, &QProcess::errorOccurred, this, [this, process, arguments](QProcess::ProcessError error) {
@@ -114,7 +115,7 @@ void Clock::onCommandTimeout()
 void Clock::finishRun(const QByteArray& output)
 {
     m_commandTimer.stop();
-    QProcess* const process = m_process;
+    core::ChildProcess* const process = m_process;
     m_process = nullptr;
     if (process) {
         process->disconnect(this);

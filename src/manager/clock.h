@@ -9,7 +9,9 @@
 
 #include <functional>
 
-class QProcess;
+namespace core {
+class ChildProcess;
+}
 
 namespace manager {
 
@@ -97,7 +99,7 @@ private:
     MqttClient& m_client;
     QString m_topic;
     QList<Run> m_jobs;
-    QProcess* m_process = nullptr;
+    core::ChildProcess* m_process = nullptr;
     QTimer m_commandTimer;
     QStringList m_timezones;
     QString m_timezone;
