@@ -14,9 +14,5 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/qemu-run;${VOVADUDOZ
 set(VOVADUDOZ_DEB_ARCH ${VOVADUDOZ_TARGET_ARCH} CACHE INTERNAL "Debian architecture of the build")
 set(CMAKE_OBJDUMP /usr/bin/${VOVADUDOZ_TRIPLET}-objdump CACHE FILEPATH "objdump of the target")
 set(CMAKE_STRIP /usr/bin/${VOVADUDOZ_TRIPLET}-strip CACHE FILEPATH "strip of the target")
-# The emulator itself, for programs that a test (already in its namespace) starts.
-if(VOVADUDOZ_TARGET_ARCH STREQUAL "arm64")
-  set(VOVADUDOZ_QEMU qemu-aarch64-static)
-else()
-  set(VOVADUDOZ_QEMU qemu-arm-static)
-endif()
+# The emulator for programs that a test (already in its namespace) starts.
+set(VOVADUDOZ_EMULATOR_IN_NAMESPACE "${CMAKE_CURRENT_LIST_DIR}/qemu-run --in-namespace ${VOVADUDOZ_TARGET_ARCH}")

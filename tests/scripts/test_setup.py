@@ -109,7 +109,7 @@ class Setup(unittest.TestCase):
                 os.remove(os.path.join(self.fake, "calls"))
         # A second run on a set-up machine asks for nothing and adds no architecture again.
         target = [(p, "arm64") for p in self.target_packages("arm64")]
-        cross = [("crossbuild-essential-arm64", "amd64"), ("qemu-user-static", "amd64")]
+        cross = [("crossbuild-essential-arm64", "amd64"), ("qemu-user-static", "amd64"), ("python3-seccomp", "amd64")]
         done, calls, _ = self.run_setup(native + target + cross, "--arch", "arm64", foreign="arm64\n")
         self.assertEqual((done.returncode, calls), (0, []), done.stderr + str(calls))
 
