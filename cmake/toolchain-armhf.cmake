@@ -9,4 +9,4 @@ set(CMAKE_SYSTEM_PROCESSOR arm)
 include(${CMAKE_CURRENT_LIST_DIR}/CrossMultiarch.cmake)
 # GCC notes at every std::initializer_list of doubles that its ARM calling convention changed in
 # GCC 7.1; everything on a Debian 12 board is built with GCC 12, so the note says nothing here.
-string(APPEND CMAKE_CXX_FLAGS_INIT " -Wno-psabi")
+set(CMAKE_CXX_FLAGS_INIT "-Wno-psabi")
