@@ -191,7 +191,6 @@
         el('login-submit').disabled = true;
         el('login-error').hidden = true;
         lastUrl = url;
-        start();
         send({ type: 'connect', url: url, login: user, password: password });
         // The password stays in the worker's client only for reconnecting, never in the form.
         el('login-password').value = '';
@@ -209,6 +208,8 @@
         if (tile)
             detail.open(tile.dataset.vehicle, tile.querySelector('[data-field="id"]').textContent);
     });
+    // Started while the form is filled in: its libraries are loaded by the time it is sent.
+    start();
     if (el('login-user').value)
         el('login-password').focus();
     else

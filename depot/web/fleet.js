@@ -197,7 +197,7 @@ var Fleet = (function () {
             if (!e) {
                 e = {
                     id: F.cleanText(id, 64), bridge: null, status: null, info: null, diagnostics: null,
-                    unreadable: {}, lastSeen: null, history: [], beats: false
+                    unreadable: {}, lastSeen: null, history: null, beats: false
                 };
                 vehicles.set(id, e);
             }
@@ -252,7 +252,7 @@ var Fleet = (function () {
                 if (stamped !== null && !retained && liveStatus)
                     liveStatus(stamped, now);
                 if (status.p50 !== null || status.p99 !== null)
-                    H.add(e.history, stamped !== null ? stamped : now, status.p50, status.p99);
+                    e.history = H.add(e.history, stamped !== null ? stamped : now, status.p50, status.p99);
                 e.status = status;
             } else if (where.kind === 'info') {
                 e.info = { version: textOrNull(json.version, 48), text: text };
@@ -298,6 +298,8 @@ var Fleet = (function () {
                 var v = view(e, a, now, facts);
                 var was = placed.get(id);
                 var is = { rank: a.kind.order, match: matches(v), counted: a.counted, due: nextChange(e, now, facts), search: v.search };
+                // The filter runs here: the page need not hold every tile's words.
+                v.search = '';
                 COUNTED.forEach(function (k) {
                     counts[k] += (is.counted ? is.counted[k] : 0) - (was && was.counted ? was.counted[k] : 0);
                 });

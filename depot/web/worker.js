@@ -287,8 +287,10 @@ self.onmessage = function (event) {
             stop();
             break;
         case 'ready':
+            // What came in while the page drew goes at once.
             pageReady = true;
-            wantSend();
+            clearTimeout(sendTimer);
+            send();
             break;
         case 'filter':
             fleet.setFilter(m.text);
