@@ -148,6 +148,13 @@ var Tiles = (function () {
             var margin = Math.max(2, lastRow - firstRow);
             var from = Math.min(total, Math.max(0, firstRow - margin) * grid.cols);
             var to = Math.min(total, (lastRow + margin) * grid.cols);
+            // Around the focused tile too, so that Tab and Shift+Tab always find the next one,
+            // however fast they are pressed.
+            var at = focused === null ? -1 : displayed.indexOf(focused);
+            if (at >= 0) {
+                from = Math.min(from, Math.max(0, at - 2 * grid.cols));
+                to = Math.max(to, Math.min(total, at + 2 * grid.cols + 1));
+            }
             var height = Math.max(0, rows * grid.step - grid.gap) + 'px';
             if (list.style.height !== height)
                 list.style.height = height;
@@ -155,11 +162,6 @@ var Tiles = (function () {
             var wanted = new Map();
             for (var i = from; i < to; ++i)
                 wanted.set(displayed[i], i);
-            if (focused !== null && !wanted.has(focused) && shown.has(focused)) {
-                var at = displayed.indexOf(focused);
-                if (at >= 0)
-                    wanted.set(focused, at);
-            }
             shown.forEach(function (tile, id) {
                 if (!wanted.has(id)) {
                     tile.li.remove();
@@ -206,6 +208,8 @@ var Tiles = (function () {
             var tile = event.target.closest('.tile');
             focused = tile ? tile.dataset.vehicle : null;
             pinnedAt = focused === null ? -1 : displayed.indexOf(focused);
+            if (focused !== null && grid)
+                draw();
         });
         list.addEventListener('focusout', function (event) {
             if (event.relatedTarget && list.contains(event.relatedTarget))

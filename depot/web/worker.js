@@ -156,7 +156,8 @@ function onScreenshot(id, payload) {
         return;
     var answer = Format.readAnswer(payload);
     if (answer.kind === 'png') {
-        var bytes = payload.slice().buffer;
+        // A copy of its own: the library's Buffer may be a view of a larger one.
+        var bytes = new Uint8Array(payload).buffer;
         post({ type: 'shot', id: id, kind: 'png', bytes: bytes, width: answer.width, height: answer.height }, [bytes]);
     } else {
         post({ type: 'shot', id: id, kind: answer.kind, text: answer.text });
