@@ -118,7 +118,9 @@ class DepotPage(unittest.TestCase):
         rig.wait_for(dialog.is_displayed, what="the detail view")
         self.assertEqual(self.driver.find_element(By.ID, "detail-title").text, "bus-0001")
         # The self-test's 35 values in the report's order, and the configuration as published.
-        rows = self.js("return Array.from(document.querySelectorAll('#detail-test tr')).map(r => r.cells[0].textContent);")
+        rows = rig.wait_for(lambda: self.js(
+            "return Array.from(document.querySelectorAll('#detail-test tr')).map(r => r.cells[0].textContent);"),
+            what="the self-test rows")
         self.assertEqual(len(rows), 35)
         self.assertEqual((rows[0], rows[9], rows[34]), ("deviceUid", "rtc", "serialPortTest"))
         # The configuration is asked of the broker when the view opens.
