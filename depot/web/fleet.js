@@ -191,6 +191,9 @@ var Fleet = (function () {
         var filter = '';
         var order = [];
         var reorder = false;
+        // The vehicle in the detail view: only its messages are kept whole (as text). The others
+        // keep what their tiles show: with ten thousand vehicles, texts would be most of the memory.
+        var watched = null;
 
         function entry(id) {
             var e = vehicles.get(id);
@@ -235,6 +238,8 @@ var Fleet = (function () {
                 return;
             }
             var json = got.value;
+            if (where.id !== watched)
+                text = null;
             if (where.kind === 'status') {
                 var status = readStatus(json, text);
                 var stamped = parseTime(json.time, now);
@@ -257,7 +262,8 @@ var Fleet = (function () {
             } else if (where.kind === 'info') {
                 e.info = { version: textOrNull(json.version, 48), text: text };
             } else if (where.kind === 'config') {
-                e.config = text;
+                if (text !== null)
+                    e.config = text;
             } else if (where.kind === 'diagnostics') {
                 e.diagnostics = {
                     result: json.result === 'pass' || json.result === 'fail' ? json.result : null,
@@ -333,6 +339,21 @@ var Fleet = (function () {
             get: function (id) { return vehicles.get(id) || null; },
             hasChanges: function () { return dirty.size > 0 || reorder; },
             isDirty: function (id) { return dirty.has(id); },
+            // The detail view's vehicle (or null): its next messages are kept whole; the last
+            // one's are let go.
+            watch: function (id) {
+                var before = watched !== null ? vehicles.get(watched) : null;
+                if (before && watched !== id) {
+                    if (before.status)
+                        before.status.text = null;
+                    if (before.info)
+                        before.info.text = null;
+                    if (before.diagnostics)
+                        before.diagnostics.text = null;
+                    delete before.config;
+                }
+                watched = id;
+            },
             order: function () { return order; },
             // The clock's own changes: vehicles whose tile now reads differently.
             tick: function (now) {
@@ -364,9 +385,9 @@ var Fleet = (function () {
         var a = assess(e, now, facts);
         var rows = [['link', e.bridge === null ? '(not reported)' : e.bridge === '1' ? '1 (connected)' : '0 (lost)'],
                     ['last seen', e.lastSeen === null ? 'never' : new Date(e.lastSeen).toISOString() + ' (' + F.age(now - e.lastSeen) + ')']];
-        if (e.info)
+        if (e.info && e.info.text)
             flatten(JSON.parse(e.info.text)).forEach(function (f) { rows.push(['info.' + f[0], f[1]]); });
-        if (e.status)
+        if (e.status && e.status.text)
             rows = rows.concat(flatten(JSON.parse(e.status.text)));
         var bad = Object.keys(e.unreadable);
         var out = {
@@ -387,10 +408,12 @@ var Fleet = (function () {
         if (d) {
             out.testSummary = (d.result === 'pass' ? '\u2713 Passed' : d.result === 'fail' ? '\u2717 Failed' : 'Result unknown')
                 + (d.time ? ', ' + d.time : '') + (d.timeMs !== null ? ' (' + F.age(now - d.timeMs) + ')' : '');
-            var json = JSON.parse(d.text);
+            var json = d.text ? JSON.parse(d.text) : {};
             var values = json.values && typeof json.values === 'object' && !Array.isArray(json.values) ? json.values : {};
             var names = facts.selfTestNames;
             names.forEach(function (name, index) {
+                if (!d.text)
+                    return;
                 var value = name in values ? F.cleanText(values[name]) : null;
                 out.test.push([name, value === null ? '(not reported)' : value,
                                index >= facts.selfTestFacts && value !== 'OK']);

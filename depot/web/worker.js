@@ -121,8 +121,11 @@ function scheduleRetry() {
     }, wait);
 }
 
+// Subscribing to the vehicle's own topics brings its kept messages again, whole this time.
 function watchTopics(id) {
-    return [Fleet.topic(id, 'ui/config'), Fleet.topic(id, 'ui/screenshot')];
+    return ['ui/status', 'ui/info', 'ui/diagnostics', 'ui/config', 'ui/screenshot'].map(function (suffix) {
+        return Fleet.topic(id, suffix);
+    });
 }
 
 function askFor(id, suffix) {
@@ -301,6 +304,7 @@ self.onmessage = function (event) {
             if (watching !== null && watching !== m.id && client && client.connected)
                 client.unsubscribe(watchTopics(watching));
             watching = m.id;
+            fleet.watch(m.id);
             detailDue = m.id !== null;
             subscribeWatched();
             wantSend();

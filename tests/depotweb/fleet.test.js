@@ -162,11 +162,23 @@ test('the detail view lists the self-test by the shared names and marks what is 
     const values = Object.fromEntries(facts.selfTestNames.map((n) => [n, 'OK']));
     values.leds = 'ERROR';
     values.extra = 'x';
-    const { store } = feed([['fleet/a/ui/diagnostics', JSON.stringify({ result: 'fail', values }), true],
-                            ['fleet/a/ui/status', status({ display: { resultFrameMsP50: 4 } }), true]]);
+    const store = Fleet.create(facts);
+    const messages = [['fleet/a/ui/diagnostics', JSON.stringify({ result: 'fail', values }), true],
+                      ['fleet/a/ui/status', status({ display: { resultFrameMsP50: 4 } }), true]];
+    const give = (id) => messages.forEach(([t, p, r]) => store.handle(t.replace('/a/', '/' + id + '/'), enc.encode(p), r, NOW));
+    // Only the watched vehicle's messages are kept whole: the others keep what their tiles show.
+    give('a');
+    assert.deepEqual([store.get('a').status.text, store.get('a').diagnostics.text], [null, null]);
+    assert.equal(Fleet.detail(store.get('a'), NOW, facts).test.length, 0);
+    store.watch('a');
+    give('a');
+    give('b');
+    assert.equal(store.get('b').diagnostics.text, null);
     const d = Fleet.detail(store.get('a'), NOW, facts);
     assert.equal(d.test.length, facts.selfTestNames.length + 1);
     assert.deepEqual(d.test.map((r) => r[0]).slice(0, facts.selfTestNames.length), facts.selfTestNames);
     assert.deepEqual(d.test.filter((r) => r[2]).map((r) => r[0]), ['leds']);
     assert.ok(d.status.some((r) => r[0] === 'display.resultFrameMsP50' && r[1] === '4'));
+    store.watch('b');
+    assert.deepEqual([store.get('a').status.text, store.get('a').diagnostics.text], [null, null]);
 });
