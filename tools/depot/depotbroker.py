@@ -31,11 +31,13 @@ import re
 import secrets
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import processes  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SHIPPED_CONF = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
@@ -62,30 +64,54 @@ def find_mosquitto():
     raise RuntimeError("mosquitto is not installed (run scripts/setup)")
 
 
-def free_port(host="127.0.0.1"):
-    with socket.socket() as s:
-        s.bind((host, 0))
-        return s.getsockname()[1]
+free_port = processes.free_port
 
 
 def port_open(host, port):
-    try:
-        with socket.create_connection((host, port), timeout=0.2):
-            return True
-    except OSError:
-        return False
+    return processes.port_open(port, host)
 
 
 def end_process(process, kill=False):
     """Stops a broker: SIGTERM (a clean stop) or SIGKILL (a power cut), then SIGKILL after 5 s."""
-    if process is None or process.poll() is not None:
-        return
-    process.kill() if kill else process.terminate()
+    if process is not None:
+        process.stop(kill, timeout=5.0)
+
+
+def broker_user():
+    """The user mosquitto becomes when root starts it, or None when it stays who started it."""
+    if os.geteuid() != 0:
+        return None
     try:
-        process.wait(timeout=5)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
+        return pwd.getpwnam("mosquitto")
+    except KeyError:
+        return None
+
+
+def broker_folder(run_dir, user, prefix):
+    """Where a broker that becomes user keeps what it reads after it changed user (password
+    file, access list, page, store): the run folder when it stays who started it, else a new
+    folder of its own under /tmp, which every user can reach (a checkout or a run folder may
+    be inside a private folder, as root's home is). Returns (folder, whether it is new)."""
+    if user is None:
+        return run_dir, False
+    return tempfile.mkdtemp(prefix=prefix, dir="/tmp"), True
+
+
+def hand_over(paths, user):
+    """Gives the broker's user what it must read or write: owner, and the folders searchable."""
+    for path in paths:
+        os.chown(path, user.pw_uid, user.pw_gid)
+        if os.path.isdir(path):
+            os.chmod(path, 0o750)
+
+
+def copy_readable(source, target, user):
+    """A copy of the folder source at target that user owns (the page folder of a checkout
+    that user cannot read)."""
+    shutil.rmtree(target, ignore_errors=True)
+    shutil.copytree(source, target, ignore=shutil.ignore_patterns(".*"))
+    for folder, dirs, files in os.walk(target):
+        hand_over([folder] + [os.path.join(folder, name) for name in files], user)
 
 
 def shipped_settings(text):
@@ -177,7 +203,7 @@ class VehicleBroker:
         self.port = None
         self.process = None
 
-    def start(self, timeout=10.0):
+    def start(self, timeout=processes.READY_TIMEOUT):
         os.makedirs(self.run_dir, exist_ok=True)
         with open(SHIPPED_BRIDGE) as shipped:
             bridge = bridge_config(shipped.read(), self.vehicle, self.depot.host, self.depot.mqtt_port,
@@ -189,15 +215,16 @@ class VehicleBroker:
                 out.write("listener %d %s\nallow_anonymous true\nset_tcp_nodelay true\npersistence false\n"
                           "log_dest stdout\nlog_timestamp_format %%Y-%%m-%%dT%%H:%%M:%%S\n%s"
                           % (self.port, self.host, bridge))
-            with open(os.path.join(self.run_dir, "mosquitto.log"), "a") as log:
-                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
-                                                stdin=subprocess.DEVNULL, start_new_session=True)
-            deadline = time.monotonic() + timeout
-            while time.monotonic() < deadline and self.process.poll() is None:
-                if port_open(self.host, self.port):
-                    return self
-                time.sleep(0.05)
-            self.stop()
+            # Everything it reads is read as root, before it changes user: nothing to hand over.
+            self.process = processes.Process("vehicle broker " + self.vehicle, [find_mosquitto(), "-c", path],
+                                             os.path.join(self.run_dir, "mosquitto.log"))
+            try:
+                self.process.wait_port(self.port, timeout)
+                return self
+            except processes.NotReady as error:
+                self.stop()
+                if "Address already in use" not in str(error):
+                    raise RuntimeError("the vehicle broker of %s did not start: %s" % (self.vehicle, error)) from None
         raise RuntimeError("the vehicle broker of %s did not start (see %s/mosquitto.log)" % (self.vehicle, self.run_dir))
 
     def stop(self, kill=False):
@@ -230,6 +257,9 @@ class DepotBroker:
         self.extra_config = extra_config
         self.own_run_dir = run_dir is None
         self.run_dir = run_dir or tempfile.mkdtemp(prefix="vovadudoz-depot.")
+        # Where the broker's own copies live (see _write_files); chosen at the first start.
+        self.files_dir = None
+        self.own_files_dir = False
         self.process = None
         self.mqtt_port = None
         self.ws_port = None
@@ -245,18 +275,30 @@ class DepotBroker:
 
     def _write_files(self):
         os.makedirs(self.run_dir, exist_ok=True)
-        passwd = os.path.join(self.run_dir, "depot.passwd")
+        # mosquitto started by root becomes "mosquitto" before it reads the password file and
+        # the access list, serves the page and writes its store: those are copies in a folder
+        # that user owns and can reach, whatever the modes of the checkout and the run folder.
+        user = broker_user()
+        if self.files_dir is None:
+            self.files_dir, self.own_files_dir = broker_folder(self.run_dir, user, "vovadudoz-depot-broker.")
+        files = self.files_dir
+        os.makedirs(files, exist_ok=True)
+        passwd = os.path.join(files, "depot.passwd")
         with open(passwd, "w"):
             pass
         for name, password in self.passwords.items():
             subprocess.run(["mosquitto_passwd", "-b", passwd, name, password], check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        acl = os.path.join(self.run_dir, "depot.acl")
+        acl = os.path.join(files, "depot.acl")
         with open(self.acl) as shipped, open(acl, "w") as local:
             local.write(shipped.read() + EMULATOR_ACL)
+        web = self.web_dir
+        if user is not None:
+            web = os.path.join(files, "web")
+            copy_readable(self.web_dir, web, user)
         with open(self.conf) as shipped:
-            config = local_config(shipped.read(), self.ports(), self.web_dir, passwd, acl)
-        store = os.path.join(self.run_dir, "store")
+            config = local_config(shipped.read(), self.ports(), web, passwd, acl)
+        store = os.path.join(files, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)
             config += "persistence true\npersistence_location %s/\nautosave_interval 1\n" % store
@@ -266,46 +308,31 @@ class DepotBroker:
         path = os.path.join(self.run_dir, "mosquitto.conf")
         with open(path, "w") as out:
             out.write(config)
-        # mosquitto started by root becomes "mosquitto" before it reads the password file and
-        # the access list (and writes its store): the run folder is handed to that user.
-        if os.geteuid() == 0:
-            try:
-                entry = pwd.getpwnam("mosquitto")
-            except KeyError:
-                entry = None
-            if entry is not None:
-                for item in (self.run_dir, passwd, acl, path) + ((store,) if self.persist else ()):
-                    os.chown(item, entry.pw_uid, entry.pw_gid)
+        if user is not None:
+            hand_over([files, passwd, acl] + ([store] if self.persist else []), user)
         return path
 
     def ports(self):
         return {"mqtt": self.mqtt_port, "ws": self.ws_port, "local": self.local_port}
 
-    def start(self, timeout=10.0, keep_ports=False):
-        """Starts the broker; on ports taken meanwhile by someone else it tries others, unless
-        keep_ports (a restart) holds it to the ones it had."""
+    def start(self, timeout=processes.READY_TIMEOUT, keep_ports=False):
+        """Starts the broker and returns once every listener accepts; on ports taken meanwhile by
+        someone else it tries others, unless keep_ports (a restart) holds it to the ones it had."""
         if not os.path.isdir(self.web_dir):
             raise RuntimeError("no page folder %s (mosquitto will not start without it)" % self.web_dir)
         for _ in range(1 if keep_ports else 5):
             if not keep_ports:
                 self.mqtt_port, self.ws_port, self.local_port = free_port(), free_port(), free_port()
             path = self._write_files()
-            with open(self.log_file, "a") as log:
-                # Only this attempt's lines tell why it failed.
-                offset = log.tell()
-                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
-                                                stdin=subprocess.DEVNULL, start_new_session=True)
-            deadline = time.monotonic() + timeout
-            while time.monotonic() < deadline and self.process.poll() is None:
-                if all(port_open(self.host, port) for port in self.ports().values()):
-                    return self
-                time.sleep(0.05)
-            self._end()
-            with open(self.log_file) as log:
-                log.seek(offset)
-                tail = log.read()[-2000:]
-            if "Address already in use" not in tail or keep_ports:
-                raise RuntimeError("the depot broker did not start:\n" + tail)
+            self.process = processes.Process("depot broker", [find_mosquitto(), "-c", path], self.log_file)
+            try:
+                for port in self.ports().values():
+                    self.process.wait_port(port, timeout)
+                return self
+            except processes.NotReady as error:
+                self._end()
+                if "Address already in use" not in str(error) or keep_ports:
+                    raise RuntimeError("the depot broker did not start: %s" % error) from None
         raise RuntimeError("no free ports for the depot broker")
 
     def restart(self, down_sec=0.0):
@@ -321,6 +348,8 @@ class DepotBroker:
 
     def stop(self):
         self._end()
+        if self.own_files_dir:
+            shutil.rmtree(self.files_dir, ignore_errors=True)
         if self.own_run_dir:
             shutil.rmtree(self.run_dir, ignore_errors=True)
 
