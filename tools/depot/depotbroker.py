@@ -2,20 +2,21 @@
 """A depot's central broker on this machine, from the configuration the depot package ships.
 
 The shipped snippet (packaging/depot/vovadudozad-depot.conf) is taken as it is and adapted for a
-local run only where it must be: its settings are uncommented, its three listeners (the bridges',
-the page's websockets one, and the loopback one for the depot's own services) move to free
-loopback ports (the websockets one with "socket_domain ipv4", or it would listen on every
-interface), the TLS lines go, and the password file, access list and page folder are local
-copies. Everything else (queue limits, message size, login rules) is the depot's own, so what
-runs here is what a depot runs.
+local run only where it must be: its settings are uncommented, its listeners (the bridges' and
+the loopback one for the depot's own services and the page's front) move to free loopback ports,
+the TLS lines go, and the password file and access list are local copies. The page's front
+(packaging/depot/vovadudozad-depot-front.service: websockify serving the page and carrying its
+MQTT over websockets to the loopback listener) runs as its unit says, on a free loopback port
+and without TLS. Everything else (queue limits, message size, login rules) is the depot's own,
+so what runs here is what a depot runs.
 
 Used by scripts/depot, the tests and the benchmarks:
 
     with DepotBroker(web_dir="depot/web", users={"operator": "op"}) as broker:
         broker.mqtt_port, broker.ws_port, broker.local_port, broker.url, broker.passwords["operator"]
 
-mqtt_port is where vehicles' bridges connect (8883 at a depot), ws_port the page's (8884), and
-local_port where the depot's services on the broker's host log in (1883: the exporters).
+mqtt_port is where vehicles' bridges connect (8883 at a depot), ws_port the page's front (8884),
+and local_port where the depot's services on the broker's host log in (1883: the exporters).
 
 As a command it prints the ports and the logins as one JSON line, then runs until SIGINT or
 SIGTERM:
@@ -29,6 +30,7 @@ import os
 import pwd
 import re
 import secrets
+import shlex
 import shutil
 import signal
 import subprocess
@@ -52,6 +54,9 @@ EMULATOR_ACL = "\n# Local runs only: the vehicle emulator writes for all its veh
 # Settings of the shipped snippet that a local run leaves out: TLS needs the depot's certificate.
 TLS_SETTINGS = {"cafile", "capath", "certfile", "keyfile", "require_certificate", "tls_version",
                 "use_identity_as_username", "crlfile", "ciphers"}
+SHIPPED_FRONT = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot-front.service")
+# Options of the front's unit that a local run leaves out: TLS needs the depot's certificate.
+FRONT_TLS_OPTIONS = {"--cert", "--key", "--ssl-only", "--ssl-version", "--ssl-ciphers", "--key-password"}
 SETTING_LINE = re.compile(r"^#([a-z_]+)(\s.*)?$")
 # The listener for this host's own services is the one the snippet binds to a loopback address.
 LOOPBACK = {"127.0.0.1", "::1", "localhost"}
@@ -126,9 +131,11 @@ def shipped_settings(text):
 
 def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"):
     """The shipped snippet adapted for a local run (see the module's comment). ports: the local
-    port for each listener, by its role: "mqtt" (the bridges'), "ws" (the page's), "local" (this
-    host's services'). Raises ValueError when the snippet lacks what a depot needs (those three
-    listeners, once each, the page folder, a password file and an access list)."""
+    port for each listener, by its role: "mqtt" (the bridges'), "local" (this host's services'
+    and the page's front's), and "ws" for a websockets listener of mosquitto's own, which the
+    shipped snippet no longer has (a benchmark adds one to compare). Raises ValueError when the
+    snippet lacks what a depot needs (the bridges' and the loopback listener, once each, a
+    password file and an access list; a page folder for a websockets listener)."""
     out = []
     listeners = []
     seen = set()
@@ -164,13 +171,46 @@ def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"
         roles.append(role)
         if role in ports:
             out[listener["line"]] = "listener %d %s" % (ports[role], host)
-    if sorted(roles) != ["local", "mqtt", "ws"]:
-        raise ValueError("the depot snippet must declare three listeners: plain MQTT for the bridges, "
-                         "websockets for the page, and plain MQTT on 127.0.0.1 for this host's services")
-    missing = {"http_dir", "password_file", "acl_file", "allow_anonymous"} - seen
+    if sorted(role for role in roles if role != "ws") != ["local", "mqtt"] or roles.count("ws") > 1:
+        raise ValueError("the depot snippet must declare two listeners: plain MQTT for the bridges, and plain "
+                         "MQTT on 127.0.0.1 for this host's services and the page's front")
+    missing = {"password_file", "acl_file", "allow_anonymous"} | ({"http_dir"} if "ws" in roles else set())
+    missing -= seen
     if missing:
         raise ValueError("the depot snippet lacks " + ", ".join(sorted(missing)))
     return "\n".join(out) + "\n"
+
+
+def front_argv(unit_text, web_dir, port, target_port, host="127.0.0.1"):
+    """The page's front as its shipped unit starts it, adapted for a local run: it listens on
+    host:port without TLS, serves web_dir and hands the page's MQTT to target_port."""
+    lines = [line for line in unit_text.splitlines() if line.startswith("ExecStart=")]
+    if len(lines) != 1:
+        raise ValueError("the front's unit must have one ExecStart line")
+    argv = shlex.split(lines[0][len("ExecStart="):])
+    out = []
+    positional = []
+    skip = False
+    for arg in argv[1:]:
+        if skip:
+            skip = False
+            continue
+        option, _, value = arg.partition("=")
+        if option in FRONT_TLS_OPTIONS:
+            skip = not value and option != "--ssl-only"
+            continue
+        if option == "--web":
+            skip = not value
+            out += ["--web", web_dir]
+        elif arg.startswith("-"):
+            out.append(arg)
+        else:
+            positional.append(arg)
+    if len(positional) != 2 or not positional[1].startswith("127.0.0.1:"):
+        raise ValueError("the front must listen on one port and hand on to the broker's loopback listener")
+    if "--web" not in out:
+        raise ValueError("the front must serve the page (--web)")
+    return [argv[0]] + out + ["%s:%d" % (host, port), "127.0.0.1:%d" % target_port]
 
 
 def bridge_config(text, vehicle, host, port, password):
@@ -238,10 +278,14 @@ class DepotBroker:
 
     users: name -> password (None makes one up); the depot's users and the emulator's identity
     are always there. vehicles: ids that log in as a bridge does (each gets a password too).
-    persist: keep retained messages across restart(), as a depot broker does."""
+    persist: keep retained messages across restart(), as a depot broker does. front: the page's
+    front from its shipped unit (front_unit) before the broker, serving the page and carrying
+    its MQTT; ws_port and url are the page's address there. Without it (or with a conf that has
+    a websockets listener of mosquitto's own, as a benchmark compares), mosquitto serves the page
+    itself on broker_ws_port."""
 
     def __init__(self, web_dir=None, users=None, vehicles=(), run_dir=None, persist=False,
-                 conf=SHIPPED_CONF, acl=SHIPPED_ACL, extra_config=""):
+                 conf=SHIPPED_CONF, acl=SHIPPED_ACL, extra_config="", front=True, front_unit=SHIPPED_FRONT):
         self.web_dir = os.path.abspath(web_dir or DEFAULT_WEB)
         self.host = "127.0.0.1"
         self.passwords = {}
@@ -261,9 +305,22 @@ class DepotBroker:
         self.files_dir = None
         self.own_files_dir = False
         self.process = None
+        self.front = front
+        self.front_unit = front_unit
+        self.front_process = None
+        self.front_port = None
         self.mqtt_port = None
-        self.ws_port = None
+        self.broker_ws_port = None
         self.local_port = None
+
+    @property
+    def ws_port(self):
+        """Where the page is served and its MQTT over websockets goes."""
+        return self.front_port if self.front else self.broker_ws_port
+
+    @property
+    def front_log(self):
+        return os.path.join(self.run_dir, "front.log")
 
     @property
     def url(self):
@@ -292,12 +349,13 @@ class DepotBroker:
         acl = os.path.join(files, "depot.acl")
         with open(self.acl) as shipped, open(acl, "w") as local:
             local.write(shipped.read() + EMULATOR_ACL)
+        with open(self.conf) as shipped:
+            text = shipped.read()
         web = self.web_dir
-        if user is not None:
+        if user is not None and "ws" in self.ports():
             web = os.path.join(files, "web")
             copy_readable(self.web_dir, web, user)
-        with open(self.conf) as shipped:
-            config = local_config(shipped.read(), self.ports(), web, passwd, acl)
+        config = local_config(text, self.ports(), web, passwd, acl)
         store = os.path.join(files, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)
@@ -313,21 +371,49 @@ class DepotBroker:
         return path
 
     def ports(self):
-        return {"mqtt": self.mqtt_port, "ws": self.ws_port, "local": self.local_port}
+        """mosquitto's listeners' ports by role."""
+        ports = {"mqtt": self.mqtt_port, "local": self.local_port}
+        if self.broker_ws_port is not None:
+            ports["ws"] = self.broker_ws_port
+        return ports
+
+    def _has_websockets(self):
+        with open(self.conf) as shipped:
+            return ("protocol", "websockets") in shipped_settings(shipped.read())
+
+    def _start_front(self, timeout):
+        with open(self.front_unit) as unit:
+            unit_text = unit.read()
+        for _ in range(5):
+            self.front_port = free_port()
+            argv = front_argv(unit_text, self.web_dir, self.front_port, self.local_port)
+            self.front_process = processes.Process("page front", argv, self.front_log)
+            try:
+                self.front_process.wait_port(self.front_port, timeout)
+                return
+            except processes.NotReady as error:
+                self.front_process.stop()
+                self.front_process = None
+                if "Address already in use" not in str(error):
+                    raise RuntimeError("the page's front did not start: %s" % error) from None
+        raise RuntimeError("no free port for the page's front")
 
     def start(self, timeout=processes.READY_TIMEOUT, keep_ports=False):
         """Starts the broker and returns once every listener accepts; on ports taken meanwhile by
         someone else it tries others, unless keep_ports (a restart) holds it to the ones it had."""
         if not os.path.isdir(self.web_dir):
-            raise RuntimeError("no page folder %s (mosquitto will not start without it)" % self.web_dir)
+            raise RuntimeError("no page folder %s" % self.web_dir)
         for _ in range(1 if keep_ports else 5):
             if not keep_ports:
-                self.mqtt_port, self.ws_port, self.local_port = free_port(), free_port(), free_port()
+                self.mqtt_port, self.local_port = free_port(), free_port()
+                self.broker_ws_port = free_port() if self._has_websockets() else None
             path = self._write_files()
             self.process = processes.Process("depot broker", [find_mosquitto(), "-c", path], self.log_file)
             try:
                 for port in self.ports().values():
                     self.process.wait_port(port, timeout)
+                if self.front and self.front_process is None:
+                    self._start_front(timeout)
                 return self
             except processes.NotReady as error:
                 self._end()
@@ -347,6 +433,9 @@ class DepotBroker:
         self.process = None
 
     def stop(self):
+        if self.front_process is not None:
+            self.front_process.stop()
+            self.front_process = None
         self._end()
         if self.own_files_dir:
             shutil.rmtree(self.files_dir, ignore_errors=True)
@@ -367,7 +456,7 @@ class DepotBroker:
 
     def describe(self):
         return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port,
-                "local_port": self.local_port, "url": self.url,
+                "local_port": self.local_port, "url": self.url, "front_log": self.front_log if self.front else None,
                 "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
 
 

@@ -56,6 +56,10 @@ EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py"
 PYTHON = "/usr/bin/python3" if os.access("/usr/bin/python3", os.X_OK) else sys.executable
 
 
+# The websockets subprotocol the page's front speaks: the page asks for it instead of "mqtt".
+FRONT_SUBPROTOCOL = "binary"
+
+
 def service(name, argv, log, port=None, url=None, env=None, cwd=None, timeout=READY_TIMEOUT):
     """Starts a daemon and returns it once its port accepts or its url answers."""
     process = Process(name, argv, log, env=env, cwd=cwd)
@@ -98,6 +102,9 @@ class Client:
         self.received = []
         self.connack = None
         self.client = mqtt.Client(client_id=client_id, transport=transport)
+        if transport == "websockets":
+            # As the page connects through its front (websockify), which carries bytes, not MQTT.
+            self.client.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": FRONT_SUBPROTOCOL})
         if user:
             self.client.username_pw_set(user, password)
         self.client.on_connect = self._on_connect
