@@ -131,6 +131,10 @@ class ShippedSnippet(unittest.TestCase):
         for user in ("viewer", "bus-0001", "exporter"):
             subprocess.run(["mosquitto_passwd", "-b", passwd, user, user + "-pw"], check=True)
         os.chmod(passwd, 0o644)
+        # mosquitto started by root reads the access list as its own user: a copy it can reach,
+        # not the one in a checkout that may sit in a private folder.
+        acl = shutil.copy(ACL, os.path.join(tmp, "depot.acl"))
+        os.chmod(acl, 0o644)
         mqtt_port, ws_port, local_port = depotbroker.free_port(), depotbroker.free_port(), depotbroker.free_port()
         # The header's step 3, then only what this machine must change: ports on loopback and paths.
         with open(SNIPPET) as snippet:
@@ -139,7 +143,7 @@ class ShippedSnippet(unittest.TestCase):
                 .replace("listener 8883", "listener %d 127.0.0.1" % mqtt_port)
                 .replace("listener 1883 ", "listener %d " % local_port)
                 .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
-                .replace("/etc/mosquitto/vovadudozad-depot.acl", ACL))
+                .replace("/etc/mosquitto/vovadudozad-depot.acl", acl))
         conf = os.path.join(tmp, "mosquitto.conf")
         with open(conf, "w") as out:
             out.write(text + "persistence false\nlog_dest stdout\n")
