@@ -51,6 +51,10 @@ from processes import (READY_TIMEOUT, NotReady, Process, free_port, http_get, po
                        read_log, stop_all, wait_http, wait_log_line, wait_port, wait_until)
 from depotbroker import DEFAULT_WEB, ROOT, DepotBroker, VehicleBroker  # noqa: E402,F401
 
+__all__ = ["READY_TIMEOUT", "NotReady", "Process", "free_port", "http_get", "port_open", "read_log", "stop_all",
+           "wait_http", "wait_log_line", "wait_port", "wait_until", "DEFAULT_WEB", "ROOT", "DepotBroker",
+           "VehicleBroker", "EMULATOR", "FRONT_SUBPROTOCOL", "service", "Emulator", "Client", "RealVehicle"]
+
 EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py")
 # Debian's Python, which has python3-paho-mqtt (another python3 may come first on PATH).
 PYTHON = "/usr/bin/python3" if os.access("/usr/bin/python3", os.X_OK) else sys.executable
