@@ -6,6 +6,7 @@ import shutil
 import sys
 import tempfile
 import unittest
+import urllib.request
 
 from support import ROOT, Client, harness
 
@@ -25,6 +26,8 @@ class PrivateCheckout(unittest.TestCase):
         os.makedirs(os.path.join(checkout, "web"))
         with open(os.path.join(checkout, "web", "index.html"), "w") as out:
             out.write("<!doctype html><title>private</title>\n")
+        with open(os.path.join(checkout, "web", "worker.js"), "w") as out:
+            out.write("onmessage = function () {};\n")
         os.chmod(os.path.join(checkout, "web"), 0o700)
         depot = os.path.join(checkout, "depot")
         broker = harness.DepotBroker(web_dir=os.path.join(checkout, "web"), run_dir=os.path.join(private, "run"),
@@ -34,6 +37,9 @@ class PrivateCheckout(unittest.TestCase):
         broker.start()
         self.addCleanup(broker.stop)
         self.assertIn(b"private", harness.http_get(broker.url + "index.html"))
+        # With its type: a browser refuses a worker script served without one.
+        with urllib.request.urlopen(broker.url + "worker.js", timeout=10) as answer:
+            self.assertRegex(answer.headers.get("Content-Type", ""), r"^(text|application)/javascript")
         # The access list is read: the viewer sees what a vehicle retained, and cannot write.
         vehicle = Client(broker.mqtt_port, "emulator", broker.passwords["emulator"])
         self.addCleanup(vehicle.close)

@@ -387,6 +387,8 @@ class DepotBroker:
         for _ in range(5):
             self.front_port = free_port()
             argv = front_argv(unit_text, self.web_dir, self.front_port, self.local_port)
+            if not os.access(argv[0], os.X_OK):
+                raise RuntimeError("%s is not installed (run scripts/setup)" % argv[0])
             self.front_process = processes.Process("page front", argv, self.front_log)
             try:
                 self.front_process.wait_port(self.front_port, timeout)
