@@ -14,7 +14,7 @@ import unittest
 import urllib.error
 import urllib.request
 
-from support import EMULATOR, ROOT, Client, harness, mqtt, wait_until, world_readable_dir
+from support import ROOT, Client, harness, mqtt, wait_until, world_readable_dir
 
 import depotbroker
 
@@ -216,24 +216,20 @@ class LocalBroker(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-local."))
+        cls.tmp = tempfile.mkdtemp(prefix="depotinfra-local.")
         web = os.path.join(cls.tmp, "web")
         make_page(web)
-        cls.broker = depotbroker.DepotBroker(web_dir=web, vehicles=["bus-0001", "bus-0002"],
-                                             users={"operator": "op-pw", "viewer": "viewer-pw"}).start()
-        cls.emulator = subprocess.Popen(
-            [EMULATOR, "--port", str(cls.broker.mqtt_port), "--username", "emulator",
-             "--password", cls.broker.passwords["emulator"], "--count", str(FLEET), "--heartbeat-sec", "0",
-             "--changes-per-sec", "0"], stdout=subprocess.PIPE, text=True)
-        ready = cls.emulator.stdout.readline()
-        if not ready.startswith("ready: %d vehicles" % FLEET):
-            cls.tearDownClass()
-            raise AssertionError("the emulator did not start: %r" % ready)
+        cls.broker = harness.DepotBroker(web_dir=web, vehicles=["bus-0001", "bus-0002"],
+                                         users={"operator": "op-pw", "viewer": "viewer-pw"}).start()
+        try:
+            cls.emulator = harness.Emulator(cls.broker, FLEET, ["--heartbeat-sec", "0", "--changes-per-sec", "0"])
+        except BaseException:
+            cls.broker.stop()
+            raise
 
     @classmethod
     def tearDownClass(cls):
-        cls.emulator.terminate()
-        cls.emulator.wait(timeout=15)
+        cls.emulator.stop()
         cls.broker.stop()
         shutil.rmtree(cls.tmp, True)
 
@@ -362,20 +358,17 @@ class ScreenshotRule(unittest.TestCase):
 
 class EmulatorStops(unittest.TestCase):
     def test_links_go_down_on_exit(self):
-        tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-stop."))
+        tmp = tempfile.mkdtemp(prefix="depotinfra-stop.")
         self.addCleanup(shutil.rmtree, tmp, True)
         make_page(os.path.join(tmp, "web"))
-        with depotbroker.DepotBroker(web_dir=os.path.join(tmp, "web")) as broker:
-            emulator = subprocess.Popen([EMULATOR, "--port", str(broker.mqtt_port), "--username", "emulator",
-                                         "--password", broker.passwords["emulator"], "--count", "4",
-                                         "--id-format", "tram-{:02d}"], stdout=subprocess.PIPE, text=True)
-            self.assertTrue(emulator.stdout.readline().startswith("ready: 4 vehicles"))
+        with harness.DepotBroker(web_dir=os.path.join(tmp, "web")) as broker:
+            emulator = harness.Emulator(broker, 4, ["--id-format", "tram-{:02d}"])
+            self.addCleanup(emulator.stop, True)
             watcher = Client(broker.mqtt_port, "viewer", broker.passwords["viewer"], ["fleet/+/bridge"])
             self.addCleanup(watcher.close)
             links = lambda c: sorted(p for t, p in c.last.items())  # noqa: E731
             self.assertTrue(watcher.wait_for(lambda c: links(c) == [b"1"] * 4))
-            emulator.terminate()
-            self.assertEqual(emulator.wait(timeout=10), 0)
+            self.assertEqual(emulator.stop(), 0, emulator.output())
             self.assertTrue(watcher.wait_for(lambda c: links(c) == [b"0"] * 4), links(watcher))
 
 
