@@ -1,7 +1,8 @@
 """The depot's metrics stack on loopback, for the tests and the benchmark: the central broker
 with the depot's shipped configuration (tools/depot/depotbroker.py), the three exporter
-instances with the shipped configurations, logged in as the depot's "exporter" user, and
-Prometheus with the shipped scrape job and rules, each on a free port, in one temporary folder."""
+instances with the shipped configurations, logged in as the depot's "exporter" user,
+Prometheus with the shipped scrape job and rules, Alertmanager with the shipped configuration
+and the vehicle emulator, each on a free port, in one temporary folder."""
 
 import json
 import os
@@ -22,6 +23,8 @@ SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", "..")
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "depot"))
 import depotbroker  # noqa: E402
 SHIPPED = os.path.join(SOURCE_DIR, "packaging", "depot", "prometheus")
+ALERTMANAGER_CONFIG = os.path.join(SOURCE_DIR, "packaging", "depot", "alertmanager", "alertmanager.yml")
+EMULATOR = os.path.join(SOURCE_DIR, "tools", "vehicle-emulator", "vehicle_emulator.py")
 EXPORTERS = ("status", "selftest", "link")
 
 
@@ -61,10 +64,16 @@ def http_get(url, timeout=5.0):
         return answer.read()
 
 
-def scaled_rules(text, for_duration):
+def scaled_rules(text, for_duration, silence_sec=None):
     """The shipped rules with every "for:" shortened, so that a test sees an alert fire in
-    seconds; the thresholds and expressions stay as shipped."""
-    return re.sub(r"^(\s+)for: .*$", r"\g<1>for: " + for_duration, text, flags=re.M)
+    seconds, and, given `silence_sec`, the silence after which a vehicle counts offline (its
+    threshold and its windows); the other thresholds and the expressions stay as shipped."""
+    text = re.sub(r"^(\s+)for: .*$", r"\g<1>for: " + for_duration, text, flags=re.M)
+    if silence_sec is not None:
+        shipped = re.search(r"threshold_status_silence_seconds\n\s+expr: vector\((\d+)\)", text).group(1)
+        text = text.replace("vector(%s)" % shipped, "vector(%d)" % silence_sec)
+        text = text.replace("[%ss]" % shipped, "[%ds]" % silence_sec)
+    return text
 
 
 class Stack:
@@ -78,6 +87,7 @@ class Stack:
         self.broker_port = None
         self.exporter_ports = {}
         self.prometheus_port = None
+        self.alertmanager_port = None
 
     def path(self, name):
         return os.path.join(self.dir, name)
@@ -145,19 +155,27 @@ class Stack:
     def exporter_pid(self, which):
         return next(p.pid for n, p in self.processes if n == "exporter-" + which)
 
-    def start_prometheus(self, interval="1s", for_duration="2s"):
-        """Prometheus with the shipped example's scrape job (its relabelling included) and the
-        shipped rules, on this stack's exporters, scraping and evaluating every `interval`."""
+    def start_prometheus(self, interval="1s", for_duration="2s", silence_sec=None):
+        """Prometheus with the shipped example's scrape job (its relabelling and target labels
+        included) and the shipped rules, on this stack's exporters, scraping and evaluating every
+        `interval`; it sends its alerts to this stack's Alertmanager if one was started."""
         with open(os.path.join(SHIPPED, "vovadudoz-fleet.rules.yml")) as f:
             rules = f.read()
         with open(self.path("rules.yml"), "w") as f:
-            f.write(scaled_rules(rules, for_duration) if for_duration else rules)
+            f.write(scaled_rules(rules, for_duration, silence_sec) if for_duration else rules)
         with open(os.path.join(SHIPPED, "prometheus-example.yml")) as f:
             config = yaml.safe_load(f)
         config["global"] = {"scrape_interval": interval, "evaluation_interval": interval}
         config["rule_files"] = [self.path("rules.yml")]
+        if self.alertmanager_port:
+            config["alerting"]["alertmanagers"][0]["static_configs"] = [
+                {"targets": ["127.0.0.1:%d" % self.alertmanager_port]}]
+        else:
+            del config["alerting"]
         job = config["scrape_configs"][0]
-        job["static_configs"] = [{"targets": ["127.0.0.1:%d" % self.exporter_ports[w] for w in EXPORTERS]}]
+        # Each shipped target, by the exporter it names, on this stack's port for it.
+        for group in job["static_configs"]:
+            group["targets"] = ["127.0.0.1:%d" % self.exporter_ports[group["labels"]["exporter"]]]
         with open(self.path("prometheus.yml"), "w") as f:
             yaml.safe_dump(config, f)
         self.prometheus_port = free_port()
@@ -167,6 +185,51 @@ class Stack:
         if not wait_port(self.prometheus_port, 20, process):
             raise RuntimeError("prometheus did not start:\n" + self.log("prometheus"))
         return self.prometheus_port
+
+    def start_alertmanager(self, webhook, group_wait="5s", group_interval="1m"):
+        """Alertmanager with the shipped configuration, its receivers' webhooks sent to
+        `webhook` + "/" + the receiver's name, and its grouping times shortened."""
+        with open(ALERTMANAGER_CONFIG) as f:
+            config = yaml.safe_load(f)
+        for receiver in config["receivers"]:
+            for hook in receiver.get("webhook_configs", []):
+                hook["url"] = "%s/%s" % (webhook, receiver["name"])
+
+        def shorten(route):
+            for key, value in (("group_wait", group_wait), ("group_interval", group_interval)):
+                if key in route:
+                    route[key] = value
+            for child in route.get("routes", []):
+                shorten(child)
+        shorten(config["route"])
+        with open(self.path("alertmanager.yml"), "w") as f:
+            yaml.safe_dump(config, f)
+        self.alertmanager_port = free_port()
+        process = self.spawn("alertmanager", ["prometheus-alertmanager", "--config.file=" + self.path("alertmanager.yml"),
+                                              "--storage.path=" + self.path("alertmanager"),
+                                              "--web.listen-address=127.0.0.1:%d" % self.alertmanager_port,
+                                              "--cluster.listen-address="])
+        if not wait_port(self.alertmanager_port, 20, process):
+            raise RuntimeError("alertmanager did not start:\n" + self.log("alertmanager"))
+        return self.alertmanager_port
+
+    def amtool(self, *args):
+        """amtool on this stack's Alertmanager; its standard output."""
+        return subprocess.run(["amtool", "--alertmanager.url=http://127.0.0.1:%d" % self.alertmanager_port] + list(args),
+                              check=True, capture_output=True, text=True).stdout
+
+    def alertmanager_alerts(self):
+        return json.loads(http_get("http://127.0.0.1:%d/api/v2/alerts" % self.alertmanager_port))
+
+    def start_emulator(self, count, heartbeat_sec=30, name="emulator", extra=()):
+        """The vehicle emulator with `count` vehicles on this stack's broker, logged in as the
+        emulator; returns once it says every vehicle's retained messages are on the broker."""
+        process = self.spawn(name, [sys.executable, EMULATOR, "--port", str(self.broker_port), "--username", "emulator",
+                                    "--password", self.depot.passwords["emulator"], "--count", str(count),
+                                    "--heartbeat-sec", str(heartbeat_sec)] + list(extra))
+        if not wait_for(lambda: "ready:" in self.log(name) or process.poll() is not None, 60, 0.1) or process.poll() is not None:
+            raise RuntimeError("the emulator did not start:\n" + self.log(name))
+        return process
 
     def api(self, path, **params):
         url = "http://127.0.0.1:%d/api/v1/%s" % (self.prometheus_port, path)
@@ -181,8 +244,8 @@ class Stack:
         """{vehicle: value} of an instant query."""
         return {r["metric"].get("vehicle"): float(r["value"][1]) for r in self.api("query", query=expr)["result"]}
 
-    def firing(self, alertname):
-        return sorted(a["labels"].get("vehicle") for a in self.api("alerts")["alerts"]
+    def firing(self, alertname, label="vehicle"):
+        return sorted(a["labels"].get(label) for a in self.api("alerts")["alerts"]
                       if a["labels"].get("alertname") == alertname and a["state"] == "firing")
 
     def stop(self, name):
