@@ -1,67 +1,39 @@
 """The depot's metrics stack on loopback, for the tests and the benchmark: the central broker
-with the depot's shipped configuration (tools/depot/depotbroker.py), the three exporter
-instances with the shipped configurations, logged in as the depot's "exporter" user,
-Prometheus with the shipped scrape job and rules, Alertmanager with the shipped configuration
-and the vehicle emulator, each on a free port, in one temporary folder."""
+with the depot's shipped configuration, the three exporter instances with the shipped
+configurations, logged in as the depot's "exporter" user, Prometheus with the shipped scrape job
+and rules, Alertmanager with the shipped configuration and the vehicle emulator, each on a free
+port, in one temporary folder. Everything is started, waited for and stopped through the depot
+harness (tools/depot/harness.py)."""
 
 import json
 import os
 import re
 import shutil
-import signal
-import socket
 import subprocess
 import sys
 import tempfile
-import time
 import urllib.parse
-import urllib.request
 
 import yaml
 
 SOURCE_DIR = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(SOURCE_DIR, "tools", "depot"))
-import depotbroker  # noqa: E402
+import harness  # noqa: E402
 SHIPPED = os.path.join(SOURCE_DIR, "packaging", "depot", "prometheus")
 ALERTMANAGER_CONFIG = os.path.join(SOURCE_DIR, "packaging", "depot", "alertmanager", "alertmanager.yml")
-EMULATOR = os.path.join(SOURCE_DIR, "tools", "vehicle-emulator", "vehicle_emulator.py")
 EXPORTERS = ("status", "selftest", "link")
 
-
-def free_port():
-    # Bound and released: a process started right after takes it. The kernel does not hand
-    # the same port out again at once, so tests side by side do not meet.
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_port(port, timeout=10.0, process=None):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if process is not None and process.poll() is not None:
-            return False
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=0.2):
-                return True
-        except OSError:
-            time.sleep(0.05)
-    return False
+free_port = harness.free_port
+http_get = harness.http_get
 
 
 def wait_for(condition, timeout, step=0.25):
-    """Calls condition() until it returns something true; returns that, or None at the deadline."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value or time.monotonic() >= deadline:
-            return value or None
-        time.sleep(step)
-
-
-def http_get(url, timeout=5.0):
-    with urllib.request.urlopen(url, timeout=timeout) as answer:
-        return answer.read()
+    """The harness' wait for condition(); its value, or None at the deadline (for tests that
+    assert on what they waited for)."""
+    try:
+        return harness.wait_until(condition, timeout, step=step)
+    except harness.NotReady:
+        return None
 
 
 def scaled_rules(text, for_duration, silence_sec=None):
@@ -92,11 +64,15 @@ class Stack:
     def path(self, name):
         return os.path.join(self.dir, name)
 
-    def spawn(self, name, args, **kwargs):
-        log = open(self.path(name + ".log"), "wb")
-        process = subprocess.Popen(args, stdout=log, stderr=subprocess.STDOUT, stdin=kwargs.pop("stdin", subprocess.DEVNULL),
-                                   cwd=kwargs.pop("cwd", self.dir), start_new_session=True, **kwargs)
-        log.close()
+    def spawn(self, name, args, env=None, open_input=False):
+        """A process of this stack through the harness, its output in <name>.log."""
+        process = harness.Process(name, args, self.path(name + ".log"), env=env, cwd=self.dir, open_input=open_input)
+        self.processes.append((name, process))
+        return process
+
+    def service(self, name, args, port=None, url=None, env=None):
+        """A daemon of this stack, returned once its port accepts or its url answers."""
+        process = harness.service(name, args, self.path(name + ".log"), port=port, url=url, env=env, cwd=self.dir)
         self.processes.append((name, process))
         return process
 
@@ -112,7 +88,7 @@ class Stack:
         get a bridge login each. The emulator's identity writes for any vehicle."""
         web = self.path("web")  # the page is not what is measured here
         os.makedirs(web, exist_ok=True)
-        self.depot = depotbroker.DepotBroker(web_dir=web, vehicles=vehicles, run_dir=self.path("depot")).start()
+        self.depot = harness.DepotBroker(web_dir=web, vehicles=vehicles, run_dir=self.path("depot")).start()
         self.broker_port = self.depot.mqtt_port
         return self.broker_port
 
@@ -122,7 +98,7 @@ class Stack:
 
     def start_vehicle_broker(self, vehicle):
         """A vehicle's own broker, bridged to the central one by the shipped bridge snippet."""
-        broker = depotbroker.VehicleBroker(vehicle, self.depot, self.path("vehicle-" + vehicle)).start()
+        broker = harness.VehicleBroker(vehicle, self.depot, self.path("vehicle-" + vehicle)).start()
         self.vehicle_brokers.append(broker)
         return broker.port
 
@@ -144,11 +120,9 @@ class Stack:
             port = free_port()
             # The login, as the service gives it: from the environment, not the file.
             login = dict(os.environ, MQTT2PROM_MQTT_USER="exporter", MQTT2PROM_MQTT_PASSWORD=self.depot.passwords["exporter"])
-            process = self.spawn("exporter-" + which,
-                                 ["prometheus-mqtt-exporter", "-config", self.path("exporter-%s.yaml" % which),
-                                  "-listen-address", "127.0.0.1", "-listen-port", str(port)], env=login)
-            if not wait_port(port, 10, process):
-                raise RuntimeError("the %s exporter did not start:\n%s" % (which, self.log("exporter-" + which)))
+            self.service("exporter-" + which,
+                         ["prometheus-mqtt-exporter", "-config", self.path("exporter-%s.yaml" % which),
+                          "-listen-address", "127.0.0.1", "-listen-port", str(port)], port=port, env=login)
             self.exporter_ports[which] = port
         return self.exporter_ports
 
@@ -179,11 +153,10 @@ class Stack:
         with open(self.path("prometheus.yml"), "w") as f:
             yaml.safe_dump(config, f)
         self.prometheus_port = free_port()
-        process = self.spawn("prometheus", ["prometheus", "--config.file=" + self.path("prometheus.yml"),
-                                            "--storage.tsdb.path=" + self.path("tsdb"),
-                                            "--web.listen-address=127.0.0.1:%d" % self.prometheus_port])
-        if not wait_port(self.prometheus_port, 20, process):
-            raise RuntimeError("prometheus did not start:\n" + self.log("prometheus"))
+        self.service("prometheus", ["prometheus", "--config.file=" + self.path("prometheus.yml"),
+                                    "--storage.tsdb.path=" + self.path("tsdb"),
+                                    "--web.listen-address=127.0.0.1:%d" % self.prometheus_port],
+                     url="http://127.0.0.1:%d/-/ready" % self.prometheus_port)
         return self.prometheus_port
 
     def start_alertmanager(self, webhook, group_wait="5s", group_interval="1m"):
@@ -205,12 +178,12 @@ class Stack:
         with open(self.path("alertmanager.yml"), "w") as f:
             yaml.safe_dump(config, f)
         self.alertmanager_port = free_port()
-        process = self.spawn("alertmanager", ["prometheus-alertmanager", "--config.file=" + self.path("alertmanager.yml"),
-                                              "--storage.path=" + self.path("alertmanager"),
-                                              "--web.listen-address=127.0.0.1:%d" % self.alertmanager_port,
-                                              "--cluster.listen-address="])
-        if not wait_port(self.alertmanager_port, 20, process):
-            raise RuntimeError("alertmanager did not start:\n" + self.log("alertmanager"))
+        # A single Alertmanager: no cluster port.
+        self.service("alertmanager", ["prometheus-alertmanager", "--config.file=" + self.path("alertmanager.yml"),
+                                      "--storage.path=" + self.path("alertmanager"),
+                                      "--web.listen-address=127.0.0.1:%d" % self.alertmanager_port,
+                                      "--cluster.listen-address="],
+                     url="http://127.0.0.1:%d/-/ready" % self.alertmanager_port)
         return self.alertmanager_port
 
     def amtool(self, *args):
@@ -221,15 +194,14 @@ class Stack:
     def alertmanager_alerts(self):
         return json.loads(http_get("http://127.0.0.1:%d/api/v2/alerts" % self.alertmanager_port))
 
-    def start_emulator(self, count, heartbeat_sec=30, name="emulator", extra=()):
-        """The vehicle emulator with `count` vehicles on this stack's broker, logged in as the
-        emulator; returns once it says every vehicle's retained messages are on the broker."""
-        process = self.spawn(name, [sys.executable, EMULATOR, "--port", str(self.broker_port), "--username", "emulator",
-                                    "--password", self.depot.passwords["emulator"], "--count", str(count),
-                                    "--heartbeat-sec", str(heartbeat_sec)] + list(extra))
-        if not wait_for(lambda: "ready:" in self.log(name) or process.poll() is not None, 60, 0.1) or process.poll() is not None:
-            raise RuntimeError("the emulator did not start:\n" + self.log(name))
-        return process
+    def start_emulator(self, count, heartbeat_sec=None, extra=()):
+        """The harness' vehicle emulator with `count` vehicles on this stack's broker, once every
+        vehicle's retained messages are on it; stop() takes every link down."""
+        if heartbeat_sec is not None:
+            extra = ["--heartbeat-sec", str(heartbeat_sec)] + list(extra)
+        emulator = harness.Emulator(self.depot, count, extra=extra, log=self.path("emulator.log"))
+        self.processes.append(("emulator", emulator))
+        return emulator
 
     def api(self, path, **params):
         url = "http://127.0.0.1:%d/api/v1/%s" % (self.prometheus_port, path)
@@ -250,21 +222,13 @@ class Stack:
 
     def stop(self, name):
         for n, process in self.processes:
-            if n == name and process.poll() is None:
-                process.terminate()
-                process.wait(10)
+            if n == name:
+                process.stop()
 
     def close(self):
         # Last started, first stopped: the broker outlives its clients.
         for name, process in reversed(self.processes):
-            if process.poll() is None:
-                process.terminate()
-        for name, process in reversed(self.processes):
-            try:
-                process.wait(10)
-            except subprocess.TimeoutExpired:
-                os.killpg(process.pid, signal.SIGKILL)
-                process.wait()
+            process.stop()
         for broker in self.vehicle_brokers:
             broker.stop()
         if self.depot is not None:

@@ -103,8 +103,7 @@ class Alerting(unittest.TestCase):
         self.assertIn(silence, self.stack.amtool("silence", "query", "vehicle=" + under_repair))
 
         # The whole fleet's links go at once, as when the emulator stops.
-        emulator.send_signal(signal.SIGTERM)
-        emulator.wait(30)
+        emulator.stop()
         sent = self.hook.wait("VovadudozVehicleOffline", 60)
         self.assertEqual(len(sent), 1, [(p, len(b["alerts"])) for p, b in sent])
         path, body = sent[0]
@@ -196,7 +195,7 @@ class Alerting(unittest.TestCase):
         began = time.time()
         self.assertTrue(promstack.wait_for(lambda: self.stack.query(
             "vector(time()) - %f > %d" % (began, SILENCE_SEC + FOR_SEC + 2)), 30))
-        self.assertEqual(self.stack.firing("VovadudozVehicleOffline"), [])
+        self.assertEqual(set(self.stack.firing("VovadudozVehicleOffline")) & set(statuses), set())
         sent = self.hook.wait("VovadudozVehicleUnreadable", 30)
         self.assertEqual({p for p, _ in sent}, {"maintenance"})
 
