@@ -9,7 +9,10 @@ expected and received by each subscriber, the time until the last one had them a
 broker's resident memory and processor time.
 
     bench/depot/broker_retained.py [--vehicles 5000] [--pages 3] [--qos 1] [--transport websockets]
-                                   [--defaults]
+                                   [--defaults] [--heartbeat-sec 0] [--changes-per-sec 0]
+
+--heartbeat-sec and --changes-per-sec let the fleet's news flow while the pages load (30 and 10
+are a city's: a status from every vehicle every 30 s), which the queues must hold on top.
 
 --defaults removes the depot's queue settings (mosquitto's own limits apply), to show why they
 are there. Everything runs on loopback and ends within a minute or so.
@@ -30,7 +33,7 @@ import depotbroker  # noqa: E402
 import paho.mqtt.client as mqtt  # noqa: E402
 
 TOPICS_PER_VEHICLE = 5
-QUEUE_SETTINGS = ("#max_queued_messages", "#max_inflight_messages")
+QUEUE_SETTINGS = ("#max_queued_messages", "#max_inflight_messages", "#max_queued_bytes")
 
 
 def broker_usage(pid):
@@ -51,7 +54,7 @@ class Page:
         self.done_at = None
         self.expected = None
         self.qos = qos
-        self.client = mqtt.Client(client_id="bench-page-%d-%d" % (os.getpid(), n), transport=transport)
+        self.client = mqtt.Client(client_id="viewer:bench-page-%d-%d" % (os.getpid(), n), transport=transport)
         self.client.username_pw_set("viewer", broker.passwords["viewer"])
         self.client.on_connect = lambda c, u, f, rc: c.subscribe("fleet/#", qos)
         self.client.on_message = self.on_message
@@ -83,7 +86,8 @@ def run(args):
         emulator = subprocess.Popen(
             [os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py"), "--host", broker.host,
              "--port", str(broker.mqtt_port), "--username", "emulator", "--password", broker.passwords["emulator"],
-             "--count", str(args.vehicles), "--heartbeat-sec", "0", "--changes-per-sec", "0"],
+             "--count", str(args.vehicles), "--heartbeat-sec", str(args.heartbeat_sec),
+             "--changes-per-sec", str(args.changes_per_sec)],
             stdout=subprocess.PIPE, text=True)
         started = time.monotonic()
         ready = emulator.stdout.readline()
@@ -115,9 +119,10 @@ def run(args):
             page.client.loop_stop()
         emulator.terminate()
         emulator.wait(timeout=30)
-    print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d"
+    print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d; news: heartbeat %g s, "
+          "%g changes/s"
           % ("mosquitto defaults" if args.defaults else "shipped depot settings", args.vehicles, expected,
-             args.pages, args.transport, args.qos))
+             args.pages, args.transport, args.qos, args.heartbeat_sec, args.changes_per_sec))
     print("emulator published and acknowledged: %.2f s" % published)
     complete = 0
     for n, page in enumerate(pages):
@@ -138,6 +143,8 @@ def main():
     parser.add_argument("--transport", choices=("websockets", "tcp"), default="websockets")
     parser.add_argument("--defaults", action="store_true", help="without the depot's queue settings")
     parser.add_argument("--timeout", type=float, default=60.0)
+    parser.add_argument("--heartbeat-sec", type=float, default=0.0, help="each vehicle's status every N s (0: none)")
+    parser.add_argument("--changes-per-sec", type=float, default=0.0, help="passenger results a second, fleet-wide")
     return run(parser.parse_args())
 
 

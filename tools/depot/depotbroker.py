@@ -98,7 +98,27 @@ def shipped_settings(text):
     return settings
 
 
-def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"):
+# --- depot guard (broker plugin): begin ---
+GUARD_SOURCE = os.path.join(ROOT, "depot", "broker-plugin", "depot_guard.c")
+# Local runs only: the emulator's control topic (fleet/<id>/emulator) is one more fleet topic.
+GUARD_LOCAL_OPTIONS = ("plugin_opt_control_topic emulator",)
+
+
+def guard_plugin(run_dir):
+    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
+    or compiled from its one source file into the run folder (mosquitto-dev's headers)."""
+    built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
+    if built:
+        return built
+    target = os.path.join(run_dir, "depot_guard.so")
+    if not os.path.exists(target):
+        subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
+                       check=True, stdin=subprocess.DEVNULL)
+    return target
+# --- depot guard: end ---
+
+
+def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1", plugin=None):
     """The shipped snippet adapted for a local run (see the module's comment). ports: the local
     port for each listener, by its role: "mqtt" (the bridges'), "ws" (the page's), "local" (this
     host's services'). Raises ValueError when the snippet lacks what a depot needs (those three
@@ -125,6 +145,11 @@ def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"
             value = password_file
         elif name == "acl_file":
             value = acl_file
+        elif name == "plugin" and plugin:  # depot guard
+            out.append("plugin %s" % plugin)
+            out.extend(GUARD_LOCAL_OPTIONS)
+            seen.add(name)
+            continue
         seen.add(name)
         out.append("%s %s" % (name, value) if value else name)
     roles = []
@@ -223,7 +248,8 @@ class DepotBroker:
         self.passwords.update(users or {})
         for name, password in self.passwords.items():
             if not password:
-                self.passwords[name] = secrets.token_urlsafe(12)
+                # Hex: a password beginning with "-" would read as an option on a command line.
+                self.passwords[name] = secrets.token_hex(12)
         self.persist = persist
         self.conf = conf
         self.acl = acl
@@ -255,7 +281,8 @@ class DepotBroker:
         with open(self.acl) as shipped, open(acl, "w") as local:
             local.write(shipped.read() + EMULATOR_ACL)
         with open(self.conf) as shipped:
-            config = local_config(shipped.read(), self.ports(), self.web_dir, passwd, acl)
+            config = local_config(shipped.read(), self.ports(), self.web_dir, passwd, acl,
+                                  plugin=guard_plugin(self.run_dir))  # depot guard
         store = os.path.join(self.run_dir, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)
