@@ -19,12 +19,16 @@ EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py"
 class Client:
     """A logged-in MQTT client; keeps every message by topic (the last one) and in order."""
 
-    def __init__(self, port, user=None, password=None, subscribe=(), host="127.0.0.1", transport="tcp"):
+    def __init__(self, port, user=None, password=None, subscribe=(), host="127.0.0.1", transport="tcp",
+                 client_id=None):
         self.lock = threading.Condition()
         self.last = {}
         self.received = []
         self.connack = None
-        self.client = mqtt.Client(transport=transport)
+        # The depot broker ties a client id to its login: "<login>:" and anything after it.
+        if client_id is None:
+            client_id = "%s:test-%s" % (user, os.urandom(4).hex()) if user else ""
+        self.client = mqtt.Client(client_id=client_id, transport=transport)
         if user:
             self.client.username_pw_set(user, password)
         self.client.on_connect = self._on_connect
