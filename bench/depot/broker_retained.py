@@ -1,10 +1,10 @@
 #!/usr/bin/python3
 """Does the depot broker hand a whole fleet's retained messages to every page that opens?
 
-Starts the central broker from the shipped depot configuration (tools/depot/depotbroker.py),
+Starts the central broker from the shipped depot configuration (tools/depot/harness.py),
 lets the vehicle emulator publish N vehicles (five retained topics each), then opens P
-subscribers at once, as P pages would, each subscribing to fleet/# over the websockets
-listener, and counts the retained messages each one receives. Reports, per run: messages
+subscribers at once, as P pages would, each subscribing to fleet/# over websockets through
+the page's front, and counts the retained messages each one receives. Reports, per run: messages
 expected and received by each subscriber, the time until the last one had them all, and the
 broker's resident memory and processor time.
 
@@ -21,7 +21,6 @@ are there. Everything runs on loopback and ends within a minute or so.
 import argparse
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
@@ -29,11 +28,12 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools", "depot"))
 import depotbroker  # noqa: E402
+import harness  # noqa: E402
 
 import paho.mqtt.client as mqtt  # noqa: E402
 
 TOPICS_PER_VEHICLE = 5
-QUEUE_SETTINGS = ("#max_queued_messages", "#max_inflight_messages", "#max_queued_bytes")
+QUEUE_SETTINGS = ("#max_queued_messages", "#max_inflight_messages")
 
 
 def broker_usage(pid):
@@ -55,6 +55,9 @@ class Page:
         self.expected = None
         self.qos = qos
         self.client = mqtt.Client(client_id="viewer:bench-page-%d-%d" % (os.getpid(), n), transport=transport)
+        if transport == "websockets":
+            # Through the page's front, as the page connects.
+            self.client.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": harness.FRONT_SUBPROTOCOL})
         self.client.username_pw_set("viewer", broker.passwords["viewer"])
         self.client.on_connect = lambda c, u, f, rc: c.subscribe("fleet/#", qos)
         self.client.on_message = self.on_message
@@ -71,29 +74,17 @@ class Page:
 def run(args):
     conf = depotbroker.SHIPPED_CONF
     tmp = tempfile.mkdtemp(prefix="vovadudoz-bench.")
-    # The page is not what is measured: an empty folder, readable by the broker's user.
-    web = os.path.join(tmp, "web")
-    os.mkdir(web)
-    os.chmod(tmp, 0o755)
     if args.defaults:
         with open(conf) as shipped:
             lines = [line for line in shipped if not line.startswith(QUEUE_SETTINGS)]
         conf = os.path.join(tmp, "defaults.conf")
         with open(conf, "w") as out:
             out.writelines(lines)
-    with depotbroker.DepotBroker(web_dir=web, conf=conf) as broker:
+    with harness.DepotBroker(conf=conf, run_dir=os.path.join(tmp, "depot")) as broker:
         pid = broker.process.pid
-        emulator = subprocess.Popen(
-            [os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py"), "--host", broker.host,
-             "--port", str(broker.mqtt_port), "--username", "emulator", "--password", broker.passwords["emulator"],
-             "--count", str(args.vehicles), "--heartbeat-sec", str(args.heartbeat_sec),
-             "--changes-per-sec", str(args.changes_per_sec)],
-            stdout=subprocess.PIPE, text=True)
         started = time.monotonic()
-        ready = emulator.stdout.readline()
-        if not ready.startswith("ready:"):
-            emulator.kill()
-            raise SystemExit("the emulator did not start")
+        emulator = harness.Emulator(broker, args.vehicles, ["--heartbeat-sec", str(args.heartbeat_sec),
+                                                             "--changes-per-sec", str(args.changes_per_sec)])
         published = time.monotonic() - started
         rss_before, cpu_before = broker_usage(pid)
         expected = args.vehicles * TOPICS_PER_VEHICLE
@@ -117,8 +108,7 @@ def run(args):
         for page in pages:
             page.client.disconnect()
             page.client.loop_stop()
-        emulator.terminate()
-        emulator.wait(timeout=30)
+        emulator.stop()
     print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d; news: heartbeat %g s, "
           "%g changes/s"
           % ("mosquitto defaults" if args.defaults else "shipped depot settings", args.vehicles, expected,

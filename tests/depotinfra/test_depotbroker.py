@@ -14,12 +14,13 @@ import unittest
 import urllib.error
 import urllib.request
 
-from support import EMULATOR, ROOT, Client, mqtt, wait_until, world_readable_dir
+from support import EMULATOR, ROOT, Client, harness, mqtt, wait_until, world_readable_dir
 
 import depotbroker
 
 SNIPPET = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
 ACL = os.path.join(ROOT, "packaging", "depot", "depot.acl")
+FRONT_UNIT = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot-front.service")
 EXPORTERS = os.path.join(ROOT, "packaging", "depot", "prometheus")
 PAGE = "<!doctype html><title>depot</title><link rel=stylesheet href=depot.css>\n"
 STYLE = "body { color: #123456; }\n"
@@ -93,17 +94,29 @@ class ShippedSnippet(unittest.TestCase):
     def test_local_run_needs_every_listener(self):
         with open(SNIPPET) as snippet:
             text = snippet.read()
-        ports = {"mqtt": 1, "ws": 2, "local": 3}
+        ports = {"mqtt": 1, "local": 3}
         config = depotbroker.local_config(text, ports, "/web", "/passwd", "/acl")
-        self.assertEqual(re.findall(r"(?m)^listener .*$", config),
-                         ["listener 1 127.0.0.1", "listener 2 127.0.0.1", "listener 3 127.0.0.1"])
-        self.assertEqual(config.count("socket_domain ipv4"), 3)
+        self.assertEqual(re.findall(r"(?m)^listener .*$", config), ["listener 1 127.0.0.1", "listener 3 127.0.0.1"])
+        self.assertEqual(config.count("socket_domain ipv4"), 2)
         self.assertNotIn("certfile", config)
+        self.assertNotIn("protocol websockets", config, "the page goes through its front, not mosquitto's websockets")
         for broken in (text.replace("#listener 1883 127.0.0.1", ""),       # no listener for this host
                        text.replace("#listener 8883", "#listener 8883 127.0.0.1"),  # bridges on loopback only
-                       text.replace("#protocol websockets", "")):           # no page
+                       text + "#listener 8884\n#protocol websockets\n"):  # a page listener without its folder
             with self.assertRaises(ValueError):
                 depotbroker.local_config(broken, ports, "/web", "/passwd", "/acl")
+
+    def test_front_runs_as_its_unit_says(self):
+        with open(FRONT_UNIT) as unit:
+            text = unit.read()
+        argv = depotbroker.front_argv(text, "/web", 5, 6)
+        self.assertEqual(argv, ["/usr/bin/websockify", "--web", "/web", "127.0.0.1:5", "127.0.0.1:6"])
+        # At a depot: TLS only, the shipped page, and the broker's loopback listener.
+        self.assertRegex(text, r"(?m)^ExecStart=/usr/bin/websockify --web /usr/share/vovadudozad-depot/web "
+                               r".*--cert \S+ --key \S+ --ssl-only .*8884 127\.0\.0\.1:1883$")
+        for broken in (text.replace("127.0.0.1:1883", "10.0.0.1:1883"), text.replace("--web ", "--wab ")):
+            with self.assertRaises(ValueError):
+                depotbroker.front_argv(broken, "/web", 5, 6)
 
     def test_enabled_with_certificates(self):
         tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-tls."))
@@ -124,22 +137,26 @@ class ShippedSnippet(unittest.TestCase):
             text = re.sub(r"(?m)^#(?=[a-z])", "", snippet.read())
         text = (text.replace("/etc/mosquitto/certs/", certs + "/")
                 .replace("listener 8883", "listener %d 127.0.0.1" % mqtt_port)
-                .replace("listener 8884", "listener %d 127.0.0.1\nsocket_domain ipv4" % ws_port)
                 .replace("listener 1883 ", "listener %d " % local_port)
-                .replace("/usr/share/vovadudozad-depot/web", web)
                 .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
                 .replace("/etc/mosquitto/vovadudozad-depot.acl", ACL)
                 .replace("/usr/lib/vovadudozad-depot/depot_guard.so", depotbroker.guard_plugin(tmp)))
         conf = os.path.join(tmp, "mosquitto.conf")
         with open(conf, "w") as out:
             out.write(text + "persistence false\nlog_dest stdout\n")
-        with open(os.path.join(tmp, "mosquitto.log"), "w") as log:
-            broker = subprocess.Popen([depotbroker.find_mosquitto(), "-c", conf], stdout=log, stderr=subprocess.STDOUT)
-        self.addCleanup(lambda: (broker.terminate(), broker.wait()))
-        ports = (mqtt_port, ws_port, local_port)
-        up = wait_until(lambda: all(depotbroker.port_open("127.0.0.1", port) for port in ports))
-        with open(os.path.join(tmp, "mosquitto.log")) as log:
-            self.assertTrue(up, log.read())
+        broker = harness.Process("broker", [depotbroker.find_mosquitto(), "-c", conf], os.path.join(tmp, "mosquitto.log"))
+        self.addCleanup(broker.stop)
+        for port in (mqtt_port, local_port):
+            broker.wait_port(port)
+        # The page's front as its unit starts it, on this machine's ports and paths.
+        with open(FRONT_UNIT) as unit:
+            command = re.search(r"(?m)^ExecStart=(.*)$", unit.read()).group(1)
+        command = (command.replace("/etc/mosquitto/certs/", certs + "/")
+                   .replace("/usr/share/vovadudozad-depot/web", web)
+                   .replace(" 8884 ", " 127.0.0.1:%d " % ws_port)
+                   .replace("127.0.0.1:1883", "127.0.0.1:%d" % local_port))
+        front = harness.service("front", command.split(), os.path.join(tmp, "front.log"), port=ws_port)
+        self.addCleanup(front.stop)
 
         # The page over HTTPS with the depot's certificate.
         context = ssl.create_default_context(cafile=os.path.join(certs, "depot-ca.crt"))
@@ -168,8 +185,9 @@ class ShippedSnippet(unittest.TestCase):
         self.assertTrue(vehicle_connects(True))
         self.assertFalse(vehicle_connects(False), "require_certificate: a bridge without a certificate got in")
 
-        # The page's connection: MQTT over secure websockets with a depot user.
+        # The page's connection: MQTT over secure websockets with a depot user, through the front.
         page = mqtt.Client(client_id="viewer:page", transport="websockets")
+        page.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": harness.FRONT_SUBPROTOCOL})
         page.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"))
         page.username_pw_set("viewer", "viewer-pw")
         answers = []
@@ -182,7 +200,7 @@ class ShippedSnippet(unittest.TestCase):
         page.disconnect()
 
         # The depot's services on this host: plain MQTT with a depot login, on the loopback
-        # interface only (the snippet's own address, unlike the other two, is kept above).
+        # interface only (the snippet's own address, unlike the bridges', is kept above).
         self.assertEqual(listening_addresses(local_port), {"0100007F"})
         for password, answers in (("exporter-pw", (0,)), ("wrong", (4, 5))):
             exporter = Client(local_port, "exporter", password)
