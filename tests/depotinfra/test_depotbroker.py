@@ -143,7 +143,8 @@ class ShippedSnippet(unittest.TestCase):
                 .replace("listener 8883", "listener %d 127.0.0.1" % mqtt_port)
                 .replace("listener 1883 ", "listener %d " % local_port)
                 .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
-                .replace("/etc/mosquitto/vovadudozad-depot.acl", acl))
+                .replace("/etc/mosquitto/vovadudozad-depot.acl", acl)
+                .replace("/usr/lib/vovadudozad-depot/depot_guard.so", depotbroker.guard_plugin(tmp)))
         conf = os.path.join(tmp, "mosquitto.conf")
         with open(conf, "w") as out:
             out.write(text + "persistence false\nlog_dest stdout\n")
@@ -169,7 +170,7 @@ class ShippedSnippet(unittest.TestCase):
         # A vehicle's bridge: TLS with its own certificate, logged in under its id. Without a
         # certificate the broker ends the connection (with TLS 1.3 possibly after the handshake).
         def vehicle_connects(certificate):
-            client = mqtt.Client()
+            client = mqtt.Client(client_id="vovadudozad-bus-0001")
             client.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"),
                            certfile=os.path.join(certs, "vehicle.crt") if certificate else None,
                            keyfile=os.path.join(certs, "vehicle.key") if certificate else None)
@@ -189,7 +190,7 @@ class ShippedSnippet(unittest.TestCase):
         self.assertFalse(vehicle_connects(False), "require_certificate: a bridge without a certificate got in")
 
         # The page's connection: MQTT over secure websockets with a depot user, through the front.
-        page = mqtt.Client(transport="websockets")
+        page = mqtt.Client(client_id="viewer:page", transport="websockets")
         page.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": harness.FRONT_SUBPROTOCOL})
         page.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"))
         page.username_pw_set("viewer", "viewer-pw")
@@ -338,6 +339,165 @@ class LocalBroker(unittest.TestCase):
         self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/%s/bridge" % vid) == b"0"))
         emulator.publish(control, b'{"link": true}')
         self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/%s/bridge" % vid) == b"1"))
+
+
+class AccessMatrix(unittest.TestCase):
+    """Every login against every class of topic (read, write, retain, client id), as the access
+    table of the depot's guide states them, on a broker of its own."""
+
+    VEHICLE, OTHER = "bus-0001", "bus-0002"
+    LOGINS = (VEHICLE, "operator", "viewer", "depot-tool", "exporter", "emulator")
+    # Topics of bus-0001 unless named otherwise.
+    STATE, REQUEST, SETTING, PICTURE = "ui/status", "ui/screenshot/get", "ui/config/set", "ui/screenshot"
+    # What a subscriber to fleet/# receives: the vehicle's state, a request and a setting for it,
+    # another vehicle's state.
+    READS = {
+        VEHICLE: {REQUEST, SETTING},
+        "operator": {STATE, REQUEST, "other"},
+        "viewer": {STATE, REQUEST, "other"},
+        "depot-tool": {STATE, REQUEST, SETTING, "other"},
+        "exporter": {STATE, REQUEST, "other"},
+        "emulator": {STATE, REQUEST, SETTING, "other"},
+    }
+    # What reaches the vehicle's topics when the login publishes (not retained); "junk" is a
+    # topic the fleet does not have, "large" a status over its size, "other" bus-0002's status.
+    WRITES = {
+        VEHICLE: {STATE, PICTURE},
+        "operator": {REQUEST},
+        "viewer": set(),
+        "depot-tool": {REQUEST, SETTING},
+        "exporter": set(),
+        "emulator": {STATE, PICTURE, REQUEST, SETTING, "other"},
+    }
+    # What the broker keeps when the login publishes retained: only a vehicle's state.
+    RETAINS = {VEHICLE: {STATE}, "emulator": {STATE}}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-access."))
+        make_page(os.path.join(cls.tmp, "web"))
+        cls.broker = depotbroker.DepotBroker(web_dir=os.path.join(cls.tmp, "web"),
+                                             vehicles=[cls.VEHICLE, cls.OTHER]).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.broker.stop()
+        shutil.rmtree(cls.tmp, True)
+
+    def client(self, user, subscribe=(), client_id=None):
+        client = Client(self.broker.mqtt_port, user, self.broker.passwords[user], subscribe, client_id=client_id)
+        self.addCleanup(client.close)
+        self.assertEqual(client.wait_connack(), 0, "%s as %r" % (user, client_id))
+        return client
+
+    def connack(self, user, client_id):
+        """The broker's answer to a login with a client id (no thread: a refused client of
+        the library's threaded loop would retry after a pause)."""
+        client = mqtt.Client(client_id=client_id)
+        client.username_pw_set(user, self.broker.passwords[user])
+        answers = []
+        client.on_connect = lambda c, u, f, rc: answers.append(rc)
+        client.connect("127.0.0.1", self.broker.mqtt_port)
+        deadline = time.monotonic() + 10
+        while not answers and time.monotonic() < deadline and client.loop(timeout=0.1) == mqtt.MQTT_ERR_SUCCESS:
+            pass
+        client.disconnect()
+        return answers[0] if answers else None
+
+    def topic(self, name, vehicle=VEHICLE):
+        return "fleet/%s/%s" % (vehicle, name)
+
+    def settle(self, *watchers):
+        """Waits until every watcher has what the broker had to deliver so far: a marker
+        published now arrives after it (the publishes before it were acknowledged, so the
+        broker had queued them already). A watcher whose subscription is not in place yet
+        misses a marker: another follows."""
+        topic = self.topic("ui/info", self.OTHER)
+        for _ in range(40):
+            marker = os.urandom(6).hex().encode()
+            self.marker_sender.publish(topic, marker)
+            if all(watcher.wait_for(lambda c: c.last.get(topic) == marker, 0.5) for watcher in watchers):
+                return
+        self.fail("a marker never reached every watcher")
+
+    def setUp(self):
+        self.marker_sender = self.client("emulator")
+
+    def reach_vehicle(self, reader):
+        """Like settle, for a vehicle's reader, which reads only requests to itself."""
+        marker = os.urandom(6).hex().encode()
+        self.client("operator").publish(self.topic("ui/info/get"), marker)
+        self.assertTrue(reader.wait_for(lambda c: c.last.get(self.topic("ui/info/get")) == marker))
+
+    def name(self, topic):
+        return "other" if topic.startswith("fleet/%s/" % self.OTHER) else topic[len(self.topic("")):]
+
+    def test_read(self):
+        readers = {user: self.client(user, ["fleet/#"]) for user in self.LOGINS}
+        depot = [reader for user, reader in readers.items() if user != self.VEHICLE]
+        self.settle(*depot)
+        self.reach_vehicle(readers[self.VEHICLE])
+        for name, sender in ((self.STATE, self.VEHICLE), (self.REQUEST, "operator"), (self.SETTING, "depot-tool")):
+            self.client(sender).publish(self.topic(name), b'{"read": 1}')
+        self.client(self.OTHER).publish(self.topic(self.STATE, self.OTHER), b'{"read": 1}')
+        self.settle(*depot)
+        self.reach_vehicle(readers[self.VEHICLE])
+        seen = {user: {self.name(t) for t, p, _ in reader.received if p == b'{"read": 1}'}
+                for user, reader in readers.items()}
+        self.assertEqual(seen, self.READS)
+
+    def test_write(self):
+        watcher = self.client("emulator", ["fleet/#"])
+        self.settle(watcher)
+        big = b'{"pad": "%s"}' % (b"x" * 9000)
+        for user in self.LOGINS:
+            writer = self.client(user)
+            for name in (self.STATE, self.PICTURE, self.REQUEST, self.SETTING, "ui/junk"):
+                writer.publish(self.topic(name), user.encode())
+            writer.publish(self.topic(self.STATE, self.OTHER), user.encode())
+            writer.publish(self.topic(self.STATE), big)
+        self.settle(watcher)
+        arrived = {user: set() for user in self.LOGINS}
+        for topic, payload, _ in watcher.received:
+            if payload.decode(errors="replace") in arrived:
+                arrived[payload.decode()].add(self.name(topic))
+        self.assertEqual(arrived, self.WRITES)
+        self.assertNotIn(big, [p for t, p, _ in watcher.received], "a status over its size got through")
+
+    def test_retain(self):
+        kept = {}
+        for user in self.LOGINS:
+            writer = self.client(user)
+            body = ("%s kept" % user).encode()
+            for name in (self.STATE, self.PICTURE, self.REQUEST, self.SETTING, "ui/junk"):
+                writer.publish(self.topic(name), body, retain=True)
+            late = self.client("emulator", ["fleet/%s/#" % self.VEHICLE, "fleet/%s/ui/info" % self.OTHER])
+            self.settle(late)
+            kept[user] = {self.name(t) for t, p, retained in late.received if retained and p == body}
+            self.marker_sender.publish(self.topic(self.STATE), b"", retain=True)
+        self.assertEqual(kept, {user: self.RETAINS.get(user, set()) for user in self.LOGINS})
+
+    def test_client_ids(self):
+        vehicle = self.client(self.VEHICLE, client_id="vovadudozad-" + self.VEHICLE)
+        drops = []
+        vehicle.client.on_disconnect = lambda *args: drops.append(args)
+        bridge = "vovadudozad-" + self.VEHICLE
+        for user in self.LOGINS:
+            other = "viewer" if user != "viewer" else "operator"
+            # "" lets the client library make up an id, as clients do that set none.
+            for client_id, allowed in ((user, True), (user + ":page-1", True), (other + ":page-1", False),
+                                       (other, False), (user + "-1", False), ("", False),
+                                       (bridge, user == self.VEHICLE)):
+                if client_id == bridge and allowed:
+                    continue  # held by the vehicle above
+                self.assertEqual(self.connack(user, client_id) == 0, allowed, "%s as %r" % (user, client_id))
+        # Nobody pushed the vehicle off; two pages of one login stay side by side.
+        pages = [self.client("operator", ["fleet/#"], client_id="operator:page-%d" % n) for n in (1, 2)]
+        self.settle(*pages)
+        vehicle.publish(self.topic(self.STATE), b'{"ids": 1}')
+        for page in pages:
+            self.assertTrue(page.wait_for(lambda c: c.last.get(self.topic(self.STATE)) == b'{"ids": 1}'))
+        self.assertEqual(drops, [])
 
 
 class ScreenshotRule(unittest.TestCase):

@@ -129,7 +129,27 @@ def shipped_settings(text):
     return settings
 
 
-def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"):
+# --- depot guard (broker plugin): begin ---
+GUARD_SOURCE = os.path.join(ROOT, "depot", "broker-plugin", "depot_guard.c")
+# Local runs only: the emulator's control topic (fleet/<id>/emulator) is one more fleet topic.
+GUARD_LOCAL_OPTIONS = ("plugin_opt_control_topic emulator",)
+
+
+def guard_plugin(folder):
+    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
+    or compiled from its one source file into folder (mosquitto-dev's headers)."""
+    built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
+    if built:
+        return built
+    target = os.path.join(folder, "depot_guard.so")
+    if not os.path.exists(target):
+        subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
+                       check=True, stdin=subprocess.DEVNULL)
+    return target
+# --- depot guard: end ---
+
+
+def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1", plugin=None):
     """The shipped snippet adapted for a local run (see the module's comment). ports: the local
     port for each listener, by its role: "mqtt" (the bridges'), "local" (this host's services'
     and the page's front's), and "ws" for a websockets listener of mosquitto's own, which the
@@ -158,6 +178,11 @@ def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"
             value = password_file
         elif name == "acl_file":
             value = acl_file
+        elif name == "plugin" and plugin:  # depot guard
+            out.append("plugin %s" % plugin)
+            out.extend(GUARD_LOCAL_OPTIONS)
+            seen.add(name)
+            continue
         seen.add(name)
         out.append("%s %s" % (name, value) if value else name)
     roles = []
@@ -294,7 +319,8 @@ class DepotBroker:
         self.passwords.update(users or {})
         for name, password in self.passwords.items():
             if not password:
-                self.passwords[name] = secrets.token_urlsafe(12)
+                # Hex: a password beginning with "-" would read as an option on a command line.
+                self.passwords[name] = secrets.token_hex(12)
         self.persist = persist
         self.conf = conf
         self.acl = acl
@@ -355,7 +381,7 @@ class DepotBroker:
         if user is not None and "ws" in self.ports():
             web = os.path.join(files, "web")
             copy_readable(self.web_dir, web, user)
-        config = local_config(text, self.ports(), web, passwd, acl)
+        config = local_config(text, self.ports(), web, passwd, acl, plugin=guard_plugin(files))  # depot guard
         store = os.path.join(files, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)

@@ -99,12 +99,15 @@ class Client:
     """A logged-in MQTT client; keeps every message by topic (the last one) and in order."""
 
     def __init__(self, port, user=None, password=None, subscribe=(), host="127.0.0.1", transport="tcp",
-                 client_id=""):
+                 client_id=None):
         import paho.mqtt.client as mqtt
         self.lock = threading.Condition()
         self.last = {}
         self.received = []
         self.connack = None
+        # Depot guard: the depot broker ties a client id to its login ("<login>:" and anything).
+        if client_id is None:
+            client_id = "%s:test-%s" % (user, os.urandom(4).hex()) if user else ""
         self.client = mqtt.Client(client_id=client_id, transport=transport)
         if transport == "websockets":
             # As the page connects through its front (websockify), which carries bytes, not MQTT.
