@@ -69,8 +69,8 @@ function randomHex(bytes) {
 }
 
 // The one place that opens the broker connection: its address, its options and the client id.
-// The client id is the login and a random part, so several pages with one login work side by
-// side. Reconnecting is left to scheduleRetry() (backoff with jitter), not to the library.
+// The client id is the login, ':' and a random part: the depot broker's guard ties an id to its
+// login that way, and several pages with one login work side by side. Reconnecting is left to scheduleRetry() (backoff with jitter), not to the library.
 function openConnection(url, login, password) {
     return mqtt.connect(url, {
         username: login,
@@ -79,10 +79,17 @@ function openConnection(url, login, password) {
         // screenshot) instead of dropping it in silence.
         protocolVersion: 5,
         clean: true,
-        clientId: login + '-' + randomHex(8),
+        clientId: login + ':' + randomHex(8),
         reconnectPeriod: 0,
         connectTimeout: 10000,
         keepalive: 30,
+        // The depot's front (websockify) speaks the "binary" subprotocol, mosquitto's own
+        // websockets listener "mqtt": both are offered, and each server takes its own.
+        // "binary" first: websockify 0.10 splits the offer at commas without trimming, and
+        // finds only the first name.
+        createWebsocket: function (address, protocols) {
+            return new WebSocket(address, ['binary'].concat(protocols));
+        },
         // Subscribed afresh on every connection below; the library's own resubscription
         // would ask twice and bring every retained message twice.
         resubscribe: false
