@@ -12,9 +12,10 @@ the page in headless Chromium. For each N it prints, side by side:
 - tab memory: the resident memory of the page's renderer process (the page and its worker) at
   the start and the end of the window, and the page's JavaScript heap; DOM nodes at the end;
 - broker: mosquitto's resident memory after the page got the fleet, and its processor time per
-  second over the window.
+  second over the window; the same for the page's front (websockify, private memory), through
+  which the page connects as a depot ships it.
 
-Usage: bench/depot/bench_page.py [--counts 1000,5000,10000,20000] [--window 30]
+Usage: bench/depot/bench_page.py [--counts 1000,5000,10000,20000] [--window 60]
        [--heartbeat-sec 30] [--changes-per-sec 10]
 scripts/depot-web-deps must have run (the page's client library)."""
 
@@ -73,6 +74,32 @@ def proc_rss_mb(pid):
             if line.startswith("VmRSS:"):
                 return int(line.split()[1]) / 1024
     return 0.0
+
+
+def tree_pids(root):
+    """root and every process below it."""
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open("/proc/%s/stat" % entry) as f:
+                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+            except OSError:
+                pass
+    found = []
+    for pid in parents:
+        p = pid
+        while p in parents and p != root and p > 1:
+            p = parents[p]
+        if p == root:
+            found.append(pid)
+    return found
+
+
+def front_pids(broker):
+    """The page's front (websockify and the process it forks for each page), if there is one."""
+    front = getattr(broker.depot, "front_process", None)
+    return tree_pids(front.popen.pid) if front is not None else []
 
 
 def renderer_pids(driver):
@@ -175,12 +202,15 @@ def run(count, args):
         renderers = renderer_pids(driver)
         m0, t0 = metrics(driver), time.monotonic()
         cpu0 = proc_cpu_seconds(broker.pid)
+        fronts = front_pids(broker)
+        fcpu0 = cpu_of(fronts)
         rcpu0 = cpu_of(renderers)
         tab = tab_renderer(renderers)
         tab0 = private_mb(tab)
         time.sleep(args.window)
         m1, t1 = metrics(driver), time.monotonic()
         cpu1 = proc_cpu_seconds(broker.pid)
+        fcpu1 = cpu_of(front_pids(broker))
         rcpu1 = cpu_of(renderers)
         wall = t1 - t0
         result = {
@@ -201,6 +231,9 @@ def run(count, args):
             "dom_nodes": int(m1["Nodes"]),
             "broker_rss_mb": round(proc_rss_mb(broker.pid), 1),
             "broker_cpu_pct": round(100 * (cpu1 - cpu0) / wall, 1),
+            # Private memory: websockify's processes share most of their pages.
+            "front_mb": round(sum(private_mb(p) for p in front_pids(broker)), 1),
+            "front_cpu_pct": round(100 * (fcpu1 - fcpu0) / wall, 1),
         }
         print(json.dumps(result), flush=True)
         return result
@@ -215,21 +248,21 @@ def run(count, args):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--counts", default="1000,5000,10000,20000")
-    parser.add_argument("--window", type=float, default=30.0)
+    parser.add_argument("--window", type=float, default=60.0)
     parser.add_argument("--heartbeat-sec", type=float, default=30.0)
     parser.add_argument("--changes-per-sec", type=float, default=10.0)
     args = parser.parse_args()
     rig.require_vendor()
     results = [run(int(n), args) for n in args.counts.split(",")]
     head = ("vehicles", "screen s", "counted s", "main busy %", "main cpu %", "layout %", "tab MB",
-            "heap MB", "DOM nodes", "broker MB", "broker cpu %")
+            "heap MB", "DOM nodes", "broker MB", "broker cpu %", "front MB", "front cpu %")
     print("\n" + " | ".join(head))
     print(" | ".join("---" for _ in head))
     for r in results:
         print(" | ".join(str(x) for x in (
             r["vehicles"], r["first_screenful_s"], r["all_counted_s"], r["main_thread_busy_pct"],
             r["main_thread_cpu_pct"], r["layout_style_pct"], "%.0f→%.0f" % (r["tab_mb_start"], r["tab_mb_end"]),
-            r["js_heap_mb"], r["dom_nodes"], r["broker_rss_mb"], r["broker_cpu_pct"])))
+            r["js_heap_mb"], r["dom_nodes"], r["broker_rss_mb"], r["broker_cpu_pct"], r["front_mb"], r["front_cpu_pct"])))
 
 if __name__ == "__main__":
     main()
