@@ -33,7 +33,8 @@ from selenium.webdriver.common.by import By  # noqa: E402
 TICKS = os.sysconf("SC_CLK_TCK")
 
 # Watches from inside the page, frame by frame: the first in which the tiles fill the view (as
-# many tiles in view as fit in it, or the whole fleet), and the first whose header counts all.
+# many tiles in view as fit in it, or the whole fleet, each with what it reads: not one still
+# waiting for its view), and the first whose header counts all.
 WATCH = """
 var want = arguments[0];
 window.benchScreen = null;
@@ -51,7 +52,7 @@ window.benchStart = performance.now();
         var fits = cols * Math.ceil((innerHeight - top) / step);
         var inView = Array.prototype.filter.call(list.children, function (t) {
             var r = t.getBoundingClientRect();
-            return r.bottom > 0 && r.top < innerHeight;
+            return r.bottom > 0 && r.top < innerHeight && !t.hasAttribute('data-pending');
         }).length;
         if (inView >= Math.min(want, fits))
             window.benchScreen = performance.now();

@@ -26,7 +26,7 @@
         }
     }
 
-    var tiles = Tiles.create(doc, schedule);
+    var tiles = Tiles.create(doc, schedule, function (ids) { send({ type: 'show', ids: ids }); });
     var detail = Detail.create(doc, {
         watch: function (id) { send({ type: 'watch', id: id }); },
         screenshot: function (id) { send({ type: 'screenshot', id: id }); }

@@ -19,6 +19,8 @@ var Fleet = (function () {
     var CHART_W = 120;
     var CHART_H = 28;
     var KINDS = ['status', 'info', 'config', 'diagnostics'];
+    // Views sent before the page says what it shows: a first screenful and more.
+    var FIRST_SHOWN = 120;
     var COUNTED = ['online', 'offline', 'outOfOrder', 'testFailed', 'slow', 'unreadable'];
 
     function parseTopic(topic) {
@@ -133,12 +135,24 @@ var Fleet = (function () {
         return (d.result === 'pass' ? '\u2713 passed' : '\u2717 failed') + (d.timeMs !== null ? ' ' + F.age(now - d.timeMs) : '');
     }
 
-    // What one tile reads: plain strings, ready to be set as text.
-    function view(e, a, now, facts) {
-        var s = e.status;
+    function flagsOf(a) {
         var flags = a.troubles.slice();
         if (a.technician)
             flags.push('technician logged in');
+        return flags;
+    }
+
+    // The words the filter looks for: those on the tile.
+    function searchText(e, a) {
+        var s = e.status;
+        return [e.id, a.kind.state, a.kind.label, s && s.screen, e.info && e.info.version, flagsOf(a).join(' ')]
+            .join(' ').toLowerCase();
+    }
+
+    // What one tile reads: plain strings, ready to be set as text.
+    function view(e, a, now, facts) {
+        var s = e.status;
+        var flags = flagsOf(a);
         var screen = s && s.screen !== null ? s.screen : null;
         var chart = H.chart(e.history, now, facts.slowP99Ms, CHART_W, CHART_H);
         var v = {
@@ -161,7 +175,6 @@ var Fleet = (function () {
             p99: chart.p99,
             limit: chart.limit
         };
-        v.search = [e.id, a.kind.state, a.kind.label, screen, e.info && e.info.version, flags.join(' ')].join(' ').toLowerCase();
         return v;
     }
 
@@ -191,6 +204,11 @@ var Fleet = (function () {
         var filter = '';
         var order = [];
         var reorder = false;
+        // The vehicles whose tiles the page shows (null: the first FIRST_SHOWN of the order, as
+        // the page shows them when it opens), and those of them whose view it does not have yet.
+        var shown = null;
+        var owed = new Set();
+        var sentFirst = new Set();
         // The vehicle in the detail view: only its messages are kept whole (as text). The others
         // keep what their tiles show: with ten thousand vehicles, texts would be most of the memory.
         var watched = null;
@@ -290,32 +308,32 @@ var Fleet = (function () {
             return where.id;
         }
 
-        function matches(v) {
-            return filter === '' || v.search.indexOf(filter) >= 0;
+        function matches(search) {
+            return filter === '' || search.indexOf(filter) >= 0;
         }
 
-        // The views of the vehicles that changed since the last call, with the counts, and the
-        // order (trouble first, then by id, filtered) when it changed.
+        // What changed since the last call: the counts over the whole fleet, the order (trouble
+        // first, then by id, filtered) when it changed, and the views of the tiles the page
+        // shows that changed (or that it does not have yet). Tiles out of view cost no view:
+        // the page holds only what it shows.
         function flush(now) {
-            var views = [];
+            var changed = [];
             dirty.forEach(function (id) {
                 var e = vehicles.get(id);
                 var a = assess(e, now, facts);
-                var v = view(e, a, now, facts);
+                var search = searchText(e, a);
                 var was = placed.get(id);
-                var is = { rank: a.kind.order, match: matches(v), counted: a.counted, due: nextChange(e, now, facts), search: v.search };
-                // The filter runs here: the page need not hold every tile's words.
-                v.search = '';
+                var is = { rank: a.kind.order, match: matches(search), counted: a.counted, due: nextChange(e, now, facts), search: search };
                 COUNTED.forEach(function (k) {
                     counts[k] += (is.counted ? is.counted[k] : 0) - (was && was.counted ? was.counted[k] : 0);
                 });
                 if (!was || was.rank !== is.rank || was.match !== is.match)
                     reorder = true;
                 placed.set(id, is);
-                views.push([id, v]);
+                changed.push([id, a]);
             });
             dirty = new Set();
-            var out = { views: views, counts: Object.assign({ vehicles: vehicles.size }, counts) };
+            var out = { views: [], counts: Object.assign({ vehicles: vehicles.size }, counts) };
             if (reorder) {
                 reorder = false;
                 var ids = [];
@@ -329,6 +347,29 @@ var Fleet = (function () {
                 order = ids;
                 out.order = ids;
             }
+            var wanted = shown;
+            if (shown === null) {
+                // Until the page says, the top of the order: owed when not sent yet.
+                wanted = new Set(order.slice(0, FIRST_SHOWN));
+                wanted.forEach(function (id) {
+                    if (!sentFirst.has(id)) {
+                        sentFirst.add(id);
+                        owed.add(id);
+                    }
+                });
+            }
+            changed.forEach(function (pair) {
+                if (wanted.has(pair[0])) {
+                    owed.delete(pair[0]);
+                    out.views.push([pair[0], view(vehicles.get(pair[0]), pair[1], now, facts)]);
+                }
+            });
+            owed.forEach(function (id) {
+                var e = vehicles.get(id);
+                if (e)
+                    out.views.push([id, view(e, assess(e, now, facts), now, facts)]);
+            });
+            owed.clear();
             return out;
         }
 
@@ -337,7 +378,17 @@ var Fleet = (function () {
             handle: handle,
             flush: flush,
             get: function (id) { return vehicles.get(id) || null; },
-            hasChanges: function () { return dirty.size > 0 || reorder; },
+            hasChanges: function () { return dirty.size > 0 || reorder || owed.size > 0; },
+            // The ids of the tiles the page now shows: their views are sent from now on.
+            show: function (ids) {
+                var next = new Set(ids);
+                next.forEach(function (id) {
+                    if (shown === null ? !sentFirst.has(id) : !shown.has(id))
+                        owed.add(id);
+                });
+                shown = next;
+                sentFirst.clear();
+            },
             isDirty: function (id) { return dirty.has(id); },
             // The detail view's vehicle (or null): its next messages are kept whole; the last
             // one's are let go.

@@ -38,8 +38,16 @@ var Tiles = (function () {
         return root;
     }
 
+    // A tile whose view has not come yet (it has just come into view): its id alone.
+    function pending(id) {
+        return { id: id, state: 'unknown', style: 'quiet', badge: '\u2026', screen: '', seen: '', version: '', uptime: '',
+                 results: '', latency: '', selftest: '', flags: '', aria: id + ', loading', p50: '', p99: '', limit: '0',
+                 pending: true };
+    }
+
     // schedule(): asks the page's one frame scheduler for a frame, in which draw() is called.
-    function create(doc, schedule) {
+    // show(ids): tells the worker which tiles are in the document, whose views it is to send.
+    function create(doc, schedule, show) {
         var win = doc.defaultView;
         var list = doc.getElementById('tiles');
         var prototype = stripped(doc.getElementById('tile-template').content.firstElementChild.cloneNode(true));
@@ -55,6 +63,7 @@ var Tiles = (function () {
         var focused = null;
         var pinnedAt = -1;
         var displayed = [];
+        var showing = '';
 
         function build() {
             var li = prototype.cloneNode(true);
@@ -98,6 +107,10 @@ var Tiles = (function () {
             setAttr(tile.lines.limit, 'y1', v.limit);
             setAttr(tile.lines.limit, 'y2', v.limit);
             setAttr(tile.button, 'aria-label', v.aria);
+            if (v.pending)
+                setAttr(tile.li, 'data-pending', '');
+            else if (tile.li.hasAttribute('data-pending'))
+                tile.li.removeAttribute('data-pending');
         }
 
         function measure() {
@@ -182,7 +195,9 @@ var Tiles = (function () {
                     tile.li.dataset.vehicle = id;
                     shown.set(id, tile);
                 }
-                if (v && tile.view !== v)
+                if (!v && (!tile.view || !tile.view.pending || tile.view.id !== id))
+                    fill(tile, pending(id));
+                else if (v && tile.view !== v)
                     fill(tile, v);
                 var x = (index % grid.cols) * (grid.colW + grid.gap);
                 var y = Math.floor(index / grid.cols) * grid.step;
@@ -202,6 +217,17 @@ var Tiles = (function () {
             });
             nodes.sort(function (a, b) { return a[0] - b[0]; });
             arrangeNodes(nodes.map(function (n) { return n[1]; }), anchor);
+            // The worker sends views for these tiles only; the page forgets the others.
+            var ids = Array.from(wanted.keys());
+            var key = ids.join('\n');
+            if (key !== showing) {
+                showing = key;
+                views.forEach(function (v, id) {
+                    if (!wanted.has(id))
+                        views.delete(id);
+                });
+                show(ids);
+            }
         }
 
         list.addEventListener('focusin', function (event) {

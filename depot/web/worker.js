@@ -1,7 +1,8 @@
 // The page's worker: the broker connection and the whole fleet's state live here, off the page's
 // main thread, which only draws. The page is sent at most one batch of changes per frame it draws:
 // it says "ready" when it has drawn the last one, and everything that came in meanwhile goes in
-// the next.
+// the next. A batch holds the counts, the order when it changed, and what the tiles the page
+// shows now read (it says which: "show").
 //
 // Chromium runs this script although the broker serves it without a Content-Type, but refuses
 // importScripts() of a script without one ("MIME type ('') is not executable"): the libraries
@@ -302,6 +303,10 @@ self.onmessage = function (event) {
             pageReady = true;
             clearTimeout(sendTimer);
             send();
+            break;
+        case 'show':
+            fleet.show(m.ids);
+            wantSend();
             break;
         case 'filter':
             fleet.setFilter(m.text);

@@ -111,6 +111,7 @@ test('no message stops the state: a deep or hostile one marks only its vehicle',
     // Every vehicle is still drawn.
     const batch = store.flush(NOW);
     assert.equal(batch.views.length, 6);
+    assert.equal(batch.order.length, 6);
     assert.ok(Fleet.detail(store.get('a'), NOW, facts).unreadable.includes('nested deeper'));
 });
 
@@ -122,7 +123,8 @@ test('order, filter and counts cover the whole fleet; only changes are sent', ()
         store.handle('fleet/' + id + '/ui/status', enc.encode(status({})), true, NOW);
     }
     let batch = store.flush(NOW);
-    assert.equal(batch.views.length, 2000);
+    // Views only for the top of the order until the page says which tiles it shows.
+    assert.equal(batch.views.length, 120);
     assert.equal(batch.order.length, 2000);
     assert.deepEqual([batch.counts.vehicles, batch.counts.online, batch.counts.offline], [2000, 2000, 0]);
     assert.equal(batch.order[0], 'bus-0000');
@@ -138,6 +140,14 @@ test('order, filter and counts cover the whole fleet; only changes are sent', ()
     batch = store.flush(NOW);
     assert.equal(batch.order, undefined);
     assert.deepEqual(batch.views.map((v) => [v[0], v[1].screen]), [['bus-0001', 'Valid']]);
+    // The page shows the end of the list: those tiles' views come, once, and changes only to them.
+    store.show(['bus-1998', 'bus-1999']);
+    assert.deepEqual(store.flush(NOW).views.map((v) => v[0]).sort(), ['bus-1998', 'bus-1999']);
+    store.handle('fleet/bus-0001/ui/status', enc.encode(status({ screen: 'Invalid' })), false, NOW);
+    store.handle('fleet/bus-1999/ui/status', enc.encode(status({ screen: 'Invalid' })), false, NOW);
+    batch = store.flush(NOW);
+    assert.deepEqual(batch.views.map((v) => [v[0], v[1].screen]), [['bus-1999', 'Invalid']]);
+    assert.equal(store.flush(NOW).views.length, 0);
     // The filter runs over every vehicle, by the words on its tile.
     store.setFilter('  OFFLINE ');
     assert.deepEqual(store.flush(NOW).order, ['bus-1500']);

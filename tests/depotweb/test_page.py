@@ -362,6 +362,7 @@ class LargeFleet(unittest.TestCase):
         rig.wait_for(at_end, what="the last tile at the end")
         self.assertLess(len(self.listed()), self.COUNT / 2)
         driver.execute_script("window.scrollTo(0, 0);")
+        rig.wait_for(lambda: self.listed()[0][1] == 1, what="the top of the list again")
 
         # By keyboard: Tab walks the fleet tile by tile, and the list follows.
         driver.execute_script("document.querySelector('#tiles .tile-open').focus();")
