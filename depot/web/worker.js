@@ -305,7 +305,10 @@ self.onmessage = function (event) {
             send();
             break;
         case 'show':
+            // New tiles in the document wait for their views: they go at once, in the page's
+            // next frame with whatever else it has.
             fleet.show(m.ids);
+            pageReady = true;
             wantSend();
             break;
         case 'filter':
