@@ -25,6 +25,7 @@ SIGTERM:
 """
 
 import argparse
+import atexit
 import json
 import os
 import pwd
@@ -442,6 +443,8 @@ class DepotBroker:
                     self.process.wait_port(port, timeout)
                 if self.front and self.front_process is None:
                     self._start_front(timeout)
+                if self not in _started:
+                    _started.append(self)
                 return self
             except processes.NotReady as error:
                 self._end()
@@ -461,6 +464,8 @@ class DepotBroker:
         self.process = None
 
     def stop(self):
+        if self in _started:
+            _started.remove(self)
         if self.front_process is not None:
             self.front_process.stop()
             self.front_process = None
@@ -486,6 +491,17 @@ class DepotBroker:
         return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port,
                 "local_port": self.local_port, "url": self.url, "front_log": self.front_log if self.front else None,
                 "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
+
+
+# Started and not yet stopped: a caller that fails before its stop() still leaves no
+# processes and no copies of the passwords behind when Python exits.
+_started = []
+
+
+@atexit.register
+def _stop_started():
+    for broker in reversed(list(_started)):
+        broker.stop()
 
 
 def main(argv=None):
