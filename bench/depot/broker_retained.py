@@ -9,7 +9,10 @@ expected and received by each subscriber, the time until the last one had them a
 broker's resident memory and processor time.
 
     bench/depot/broker_retained.py [--vehicles 5000] [--pages 3] [--qos 1] [--transport websockets]
-                                   [--defaults]
+                                   [--defaults] [--heartbeat-sec 0] [--changes-per-sec 0]
+
+--heartbeat-sec and --changes-per-sec let the fleet's news flow while the pages load (30 and 10
+are a city's: a status from every vehicle every 30 s), which the queues must hold on top.
 
 --defaults removes the depot's queue settings (mosquitto's own limits apply), to show why they
 are there. Everything runs on loopback and ends within a minute or so.
@@ -51,7 +54,7 @@ class Page:
         self.done_at = None
         self.expected = None
         self.qos = qos
-        self.client = mqtt.Client(client_id="bench-page-%d-%d" % (os.getpid(), n), transport=transport)
+        self.client = mqtt.Client(client_id="viewer:bench-page-%d-%d" % (os.getpid(), n), transport=transport)
         if transport == "websockets":
             # Through the page's front, as the page connects.
             self.client.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": harness.FRONT_SUBPROTOCOL})
@@ -80,7 +83,8 @@ def run(args):
     with harness.DepotBroker(conf=conf, run_dir=os.path.join(tmp, "depot")) as broker:
         pid = broker.process.pid
         started = time.monotonic()
-        emulator = harness.Emulator(broker, args.vehicles, ["--heartbeat-sec", "0", "--changes-per-sec", "0"])
+        emulator = harness.Emulator(broker, args.vehicles, ["--heartbeat-sec", str(args.heartbeat_sec),
+                                                             "--changes-per-sec", str(args.changes_per_sec)])
         published = time.monotonic() - started
         rss_before, cpu_before = broker_usage(pid)
         expected = args.vehicles * TOPICS_PER_VEHICLE
@@ -105,9 +109,10 @@ def run(args):
             page.client.disconnect()
             page.client.loop_stop()
         emulator.stop()
-    print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d"
+    print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d; news: heartbeat %g s, "
+          "%g changes/s"
           % ("mosquitto defaults" if args.defaults else "shipped depot settings", args.vehicles, expected,
-             args.pages, args.transport, args.qos))
+             args.pages, args.transport, args.qos, args.heartbeat_sec, args.changes_per_sec))
     print("emulator published and acknowledged: %.2f s" % published)
     complete = 0
     for n, page in enumerate(pages):
@@ -128,6 +133,8 @@ def main():
     parser.add_argument("--transport", choices=("websockets", "tcp"), default="websockets")
     parser.add_argument("--defaults", action="store_true", help="without the depot's queue settings")
     parser.add_argument("--timeout", type=float, default=60.0)
+    parser.add_argument("--heartbeat-sec", type=float, default=0.0, help="each vehicle's status every N s (0: none)")
+    parser.add_argument("--changes-per-sec", type=float, default=0.0, help="passenger results a second, fleet-wide")
     return run(parser.parse_args())
 
 

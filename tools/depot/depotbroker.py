@@ -25,6 +25,7 @@ SIGTERM:
 """
 
 import argparse
+import atexit
 import json
 import os
 import pwd
@@ -129,7 +130,27 @@ def shipped_settings(text):
     return settings
 
 
-def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"):
+# --- depot guard (broker plugin): begin ---
+GUARD_SOURCE = os.path.join(ROOT, "depot", "broker-plugin", "depot_guard.c")
+# Local runs only: the emulator's control topic (fleet/<id>/emulator) is one more fleet topic.
+GUARD_LOCAL_OPTIONS = ("plugin_opt_control_topic emulator",)
+
+
+def guard_plugin(folder):
+    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
+    or compiled from its one source file into folder (mosquitto-dev's headers)."""
+    built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
+    if built:
+        return built
+    target = os.path.join(folder, "depot_guard.so")
+    if not os.path.exists(target):
+        subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
+                       check=True, stdin=subprocess.DEVNULL)
+    return target
+# --- depot guard: end ---
+
+
+def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1", plugin=None):
     """The shipped snippet adapted for a local run (see the module's comment). ports: the local
     port for each listener, by its role: "mqtt" (the bridges'), "local" (this host's services'
     and the page's front's), and "ws" for a websockets listener of mosquitto's own, which the
@@ -158,6 +179,11 @@ def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"
             value = password_file
         elif name == "acl_file":
             value = acl_file
+        elif name == "plugin" and plugin:  # depot guard
+            out.append("plugin %s" % plugin)
+            out.extend(GUARD_LOCAL_OPTIONS)
+            seen.add(name)
+            continue
         seen.add(name)
         out.append("%s %s" % (name, value) if value else name)
     roles = []
@@ -294,7 +320,8 @@ class DepotBroker:
         self.passwords.update(users or {})
         for name, password in self.passwords.items():
             if not password:
-                self.passwords[name] = secrets.token_urlsafe(12)
+                # Hex: a password beginning with "-" would read as an option on a command line.
+                self.passwords[name] = secrets.token_hex(12)
         self.persist = persist
         self.conf = conf
         self.acl = acl
@@ -355,7 +382,7 @@ class DepotBroker:
         if user is not None and "ws" in self.ports():
             web = os.path.join(files, "web")
             copy_readable(self.web_dir, web, user)
-        config = local_config(text, self.ports(), web, passwd, acl)
+        config = local_config(text, self.ports(), web, passwd, acl, plugin=guard_plugin(files))  # depot guard
         store = os.path.join(files, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)
@@ -387,6 +414,8 @@ class DepotBroker:
         for _ in range(5):
             self.front_port = free_port()
             argv = front_argv(unit_text, self.web_dir, self.front_port, self.local_port)
+            if not os.access(argv[0], os.X_OK):
+                raise RuntimeError("%s is not installed (run scripts/setup)" % argv[0])
             self.front_process = processes.Process("page front", argv, self.front_log)
             try:
                 self.front_process.wait_port(self.front_port, timeout)
@@ -414,6 +443,8 @@ class DepotBroker:
                     self.process.wait_port(port, timeout)
                 if self.front and self.front_process is None:
                     self._start_front(timeout)
+                if self not in _started:
+                    _started.append(self)
                 return self
             except processes.NotReady as error:
                 self._end()
@@ -433,6 +464,8 @@ class DepotBroker:
         self.process = None
 
     def stop(self):
+        if self in _started:
+            _started.remove(self)
         if self.front_process is not None:
             self.front_process.stop()
             self.front_process = None
@@ -458,6 +491,17 @@ class DepotBroker:
         return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port,
                 "local_port": self.local_port, "url": self.url, "front_log": self.front_log if self.front else None,
                 "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
+
+
+# Started and not yet stopped: a caller that fails before its stop() still leaves no
+# processes and no copies of the passwords behind when Python exits.
+_started = []
+
+
+@atexit.register
+def _stop_started():
+    for broker in reversed(list(_started)):
+        broker.stop()
 
 
 def main(argv=None):

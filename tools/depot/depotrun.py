@@ -80,7 +80,7 @@ def main(argv=None):
         say("Depot page     : %s" % depot.url)
         say("Logins         : operator / %s   (may ask for screenshots)" % depot.passwords["operator"])
         say("                 viewer / %s   (reads only)" % depot.passwords["viewer"])
-        say("Central broker : mqtt://%s:%d (plain MQTT), ws://%s:%d (the page)"
+        say("Central broker : mqtt://%s:%d (plain MQTT), ws://%s:%d (the page, through its front)"
             % (depot.host, depot.mqtt_port, depot.host, depot.ws_port))
         say("Vehicles       : %s%s" % (", ".join(real_ids) + " (real)" if real_ids else "",
                                       ("%s%d emulated (bus-0001...)" % (", " if real_ids else "", args.emulated))

@@ -51,6 +51,10 @@ from processes import (READY_TIMEOUT, NotReady, Process, free_port, http_get, po
                        read_log, stop_all, wait_http, wait_log_line, wait_port, wait_until)
 from depotbroker import DEFAULT_WEB, ROOT, DepotBroker, VehicleBroker  # noqa: E402,F401
 
+__all__ = ["READY_TIMEOUT", "NotReady", "Process", "free_port", "http_get", "port_open", "read_log", "stop_all",
+           "wait_http", "wait_log_line", "wait_port", "wait_until", "DEFAULT_WEB", "ROOT", "DepotBroker",
+           "VehicleBroker", "EMULATOR", "FRONT_SUBPROTOCOL", "service", "Emulator", "Client", "RealVehicle"]
+
 EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py")
 # Debian's Python, which has python3-paho-mqtt (another python3 may come first on PATH).
 PYTHON = "/usr/bin/python3" if os.access("/usr/bin/python3", os.X_OK) else sys.executable
@@ -95,12 +99,15 @@ class Client:
     """A logged-in MQTT client; keeps every message by topic (the last one) and in order."""
 
     def __init__(self, port, user=None, password=None, subscribe=(), host="127.0.0.1", transport="tcp",
-                 client_id=""):
+                 client_id=None):
         import paho.mqtt.client as mqtt
         self.lock = threading.Condition()
         self.last = {}
         self.received = []
         self.connack = None
+        # Depot guard: the depot broker ties a client id to its login ("<login>:" and anything).
+        if client_id is None:
+            client_id = "%s:test-%s" % (user, os.urandom(4).hex()) if user else ""
         self.client = mqtt.Client(client_id=client_id, transport=transport)
         if transport == "websockets":
             # As the page connects through its front (websockify), which carries bytes, not MQTT.

@@ -160,8 +160,13 @@ class Process:
             raise NotReady("%s\n--- %s:\n%s" % (error, self.log, self.output())) from None
 
     def signal(self, sig):
+        """Sends sig to the process group, if the process still runs."""
         if self.alive():
-            os.killpg(self.popen.pid, sig)
+            try:
+                os.killpg(self.popen.pid, sig)
+            except ProcessLookupError:
+                # It ended between the check and the signal.
+                pass
 
     def stop(self, kill=False, timeout=10.0):
         """Ends the process group: SIGTERM (a clean stop) or SIGKILL (a power cut), then SIGKILL

@@ -238,7 +238,9 @@ class Fleet:
         self.clients = []
         self.owner = {}
         for k in range(connections):
-            client = mqtt.Client(client_id="vehicle-emulator-%d-%d" % (os.getpid(), k), clean_session=True)
+            # The depot broker ties a client id to its login: "<login>:" and anything after it.
+            client = mqtt.Client(client_id="%s:vehicle-emulator-%d-%d" % (args.username or "emulator", os.getpid(), k),
+                                 clean_session=True)
             if args.username:
                 client.username_pw_set(args.username, args.password)
             # Thousands of retained messages go out at start: no cap on paho's own queue, and a
