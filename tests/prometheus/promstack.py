@@ -93,8 +93,10 @@ class Stack:
         return self.broker_port
 
     def login(self, user):
-        """mosquitto_pub/_sub options that log in as `user` on the central broker."""
-        return ["-p", str(self.broker_port), "-u", user, "-P", self.depot.passwords[user]]
+        """mosquitto_pub/_sub options that log in as `user` on the central broker, with a client
+        id of that login's own, as the depot broker requires ("<login>:...")."""
+        return ["-p", str(self.broker_port), "-u", user, "-P", self.depot.passwords[user],
+                "-i", "%s:test-%s" % (user, os.urandom(4).hex())]
 
     def start_vehicle_broker(self, vehicle):
         """A vehicle's own broker, bridged to the central one by the shipped bridge snippet."""

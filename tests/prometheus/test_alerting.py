@@ -179,7 +179,7 @@ class Alerting(unittest.TestCase):
         retained = [("bus-nan", "bridge", "1"), ("bus-member", "bridge", "1"), ("bus-minus", "bridge", "-1"),
                     ("bus-future", "bridge", "1"),
                     ("bus-future", "ui/diagnostics", '{"result": "pass", "timeSec": 9e18}')]
-        client = mqtt.Client(client_id="test-unreadable-%d" % os.getpid())
+        client = mqtt.Client(client_id="emulator:test-unreadable-%d" % os.getpid())
         client.username_pw_set("emulator", self.stack.depot.passwords["emulator"])
         client.connect("127.0.0.1", self.stack.broker_port)
         client.loop_start()
