@@ -140,7 +140,7 @@ class ShippedSnippet(unittest.TestCase):
                 .replace("listener 1883 ", "listener %d " % local_port)
                 .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
                 .replace("/etc/mosquitto/vovadudozad-depot.acl", ACL)
-                .replace("/usr/lib/vovadudozad-depot/depot_guard.so", depotbroker.guard_plugin(tmp)))
+                .replace("/usr/lib/vovadudozad-depot/mosquitto/depot_guard.so", depotbroker.guard_plugin(tmp)))
         conf = os.path.join(tmp, "mosquitto.conf")
         with open(conf, "w") as out:
             out.write(text + "persistence false\nlog_dest stdout\n")
@@ -498,6 +498,87 @@ class AccessMatrix(unittest.TestCase):
         for page in pages:
             self.assertTrue(page.wait_for(lambda c: c.last.get(self.topic(self.STATE)) == b'{"ids": 1}'))
         self.assertEqual(drops, [])
+
+
+class FleetAtTheLimit(unittest.TestCase):
+    """No silent loss at the queue limit: a page that opens while the fleet's news flows gets
+    every retained message. The shipped queue limit is for the largest fleet (LARGEST); this
+    fleet is smaller, with the limit scaled down alike, and a page that stops reading until
+    news has piled up behind the retained flood (as a busy browser on a slow link does).
+    bench/depot/broker_retained.py counts the largest fleet itself."""
+
+    LARGEST = 20000
+    FLEET = 1000
+    TOPICS = 5
+
+    def test_every_retained_message_arrives(self):
+        tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-limit."))
+        self.addCleanup(shutil.rmtree, tmp, True)
+        make_page(os.path.join(tmp, "web"))
+        with open(SNIPPET) as shipped:
+            text = shipped.read()
+        shipped_limit = int(re.search(r"(?m)^#max_queued_messages (\d+)$", text).group(1))
+        inflight = int(re.search(r"(?m)^#max_inflight_messages (\d+)$", text).group(1))
+        conf = os.path.join(tmp, "scaled.conf")
+        with open(conf, "w") as out:
+            out.write(text.replace("#max_queued_messages %d" % shipped_limit,
+                                   "#max_queued_messages %d" % (shipped_limit * self.FLEET // self.LARGEST)))
+        broker = depotbroker.DepotBroker(web_dir=os.path.join(tmp, "web"), conf=conf, run_dir=os.path.join(tmp, "run"))
+        broker.start()
+        self.addCleanup(broker.stop)
+        # The news of a city's fleet, for this fleet: every vehicle's status every 30 s, faster
+        # here so that the test needs no long wait.
+        emulator = harness.Emulator(broker, self.FLEET, ["--heartbeat-sec", "3", "--changes-per-sec", "10"])
+        self.addCleanup(emulator.stop)
+        # Another reader sees the same news in the broker's order; markers on a vehicle's info
+        # frame the stretch that the page must get in full.
+        marker_topic = "fleet/bus-0001/ui/info"
+        news = Client(broker.mqtt_port, "viewer", broker.passwords["viewer"], ["fleet/+/ui/status", marker_topic])
+        self.addCleanup(news.close)
+        self.assertTrue(news.wait_for(lambda c: len(c.received) > self.FLEET))
+        sender = Client(broker.mqtt_port, "emulator", broker.passwords["emulator"])
+        self.addCleanup(sender.close)
+
+        page = mqtt.Client(client_id="viewer:limit-page")
+        page.username_pw_set("viewer", broker.passwords["viewer"])
+        got = []
+        subscribed = []
+        page.on_connect = lambda c, u, f, rc: c.subscribe("fleet/#", 1)
+        page.on_subscribe = lambda c, u, mid, granted: subscribed.append(granted)
+        page.on_message = lambda c, u, m: got.append((m.topic, m.payload, m.retain))
+        page.connect("127.0.0.1", broker.mqtt_port)
+        self.addCleanup(page.disconnect)
+        deadline = time.monotonic() + 30
+        while not subscribed and time.monotonic() < deadline:
+            self.assertEqual(page.loop(timeout=0.1), mqtt.MQTT_ERR_SUCCESS)
+        self.assertTrue(subscribed)
+        # The page reads nothing until more news than its window of unacknowledged messages
+        # has come in behind the flood.
+        sender.publish(marker_topic, b'{"version": "A"}')
+        self.assertTrue(news.wait_for(lambda c: c.last.get(marker_topic) == b'{"version": "A"}'))
+        seen = len(news.received)
+        self.assertTrue(news.wait_for(lambda c: len(c.received) > seen + 3 * inflight, 30))
+        sender.publish(marker_topic, b'{"version": "B"}')
+        self.assertTrue(news.wait_for(lambda c: c.last.get(marker_topic) == b'{"version": "B"}'))
+        end = (marker_topic, b'{"version": "B"}', False)
+        # News keeps coming: a page that lost the last marker would read on for ever.
+        deadline = time.monotonic() + 60
+        while end not in got and time.monotonic() < deadline:
+            self.assertEqual(page.loop(timeout=0.1), mqtt.MQTT_ERR_SUCCESS)
+        retained = {topic for topic, _, kept in got if kept}
+        self.assertEqual(len(retained), self.FLEET * self.TOPICS, "retained messages lost")
+
+        def stretch(messages):
+            """The status messages between the two markers."""
+            marks = [n for n, (topic, _, *rest) in enumerate(messages) if topic == marker_topic]
+            start = next(n for n in marks if messages[n][1] == b'{"version": "A"}')
+            stop = next((n for n in marks if messages[n][1] == b'{"version": "B"}'), len(messages))
+            return [(t, p) for t, p, *rest in messages[start:stop] if t.endswith("/ui/status")]
+        with news.lock:
+            expected = stretch(list(news.received))
+        self.assertGreater(len(expected), 3 * inflight)
+        self.assertIn(end, got, "the page never got the last marker")
+        self.assertEqual(stretch([m for m in got if not m[2]]), expected, "news lost behind the flood")
 
 
 class ScreenshotRule(unittest.TestCase):
