@@ -19,14 +19,7 @@ class Emulator(unittest.TestCase):
     def test_retained_request_is_not_answered(self):
         tmp = tempfile.mkdtemp(prefix="depotinfra-emulator.")
         self.addCleanup(shutil.rmtree, tmp, True)
-        # The depot's guard never keeps a request; a broker without it (a depot before the
-        # guard came, with its store) may have kept one.
-        with open(os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")) as shipped:
-            unguarded = "".join(line for line in shipped if not line.startswith("#plugin "))
-        conf = os.path.join(tmp, "unguarded.conf")
-        with open(conf, "w") as out:
-            out.write(unguarded)
-        broker = harness.DepotBroker(run_dir=os.path.join(tmp, "depot"), conf=conf).start()
+        broker = harness.DepotBroker(run_dir=os.path.join(tmp, "depot")).start()
         self.addCleanup(broker.stop)
         request = "fleet/%s/ui/screenshot/get" % VEHICLE
         # However it got there, a request is on the broker's retained store before the vehicle starts.
