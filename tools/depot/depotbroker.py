@@ -137,15 +137,17 @@ GUARD_LOCAL_OPTIONS = ("plugin_opt_free_login emulator",)
 
 
 def guard_plugin(folder):
-    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
-    or compiled from its one source file into folder (mosquitto-dev's headers)."""
+    """The guard plugin for a local run, in folder (which the broker's user can read, also when
+    the checkout is private): the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests) copied, or
+    compiled from its one source file (mosquitto-dev's headers)."""
+    target = os.path.join(folder, "depot_guard.so")
     built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
     if built:
-        return built
-    target = os.path.join(folder, "depot_guard.so")
-    if not os.path.exists(target):
+        shutil.copyfile(built, target)
+    elif not os.path.exists(target):
         subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
                        check=True, stdin=subprocess.DEVNULL)
+    os.chmod(target, 0o644)
     return target
 # --- depot guard: end ---
 
