@@ -124,8 +124,6 @@ class Stack:
                 raise RuntimeError("exporter-%s.yaml does not log in on the central broker's loopback "
                                    "listener: %s" % (which, config["mqtt"]["server"]))
             config["mqtt"]["server"] = "tcp://127.0.0.1:%d" % self.depot.local_port
-            # Of the exporter's login, as the depot broker requires ("<login>:..."; depot guard).
-            config["mqtt"]["client_id"] = "exporter:%s-%d" % (which, os.getpid())
             with open(self.path("exporter-%s.yaml" % which), "w") as f:
                 yaml.safe_dump(config, f)
             port = self.exporter_ports[which]

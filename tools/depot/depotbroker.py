@@ -132,20 +132,23 @@ def shipped_settings(text):
 
 # --- depot guard (broker plugin): begin ---
 GUARD_SOURCE = os.path.join(ROOT, "depot", "broker-plugin", "depot_guard.c")
-# Local runs only: the emulator's control topic (fleet/<id>/emulator) is one more fleet topic.
-GUARD_LOCAL_OPTIONS = ("plugin_opt_control_topic emulator",)
+# Local runs only: the topic rules leave the emulator's login alone (its tests send what a
+# vehicle must not, to see that the page holds); its client ids are checked as any login's.
+GUARD_LOCAL_OPTIONS = ("plugin_opt_free_login emulator",)
 
 
 def guard_plugin(folder):
-    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
-    or compiled from its one source file into folder (mosquitto-dev's headers)."""
+    """The guard plugin for a local run, in folder (which the broker's user can read, also when
+    the checkout is private): the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests) copied, or
+    compiled from its one source file (mosquitto-dev's headers)."""
+    target = os.path.join(folder, "depot_guard.so")
     built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
     if built:
-        return built
-    target = os.path.join(folder, "depot_guard.so")
-    if not os.path.exists(target):
+        shutil.copyfile(built, target)
+    elif not os.path.exists(target):
         subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
                        check=True, stdin=subprocess.DEVNULL)
+    os.chmod(target, 0o644)
     return target
 # --- depot guard: end ---
 
