@@ -19,8 +19,9 @@
  *
  * Options (plugin_opt_<name> in the broker's configuration):
  *   bridge_prefix   the prefix of a vehicle bridge's client id (default "vovadudozad-")
- *   control_topic   one more topic under fleet/<id>/, never retained, up to 64 KB: the vehicle
- *                   emulator's control topic in local runs ("emulator"); unset at a depot
+ *   free_login      a login the topic rules leave alone (its client ids are still checked): the
+ *                   vehicle emulator's in local runs, whose tests send what a vehicle must not
+ *                   to see that the page holds; never set at a depot
  */
 
 #include <mosquitto.h>
@@ -44,11 +45,11 @@ struct topic_rule {
 };
 
 /* Sizes: several times what the program sends (a status is about 200 bytes, a configuration
- * under 2 KB, a self-test under 1 KB), so a vehicle's retained state stays under 60 KB
+ * under 2 KB, a self-test under 1 KB), so a vehicle's retained state stays under 64 KB
  * whatever it sends. A screenshot is at most 200 KB. */
 static const struct topic_rule rules[] = {
     { "bridge", true, 16 },
-    { "ui/info", true, 4096 },
+    { "ui/info", true, 8192 },
     { "ui/status", true, 8192 },
     { "ui/config", true, 32768 },
     { "ui/diagnostics", true, 16384 },
@@ -63,8 +64,7 @@ static const struct topic_rule rules[] = {
 struct guard {
     mosquitto_plugin_id_t *id;
     char *bridge_prefix;
-    struct topic_rule control;
-    bool has_control;
+    char *free_login;
     time_t last_log;
     unsigned long quiet;
 };
@@ -136,15 +136,12 @@ static int on_basic_auth(int event, void *event_data, void *userdata)
 }
 
 /* The rule for a fleet topic's suffix, or NULL. */
-static const struct topic_rule *rule_for(const struct guard *guard, const char *suffix)
+static const struct topic_rule *rule_for(const char *suffix)
 {
     for (size_t i = 0; i < sizeof rules / sizeof rules[0]; i++) {
         if (strcmp(suffix, rules[i].suffix) == 0) {
             return &rules[i];
         }
-    }
-    if (guard->has_control && strcmp(suffix, guard->control.suffix) == 0) {
-        return &guard->control;
     }
     return NULL;
 }
@@ -157,12 +154,16 @@ static int on_acl_check(int event, void *event_data, void *userdata)
     if (check->access != MOSQ_ACL_WRITE || !check->topic || !starts_with(check->topic, FLEET_PREFIX)) {
         return MOSQ_ERR_PLUGIN_DEFER;
     }
+    const char *login = mosquitto_client_username(check->client);
+    if (guard->free_login && login && strcmp(login, guard->free_login) == 0) {
+        return MOSQ_ERR_PLUGIN_DEFER;
+    }
     char who[80], topic[200];
-    printable(mosquitto_client_username(check->client), who, sizeof who);
+    printable(login, who, sizeof who);
     printable(check->topic, topic, sizeof topic);
     const char *id = check->topic + strlen(FLEET_PREFIX);
     const char *slash = strchr(id, '/');
-    const struct topic_rule *rule = (slash && slash != id) ? rule_for(guard, slash + 1) : NULL;
+    const struct topic_rule *rule = (slash && slash != id) ? rule_for(slash + 1) : NULL;
     if (!rule) {
         refuse_log(guard, "%s may not publish on %s: not a fleet topic", who, topic);
         return MOSQ_ERR_ACL_DENIED;
@@ -201,11 +202,9 @@ int mosquitto_plugin_init(mosquitto_plugin_id_t *identifier, void **userdata, st
     for (int i = 0; i < option_count; i++) {
         if (strcmp(options[i].key, "bridge_prefix") == 0 && options[i].value[0]) {
             bridge_prefix = options[i].value;
-        } else if (strcmp(options[i].key, "control_topic") == 0 && options[i].value[0]) {
-            guard->control.suffix = strdup(options[i].value);
-            guard->control.retain = false;
-            guard->control.max_bytes = 65536;
-            guard->has_control = guard->control.suffix != NULL;
+        } else if (strcmp(options[i].key, "free_login") == 0 && options[i].value[0]) {
+            free(guard->free_login);
+            guard->free_login = strdup(options[i].value);
         } else {
             mosquitto_log_printf(MOSQ_LOG_WARNING, "depot guard: unknown option %s", options[i].key);
         }
@@ -232,7 +231,7 @@ int mosquitto_plugin_cleanup(void *userdata, struct mosquitto_opt *options, int 
         mosquitto_callback_unregister(guard->id, MOSQ_EVT_BASIC_AUTH, on_basic_auth, NULL);
         mosquitto_callback_unregister(guard->id, MOSQ_EVT_ACL_CHECK, on_acl_check, NULL);
         free(guard->bridge_prefix);
-        free((char *)guard->control.suffix);
+        free(guard->free_login);
         free(guard);
     }
     return MOSQ_ERR_SUCCESS;

@@ -93,8 +93,10 @@ class Stack:
         return self.broker_port
 
     def login(self, user):
-        """mosquitto_pub/_sub options that log in as `user` on the central broker."""
-        return ["-p", str(self.broker_port), "-u", user, "-P", self.depot.passwords[user]]
+        """mosquitto_pub/_sub options that log in as `user` on the central broker, with a client
+        id of that login's own, as the depot broker requires ("<login>:...")."""
+        return ["-p", str(self.broker_port), "-u", user, "-P", self.depot.passwords[user],
+                "-i", "%s:test-%s" % (user, os.urandom(4).hex())]
 
     def start_vehicle_broker(self, vehicle):
         """A vehicle's own broker, bridged to the central one by the shipped bridge snippet."""
@@ -102,9 +104,17 @@ class Stack:
         self.vehicle_brokers.append(broker)
         return broker.port
 
+    def reserve_exporter_ports(self):
+        """Chooses the exporters' ports now, so that Prometheus can start before them (it takes
+        its first targets about 5 s after it starts)."""
+        for which in EXPORTERS:
+            self.exporter_ports.setdefault(which, free_port())
+        return self.exporter_ports
+
     def start_exporters(self):
         """The three shipped exporter configurations, pointed at this stack's broker's loopback
         listener for the depot's services."""
+        self.reserve_exporter_ports()
         for which in EXPORTERS:
             with open(os.path.join(SHIPPED, "exporter-%s.yaml" % which)) as f:
                 config = yaml.safe_load(f)
@@ -114,17 +124,14 @@ class Stack:
                 raise RuntimeError("exporter-%s.yaml does not log in on the central broker's loopback "
                                    "listener: %s" % (which, config["mqtt"]["server"]))
             config["mqtt"]["server"] = "tcp://127.0.0.1:%d" % self.depot.local_port
-            # Of the exporter's login, as the depot broker requires ("<login>:..."; depot guard).
-            config["mqtt"]["client_id"] = "exporter:%s-%d" % (which, os.getpid())
             with open(self.path("exporter-%s.yaml" % which), "w") as f:
                 yaml.safe_dump(config, f)
-            port = free_port()
+            port = self.exporter_ports[which]
             # The login, as the service gives it: from the environment, not the file.
             login = dict(os.environ, MQTT2PROM_MQTT_USER="exporter", MQTT2PROM_MQTT_PASSWORD=self.depot.passwords["exporter"])
             self.service("exporter-" + which,
                          ["prometheus-mqtt-exporter", "-config", self.path("exporter-%s.yaml" % which),
                           "-listen-address", "127.0.0.1", "-listen-port", str(port)], port=port, env=login)
-            self.exporter_ports[which] = port
         return self.exporter_ports
 
     def exporter_pid(self, which):
@@ -160,7 +167,7 @@ class Stack:
                      url="http://127.0.0.1:%d/-/ready" % self.prometheus_port)
         return self.prometheus_port
 
-    def start_alertmanager(self, webhook, group_wait="5s", group_interval="1m"):
+    def start_alertmanager(self, webhook, group_wait="3s", group_interval="1m"):
         """Alertmanager with the shipped configuration, its receivers' webhooks sent to
         `webhook` + "/" + the receiver's name, and its grouping times shortened."""
         with open(ALERTMANAGER_CONFIG) as f:

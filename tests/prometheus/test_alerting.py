@@ -1,6 +1,6 @@
 """The depot's alerts end to end, time scaled: the central broker, the vehicle emulator, the three
 shipped exporters, Prometheus with the shipped job and rules (evaluated every second, "for:"
-2 s, a vehicle silent after 4 s of a 1 s heartbeat) and Alertmanager with the shipped routes and
+1 s, a vehicle silent after 4 s of a 1 s heartbeat) and Alertmanager with the shipped routes and
 inhibitions, its webhooks sent to a small receiver in the test. Each test starts its own stack.
 Prometheus' and Alertmanager's HTTP APIs and the notifications received are the judges."""
 
@@ -19,7 +19,7 @@ import promstack  # noqa: E402
 import paho.mqtt.client as mqtt  # noqa: E402
 
 SILENCE_SEC = 4   # the scaled silentAfterSec
-FOR_SEC = 2       # the scaled "for:" of every alert
+FOR_SEC = 1       # the scaled "for:" of every alert
 
 
 class Webhook:
@@ -67,9 +67,11 @@ class Alerting(unittest.TestCase):
         self.stack = promstack.Stack(prefix="vovadudoz-alerts-")
         self.addCleanup(self.stack.close)
         self.stack.start_broker()
-        self.stack.start_exporters()
+        # Prometheus first: it takes its targets a few seconds after it starts.
+        self.stack.reserve_exporter_ports()
         self.stack.start_alertmanager(self.hook.url)
         self.stack.start_prometheus(interval="1s", for_duration="%ds" % FOR_SEC, silence_sec=SILENCE_SEC)
+        self.stack.start_exporters()
 
     def tearDown(self):
         result = self._outcome.result
@@ -121,28 +123,33 @@ class Alerting(unittest.TestCase):
         for path, body in self.hook.received:
             self.assertNotIn(under_repair, [a["labels"].get("vehicle") for a in body["alerts"]], path)
 
-    def killed_exporter(self, exporter):
+    def test_a_killed_exporter_is_one_alert_naming_it_not_a_fleet_offline(self):
         self.stack.start_emulator(20, heartbeat_sec=1)
         self.wait_vehicles(20)
-        os.kill(self.stack.exporter_pid(exporter), signal.SIGKILL)
+        # The status exporter first: the statuses stand still and grow old.
+        os.kill(self.stack.exporter_pid("status"), signal.SIGKILL)
         fired = promstack.wait_for(lambda: self.stack.firing("VovadudozExporterDown", "exporter"), 30)
-        self.assertEqual(fired, [exporter])
+        self.assertEqual(fired, ["status"])
         sent = self.hook.wait("VovadudozExporterDown", 30)
         self.assertEqual([(p, [a["labels"]["exporter"] for a in b["alerts"]]) for p, b in sent],
-                         [("control-room", [exporter])])
-
-    def test_a_killed_status_exporter_is_one_alert_not_a_fleet_offline(self):
-        self.killed_exporter("status")
+                         [("control-room", ["status"])])
+        # What the dead exporter explains still fires in Prometheus from its last values (the
+        # emulator's bus-0004 is slow); Alertmanager holds it back by the shipped inhibition.
+        def inhibited():
+            return [a["labels"]["vehicle"] for a in self.stack.alertmanager_alerts()
+                    if a["labels"]["alertname"] == "VovadudozSlowResults" and a["status"]["inhibitedBy"]]
+        self.assertEqual(promstack.wait_for(inhibited, 30), ["bus-0004"])
         self.wait_until_offline_would_fire()
         self.assertEqual(self.stack.firing("VovadudozVehicleOffline"), [])
-        self.assertEqual(self.hook.notifications("VovadudozVehicleOffline"), [])
 
-    def test_a_killed_link_exporter_is_one_alert(self):
-        self.killed_exporter("link")
-        # The links leave Prometheus with their exporter; the statuses go on.
+        # Then the link exporter: the links leave Prometheus with it, and it is named too.
+        os.kill(self.stack.exporter_pid("link"), signal.SIGKILL)
         self.assertTrue(promstack.wait_for(lambda: not self.stack.query("vovadudoz_vehicle_link_up"), 10))
-        self.assertEqual(len(self.stack.query("time() - timestamp(vovadudoz_vehicle_in_service) < 2")), 20)
+        fired = promstack.wait_for(lambda: (lambda f: f if len(f) == 2 else None)(
+            self.stack.firing("VovadudozExporterDown", "exporter")), 30)
+        self.assertEqual(fired, ["link", "status"])
         self.assertEqual(self.stack.firing("VovadudozVehicleOffline"), [])
+        self.assertEqual(self.hook.notifications("VovadudozVehicleOffline"), [])
 
     def test_a_long_broker_outage_is_one_alert(self):
         self.stack.start_emulator(20, heartbeat_sec=1)
@@ -172,7 +179,7 @@ class Alerting(unittest.TestCase):
         retained = [("bus-nan", "bridge", "1"), ("bus-member", "bridge", "1"), ("bus-minus", "bridge", "-1"),
                     ("bus-future", "bridge", "1"),
                     ("bus-future", "ui/diagnostics", '{"result": "pass", "timeSec": 9e18}')]
-        client = mqtt.Client(client_id="test-unreadable-%d" % os.getpid())
+        client = mqtt.Client(client_id="emulator:test-unreadable-%d" % os.getpid())
         client.username_pw_set("emulator", self.stack.depot.passwords["emulator"])
         client.connect("127.0.0.1", self.stack.broker_port)
         client.loop_start()
@@ -186,13 +193,13 @@ class Alerting(unittest.TestCase):
             while not stop.wait(0.5):
                 for vehicle, payload in statuses.items():
                     client.publish("fleet/%s/ui/status" % vehicle, payload, qos=1)
+        began = time.time()
         threading.Thread(target=heartbeat, daemon=True).start()
 
         fired = promstack.wait_for(lambda: (lambda f: f if set(statuses) <= set(f) else None)(
             self.stack.firing("VovadudozVehicleUnreadable")), 30)
         self.assertEqual(fired, sorted(statuses))
         # Long after a refused status would have made a vehicle silent: none is offline.
-        began = time.time()
         self.assertTrue(promstack.wait_for(lambda: self.stack.query(
             "vector(time()) - %f > %d" % (began, SILENCE_SEC + FOR_SEC + 2)), 30))
         self.assertEqual(set(self.stack.firing("VovadudozVehicleOffline")) & set(statuses), set())

@@ -58,7 +58,7 @@ class RulesFollowFacts(unittest.TestCase):
         # The windows that tell a vehicle still heard from (readable or not) are the same
         # silence as the threshold: a range cannot be computed from a record.
         silent = self.facts["silentAfterSec"]
-        for record in ("vovadudoz:vehicle_heard", "vovadudoz:vehicle_unreadable"):
+        for record in ("vovadudoz:vehicle_status_arriving", "vovadudoz:vehicle_unreadable"):
             windows = re.findall(r"\[([0-9a-z]+)\]", self.records[record]["expr"])
             with self.subTest(record=record):
                 self.assertTrue(windows)

@@ -25,6 +25,7 @@ SIGTERM:
 """
 
 import argparse
+import atexit
 import json
 import os
 import pwd
@@ -131,20 +132,23 @@ def shipped_settings(text):
 
 # --- depot guard (broker plugin): begin ---
 GUARD_SOURCE = os.path.join(ROOT, "depot", "broker-plugin", "depot_guard.c")
-# Local runs only: the emulator's control topic (fleet/<id>/emulator) is one more fleet topic.
-GUARD_LOCAL_OPTIONS = ("plugin_opt_control_topic emulator",)
+# Local runs only: the topic rules leave the emulator's login alone (its tests send what a
+# vehicle must not, to see that the page holds); its client ids are checked as any login's.
+GUARD_LOCAL_OPTIONS = ("plugin_opt_free_login emulator",)
 
 
 def guard_plugin(folder):
-    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
-    or compiled from its one source file into folder (mosquitto-dev's headers)."""
+    """The guard plugin for a local run, in folder (which the broker's user can read, also when
+    the checkout is private): the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests) copied, or
+    compiled from its one source file (mosquitto-dev's headers)."""
+    target = os.path.join(folder, "depot_guard.so")
     built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
     if built:
-        return built
-    target = os.path.join(folder, "depot_guard.so")
-    if not os.path.exists(target):
+        shutil.copyfile(built, target)
+    elif not os.path.exists(target):
         subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
                        check=True, stdin=subprocess.DEVNULL)
+    os.chmod(target, 0o644)
     return target
 # --- depot guard: end ---
 
@@ -442,6 +446,8 @@ class DepotBroker:
                     self.process.wait_port(port, timeout)
                 if self.front and self.front_process is None:
                     self._start_front(timeout)
+                if self not in _started:
+                    _started.append(self)
                 return self
             except processes.NotReady as error:
                 self._end()
@@ -461,6 +467,8 @@ class DepotBroker:
         self.process = None
 
     def stop(self):
+        if self in _started:
+            _started.remove(self)
         if self.front_process is not None:
             self.front_process.stop()
             self.front_process = None
@@ -486,6 +494,17 @@ class DepotBroker:
         return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port,
                 "local_port": self.local_port, "url": self.url, "front_log": self.front_log if self.front else None,
                 "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
+
+
+# Started and not yet stopped: a caller that fails before its stop() still leaves no
+# processes and no copies of the passwords behind when Python exits.
+_started = []
+
+
+@atexit.register
+def _stop_started():
+    for broker in reversed(list(_started)):
+        broker.stop()
 
 
 def main(argv=None):
