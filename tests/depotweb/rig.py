@@ -2,7 +2,6 @@
 page, emulated vehicles on it, and a headless Chromium driven by Selenium."""
 
 import os
-import subprocess
 import sys
 import threading
 
@@ -62,20 +61,6 @@ class Emulator:
 
     def stop(self):
         self.proc.stop()
-
-
-def publish(broker, topic, payload, retain=False, user="emulator"):
-    """One message from the command line client, as a vehicle's bridge would send it."""
-    args = ["mosquitto_pub", "-h", "127.0.0.1", "-p", str(broker.mqtt_port), "-u", user,
-            "-P", PASSWORDS[user], "-t", topic, "-q", "1"]
-    if retain:
-        args.append("-r")
-    if isinstance(payload, str):
-        payload = payload.encode()
-    if not payload:
-        subprocess.run(args + ["-n"], check=True, timeout=30)
-    else:
-        subprocess.run(args + ["-s"], input=payload, check=True, timeout=30)
 
 
 def chromium(width=1366, height=768, scheme=None):
