@@ -1,85 +1,73 @@
-// The page itself: signs in, keeps the broker connection, hands messages to the fleet state and
-// redraws what changed once per animation frame.
+// The page itself: signs in, starts the worker that holds the broker connection and the fleet,
+// and draws what the worker sends. The one frame scheduler of the page is here: a batch, a
+// scroll or a resize asks for a frame; the frame draws, then tells the worker it may send again.
 (function () {
     'use strict';
 
-    var RECONNECT_MS = 2000;
-    var TICK_MS = 10000;
-    // At most five redraws a second: nobody reads tiles faster, and a frame's layout and paint
+    // At most five batches a second: nobody reads tiles faster, and a frame's layout and paint
     // cost nearly as much for one changed tile as for fifty.
     var FRAME_GAP_MS = 200;
     var USER_KEY = 'depot.user';
 
     var doc = document;
     var el = function (id) { return doc.getElementById(id); };
-    var clock = function () { return Date.now(); };
-
-    var store = Fleet.create();
-    var tiles = Tiles.create(doc, store, clock);
-    var client = null;
-    var everConnected = false;
+    var worker = null;
     var frameAsked = false;
-    var lastFrame = 0;
-    var watched = new Set();
+    var batches = [];
+    var lastReady = 0;
+    var readyTimer = null;
+    var awaitingDraw = false;
+    var lastUrl = '';
 
-    var detail = Detail.create(doc, store, clock, {
-        askScreenshot: function (id, done) {
-            if (!client || !client.connected) {
-                done(new Error('not connected'));
-                return;
-            }
-            // Subscribed before asking, so the answer cannot pass by unseen.
-            client.subscribe(Fleet.topic(id, 'ui/screenshot'), { qos: 0 }, function (err) {
-                if (err) {
-                    done(err);
-                    return;
-                }
-                client.publish(Fleet.topic(id, 'ui/screenshot/get'), '', { qos: 1 }, function (err) {
-                    done(err && (err.code === 135 || err.code === 0x87) ? new Error('this user may not ask for screenshots') : err);
-                });
-            });
-        },
-        ask: function (id, suffix) {
-            if (client && client.connected)
-                client.publish(Fleet.topic(id, suffix), '', { qos: 1 }, function () {});
-        },
-        watchScreenshots: function (id, on) {
-            if (on)
-                watched.add(id);
-            else
-                watched.delete(id);
-            if (!on && client)
-                client.unsubscribe(Fleet.topic(id, 'ui/screenshot'));
+    function schedule() {
+        if (!frameAsked) {
+            frameAsked = true;
+            requestAnimationFrame(frame);
         }
+    }
+
+    var tiles = Tiles.create(doc, schedule, function (ids) { send({ type: 'show', ids: ids }); });
+    var detail = Detail.create(doc, {
+        watch: function (id) { send({ type: 'watch', id: id }); },
+        screenshot: function (id) { send({ type: 'screenshot', id: id }); }
     });
 
-    function defaultUrl() {
-        var secure = location.protocol === 'https:';
-        var host = location.host || 'localhost:8080';
-        return (secure ? 'wss://' : 'ws://') + host;
+    function send(message) {
+        if (worker)
+            worker.postMessage(message);
     }
 
-    function frame(when) {
-        frameAsked = false;
-        lastFrame = when;
-        var ids = store.takeDirty();
-        tiles.draw(ids);
-        detail.changed(ids);
-    }
-
-    function onMessage(topic, payload, packet) {
-        var where = Fleet.parseTopic(topic);
-        if (where && where.kind === 'screenshot') {
-            detail.screenshot(where.id, payload);
+    // Tells the worker the last batch is drawn, no sooner than FRAME_GAP_MS after the last time.
+    function ready() {
+        var wait = lastReady + FRAME_GAP_MS - performance.now();
+        if (wait > 0) {
+            if (readyTimer === null)
+                readyTimer = setTimeout(function () { readyTimer = null; ready(); }, wait);
             return;
         }
-        if (store.handle(topic, payload, !!packet.retain, clock()) !== null && !frameAsked) {
-            frameAsked = true;
-            var wait = lastFrame + FRAME_GAP_MS - performance.now();
-            if (wait > 0)
-                setTimeout(function () { requestAnimationFrame(frame); }, wait);
-            else
-                requestAnimationFrame(frame);
+        lastReady = performance.now();
+        send({ type: 'ready' });
+    }
+
+    function frame() {
+        frameAsked = false;
+        var todo = batches;
+        batches = [];
+        todo.forEach(function (batch) {
+            tiles.apply(batch);
+            if (batch.detail)
+                detail.apply(batch.detail);
+            if ('news' in batch)
+                showNews(batch.news);
+        });
+        if (todo.length && el('filter').value.trim() !== '')
+            el('filter-count').textContent = tiles.shownCount() + ' of ' + todo[todo.length - 1].counts.vehicles + ' shown';
+        else if (todo.length)
+            el('filter-count').textContent = '';
+        tiles.draw();
+        if (awaitingDraw) {
+            awaitingDraw = false;
+            ready();
         }
     }
 
@@ -93,6 +81,12 @@
         var banner = el('banner');
         banner.hidden = !text;
         banner.textContent = text || '';
+    }
+
+    function showNews(text) {
+        var node = el('news');
+        node.hidden = !text;
+        node.textContent = text || '';
     }
 
     function showLogin(message) {
@@ -114,80 +108,68 @@
         el('login-error').hidden = true;
     }
 
-    function stop() {
-        if (client) {
-            client.removeAllListeners();
-            client.on('error', function () {});
-            client.end(true);
-            client = null;
-        }
-    }
-
-    function connect(url, user, password) {
-        stop();
-        everConnected = false;
-        setConnection('connecting', 'Connecting to ' + url + '\u2026');
-        var c;
-        try {
-            c = mqtt.connect(url, {
-                username: user,
-                password: password,
-                // MQTT 5: the broker then says why it refuses a request (a viewer asking for a
-                // screenshot) instead of dropping it in silence.
-                protocolVersion: 5,
-                clean: true,
-                clientId: 'depot-page-' + Math.random().toString(16).slice(2, 10),
-                reconnectPeriod: RECONNECT_MS,
-                connectTimeout: 10000,
-                keepalive: 30,
-                // Subscribed afresh on every connection below; the library's own resubscription
-                // would ask twice and bring every retained message twice.
-                resubscribe: false
-            });
-        } catch (err) {
-            showLogin('That broker address cannot be used: ' + Fleet.cleanText(err.message || err));
-            return;
-        }
-        client = c;
-
-        c.on('connect', function () {
-            everConnected = true;
+    function onWorker(event) {
+        var m = event.data;
+        switch (m.type) {
+        case 'batch':
+            batches.push(m);
+            awaitingDraw = true;
+            schedule();
+            break;
+        case 'connection':
+            setConnection(m.state, m.text);
+            break;
+        case 'connected':
             showFleet();
             showBanner('');
             tiles.setStale(false);
-            setConnection('connected', 'Connected as ' + user);
-            c.subscribe(Fleet.subscriptions, { qos: 0 }, function (err) {
-                if (err)
-                    showBanner('The broker refused the fleet subscription: ' + Fleet.cleanText(err.message || err));
-            });
-            watched.forEach(function (id) { c.subscribe(Fleet.topic(id, 'ui/screenshot'), { qos: 0 }); });
-        });
-        c.on('message', onMessage);
-        c.on('error', function (err) {
-            // Refused at login: asking again with the same password cannot help.
-            var code = err && err.code;
-            if (code === 4 || code === 5 || code === 134 || code === 135) {
-                stop();
+            schedule();
+            break;
+        case 'lost':
+            if (m.everConnected) {
                 tiles.setStale(true);
-                setConnection('refused', 'Not signed in');
-                // mosquitto answers "not authorised" for a wrong password too: one message for both.
-                showLogin('The broker refused this user name or password. Check both and sign in again.');
-                return;
-            }
-            setConnection('error', 'Connection problem: ' + Fleet.cleanText(err && err.message ? err.message : err));
-        });
-        c.on('close', function () {
-            if (client !== c)
-                return;
-            if (everConnected) {
-                tiles.setStale(true);
+                showNews('');
                 showBanner('Connection to the broker lost \u2014 reconnecting\u2026 The tiles show the last known state.');
-                setConnection('reconnecting', 'Reconnecting\u2026');
             } else {
-                showLogin('Cannot reach the broker at ' + url + '; trying again\u2026');
-                el('login-submit').disabled = false;
+                showLogin('Cannot reach the broker at ' + lastUrl + '; trying again\u2026');
             }
-        });
+            break;
+        case 'refused':
+            tiles.setStale(true);
+            setConnection('refused', 'Not signed in');
+            showLogin(m.text);
+            break;
+        case 'login':
+            showLogin(m.text);
+            break;
+        case 'banner':
+            showBanner(m.text);
+            break;
+        case 'shot':
+            detail.screenshot(m);
+            break;
+        case 'failed':
+            showLogin(m.text);
+            break;
+        }
+    }
+
+    function start() {
+        if (worker)
+            return;
+        worker = new Worker('worker.js');
+        worker.onmessage = onWorker;
+        worker.onerror = function (event) {
+            showBanner('The page\u2019s worker stopped: ' + (event.message || 'an error') + '. Reload the page.');
+        };
+        // The worker sends its first batch once asked.
+        send({ type: 'ready' });
+    }
+
+    function defaultUrl() {
+        var secure = location.protocol === 'https:';
+        var host = location.host || 'localhost:8080';
+        return (secure ? 'wss://' : 'ws://') + host;
     }
 
     el('login-url').value = defaultUrl();
@@ -208,27 +190,26 @@
         }
         el('login-submit').disabled = true;
         el('login-error').hidden = true;
-        connect(url, user, password);
-        // The password stays in the client only for reconnecting, never in the form.
+        lastUrl = url;
+        send({ type: 'connect', url: url, login: user, password: password });
+        // The password stays in the worker's client only for reconnecting, never in the form.
         el('login-password').value = '';
     });
     // Signing out forgets the fleet and the password with the page: a fresh page asks again.
     el('logout').addEventListener('click', function () {
-        stop();
+        send({ type: 'stop' });
         location.reload();
     });
     el('filter').addEventListener('input', function (event) {
-        tiles.setFilter(event.target.value);
+        send({ type: 'filter', text: event.target.value });
     });
     el('tiles').addEventListener('click', function (event) {
         var tile = event.target.closest('.tile');
         if (tile)
-            detail.open(tile.dataset.vehicle);
+            detail.open(tile.dataset.vehicle, tile.querySelector('[data-field="id"]').textContent);
     });
-    setInterval(function () {
-        tiles.tick();
-        detail.tick();
-    }, TICK_MS);
+    // Started while the form is filled in: its libraries are loaded by the time it is sent.
+    start();
     if (el('login-user').value)
         el('login-password').focus();
     else

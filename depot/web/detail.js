@@ -1,41 +1,18 @@
 // One vehicle in full: every status member, the last self-test's values, the configuration as
-// published, and a screenshot on request. Asks through the functions it is given; keeps no fleet state.
+// published, and a screenshot on request. The worker sends what it reads while it is open; only
+// rows that read differently are rewritten, so a selection in the view survives the vehicle's news.
 var Detail = (function () {
     'use strict';
 
-    var PNG_SIGNATURE = [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a];
-    // Vehicles send at most 200 KB; a few times that is still a picture, more is not.
-    var MAX_SCREENSHOT = 1024 * 1024;
-    var MAX_CONFIG_CHARS = 16 * 1024;
     var ANSWER_TIMEOUT_MS = 10 * 1000;
 
-    function isPng(bytes) {
-        if (bytes.length < PNG_SIGNATURE.length)
-            return false;
-        for (var i = 0; i < PNG_SIGNATURE.length; ++i) {
-            if (bytes[i] !== PNG_SIGNATURE[i])
-                return false;
-        }
-        return true;
+    function setText(node, text) {
+        if (node.textContent !== text)
+            node.textContent = text;
     }
 
-    // What a screenshot answer means: a picture, a refusal with its reason, or nothing readable.
-    function readAnswer(bytes) {
-        if (bytes.length > MAX_SCREENSHOT)
-            return { kind: 'unreadable', text: 'an answer too large to show (' + bytes.length + ' bytes)' };
-        if (isPng(bytes))
-            return { kind: 'png' };
-        try {
-            var json = JSON.parse(new TextDecoder('utf-8').decode(bytes));
-            if (json && typeof json.refused === 'string')
-                return { kind: 'refused', text: Fleet.cleanText(json.refused) };
-        } catch (err) {
-            // Falls through: neither a picture nor a refusal.
-        }
-        return { kind: 'unreadable', text: 'an answer that is neither a picture nor a refusal' };
-    }
-
-    function create(doc, store, clock, link) {
+    // link: { watch(id or null), screenshot(id) } to the worker.
+    function create(doc, link) {
         var dialog = doc.getElementById('detail');
         var title = doc.getElementById('detail-title');
         var state = doc.getElementById('detail-state');
@@ -52,58 +29,35 @@ var Detail = (function () {
         var waiting = null;
         var imageUrl = null;
 
-        function fillRows(body, rows, markNotOk) {
-            var fragment = doc.createDocumentFragment();
+        // Row by row: a row that reads the same is left alone.
+        function fillRows(body, rows) {
             rows.forEach(function (row, index) {
-                var tr = rowTemplate.content.firstElementChild.cloneNode(true);
-                tr.cells[0].textContent = row[0];
-                var value = row[1] === null ? '(not reported)' : row[1];
-                if (markNotOk && markNotOk(index, row[1])) {
-                    tr.classList.add('not-ok');
-                    value = '\u2717 ' + value;
+                var tr = body.rows[index];
+                if (!tr) {
+                    tr = rowTemplate.content.firstElementChild.cloneNode(true);
+                    body.append(tr);
                 }
-                tr.cells[1].textContent = value;
-                fragment.append(tr);
+                var bad = row[2] === true;
+                setText(tr.cells[0], row[0]);
+                setText(tr.cells[1], bad ? '\u2717 ' + row[1] : row[1]);
+                if (tr.classList.contains('not-ok') !== bad)
+                    tr.classList.toggle('not-ok', bad);
             });
-            body.replaceChildren(fragment);
+            while (body.rows.length > rows.length)
+                body.rows[body.rows.length - 1].remove();
         }
 
-        function draw() {
-            var e = store.get(current);
-            if (!e)
-                return;
-            var now = clock();
-            var a = Fleet.assess(e, now);
-            title.textContent = e.id;
-            state.textContent = a.label + (a.troubles.length ? ' \u2014 ' + a.troubles.join(', ') : '');
-            state.dataset.state = a.key;
-
-            var rows = [['link', e.bridge === null ? '(not reported)' : e.bridge === '1' ? '1 (connected)' : '0 (lost)'],
-                        ['last seen', e.lastSeen === null ? 'never' : new Date(e.lastSeen).toISOString() + ' (' + Tiles.age(now - e.lastSeen) + ')']];
-            if (e.info)
-                Fleet.flatten(e.info.raw).forEach(function (f) { rows.push(['info.' + f[0], f[1]]); });
-            if (e.status)
-                rows = rows.concat(Fleet.flatten(e.status.raw));
-            fillRows(statusBody, rows);
-            var bad = Object.keys(e.unreadable);
-            unreadableNote.hidden = bad.length === 0;
-            unreadableNote.textContent = bad.map(function (kind) {
-                return 'The last ' + kind + ' message was ' + e.unreadable[kind] + '; the one before it is shown.';
-            }).join(' ');
-
-            var d = e.diagnostics;
-            if (!d) {
-                testSummary.textContent = 'No self-test published.';
-                testBody.replaceChildren();
-            } else {
-                testSummary.textContent = (d.result === 'pass' ? '\u2713 Passed' : d.result === 'fail' ? '\u2717 Failed' : 'Result unknown')
-                    + (d.time ? ', ' + d.time : '') + (d.timeMs !== null ? ' (' + Tiles.age(now - d.timeMs) + ')' : '');
-                fillRows(testBody, d.values, function (index, value) {
-                    return index >= Fleet.SELF_TEST_FACTS && index < 35 && value !== 'OK';
-                });
-            }
-            var text = e.config ? JSON.stringify(e.config, null, 2) : 'No configuration published.';
-            config.textContent = text.length > MAX_CONFIG_CHARS ? text.slice(0, MAX_CONFIG_CHARS) + '\n\u2026 (cut)' : text;
+        function show(d) {
+            setText(title, d.id);
+            setText(state, d.state);
+            if (state.dataset.style !== d.style)
+                state.dataset.style = d.style;
+            fillRows(statusBody, d.status);
+            unreadableNote.hidden = d.unreadable === '';
+            setText(unreadableNote, d.unreadable);
+            setText(testSummary, d.testSummary);
+            fillRows(testBody, d.test);
+            setText(config, d.config);
         }
 
         function clearImage() {
@@ -128,64 +82,58 @@ var Detail = (function () {
                 return;
             var id = current;
             shotButton.disabled = true;
-            shotMessage.textContent = 'Asking ' + id + ' for its screen\u2026';
+            shotMessage.textContent = 'Asking ' + title.textContent + ' for its screen\u2026';
             waiting = { id: id, timer: setTimeout(function () {
                 if (waiting && waiting.id === id) {
                     stopWaiting();
-                    shotMessage.textContent = 'No answer from ' + id + ' within ' + ANSWER_TIMEOUT_MS / 1000 + ' s.';
+                    shotMessage.textContent = 'No answer from ' + title.textContent + ' within ' + ANSWER_TIMEOUT_MS / 1000 + ' s.';
                 }
             }, ANSWER_TIMEOUT_MS) };
-            link.askScreenshot(id, function (err) {
-                if (err && waiting && waiting.id === id) {
-                    stopWaiting();
-                    shotMessage.textContent = 'Could not ask ' + id + ': ' + Fleet.cleanText(err.message || err);
-                }
-            });
+            link.screenshot(id);
         }
 
-        function screenshot(id, bytes) {
-            if (!waiting || waiting.id !== id || id !== current)
+        // An answer the worker has read: a picture of the vehicle's screen size (its header
+        // read there, nothing decoded), a refusal, or something not shown.
+        function screenshot(m) {
+            if (!waiting || waiting.id !== m.id || m.id !== current)
                 return;
             stopWaiting();
-            var answer = readAnswer(bytes);
-            if (answer.kind === 'refused') {
-                shotMessage.textContent = 'Refused by ' + id + ': ' + answer.text;
+            var name = title.textContent;
+            if (m.kind === 'error') {
+                shotMessage.textContent = 'Could not ask ' + name + ': ' + m.text;
                 return;
             }
-            if (answer.kind === 'unreadable') {
-                shotMessage.textContent = id + ' sent ' + answer.text + '.';
+            if (m.kind === 'refused') {
+                shotMessage.textContent = 'Refused by ' + name + ': ' + m.text;
+                return;
+            }
+            if (m.kind !== 'png') {
+                shotMessage.textContent = name + ' sent ' + m.text + '.';
                 return;
             }
             clearImage();
-            imageUrl = URL.createObjectURL(new Blob([bytes], { type: 'image/png' }));
-            var taken = new Date(clock()).toLocaleTimeString();
+            imageUrl = URL.createObjectURL(new Blob([m.bytes], { type: 'image/png' }));
+            var taken = new Date().toLocaleTimeString();
             shotImage.onload = function () {
                 shotImage.hidden = false;
-                shotImage.alt = 'Screen of ' + id + ' at ' + taken;
+                shotImage.alt = 'Screen of ' + name + ' at ' + taken;
                 shotMessage.textContent = 'Screen at ' + taken + ' (' + shotImage.naturalWidth + ' \u00d7 ' + shotImage.naturalHeight + ').';
             };
             shotImage.onerror = function () {
                 clearImage();
-                shotMessage.textContent = id + ' sent a picture that cannot be shown.';
+                shotMessage.textContent = name + ' sent a picture that cannot be shown.';
             };
             shotImage.src = imageUrl;
         }
 
-        function open(id) {
+        function open(id, name) {
             if (current && current !== id)
                 close();
             current = id;
             shotMessage.textContent = '';
             clearImage();
-            draw();
-            link.watchScreenshots(id, true);
-            // Older programs publish their info and configuration only when asked: ask for what
-            // is missing (a viewer may not ask; the broker then refuses, and nothing changes).
-            var e = store.get(id);
-            if (e && !e.info)
-                link.ask(id, 'ui/info/get');
-            if (e && !e.config)
-                link.ask(id, 'ui/config/get');
+            setText(title, name || id);
+            link.watch(id);
             if (!dialog.open)
                 dialog.showModal();
         }
@@ -193,7 +141,7 @@ var Detail = (function () {
         function close() {
             if (!current)
                 return;
-            link.watchScreenshots(current, false);
+            link.watch(null);
             stopWaiting();
             clearImage();
             current = null;
@@ -209,16 +157,12 @@ var Detail = (function () {
             open: open,
             close: close,
             screenshot: screenshot,
-            changed: function (ids) {
-                if (current && ids.has(current))
-                    draw();
-            },
-            tick: function () {
-                if (current)
-                    draw();
+            apply: function (d) {
+                if (current !== null && d.key === current)
+                    show(d);
             }
         };
     }
 
-    return { create: create, isPng: isPng, readAnswer: readAnswer };
+    return { create: create };
 })();

@@ -13,6 +13,7 @@ from support import ROOT, mqtt, wait_until, world_readable_dir
 import depotbroker
 
 CPACK_CONFIG = os.environ.get("DEPOT_CPACK_CONFIG", "")
+BROKER_CPACK_CONFIG = os.environ.get("DEPOT_BROKER_CPACK_CONFIG", "")
 DEPOT_USERS = os.path.join(ROOT, "packaging", "depot", "depot-users")
 SHARE = "usr/share/vovadudozad-depot"
 PROMETHEUS = os.path.join(ROOT, "packaging", "depot", "prometheus")
@@ -57,6 +58,8 @@ class DepotPackage(unittest.TestCase):
         self.assertEqual(self.field("Package"), "vovadudozad-depot")
         self.assertEqual(self.field("Architecture"), "all")
         self.assertIn("mosquitto", self.field("Depends"))
+        # The broker's guard, compiled, comes from its own package of the same version.
+        self.assertIn("vovadudozad-depot-broker (= %s)" % self.field("Version"), self.field("Depends"))
         self.assertTrue(os.path.basename(self.deb).endswith("_all.deb"))
         with open(os.path.join(self.control, "conffiles")) as conffiles:
             self.assertEqual(set(conffiles.read().split()), {"/etc/mosquitto/conf.d/vovadudozad-depot.conf",
@@ -95,6 +98,66 @@ class DepotPackage(unittest.TestCase):
         self.assertFalse(os.path.exists(shipped("etc/mosquitto/conf.d/vovadudozad.conf")))
 
 
+def make_package(config, folder):
+    """Packs one CPack configuration into folder; returns the .deb and its unpacked files."""
+    made = subprocess.run(["cpack", "--config", config, "-B", folder], capture_output=True, text=True)
+    debs = [name for name in os.listdir(folder) if name.endswith(".deb")]
+    if made.returncode != 0 or len(debs) != 1:
+        raise AssertionError("cpack failed:\n" + made.stdout + made.stderr)
+    deb = os.path.join(folder, debs[0])
+    subprocess.run(["dpkg-deb", "-x", deb, os.path.join(folder, "root")], check=True)
+    return deb, os.path.join(folder, "root")
+
+
+@unittest.skipUnless(os.path.exists(BROKER_CPACK_CONFIG), "DEPOT_BROKER_CPACK_CONFIG names no CPack configuration")
+class DepotBrokerPackage(unittest.TestCase):
+    """The guard plugin's own package: for this machine's architecture, and loaded by mosquitto
+    from where the depot's snippet names it."""
+
+    def setUp(self):
+        self.tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-brokerpackage."))
+        self.addCleanup(shutil.rmtree, self.tmp, True)
+        self.deb, self.root = make_package(BROKER_CPACK_CONFIG, self.tmp)
+
+    def test_package_and_plugin(self):
+        field = lambda name: subprocess.run(["dpkg-deb", "-f", self.deb, name], capture_output=True,  # noqa: E731
+                                            text=True).stdout.strip()
+        self.assertEqual(field("Package"), "vovadudozad-depot-broker")
+        architecture = subprocess.run(["dpkg", "--print-architecture"], capture_output=True, text=True).stdout.strip()
+        self.assertEqual(field("Architecture"), architecture)
+        self.assertIn("mosquitto (>= 2.0)", field("Depends"))
+        with open(os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")) as snippet:
+            named = re.findall(r"(?m)^#plugin (\S+)$", snippet.read())
+        self.assertEqual(len(named), 1)
+        plugin = os.path.join(self.root, named[0].lstrip("/"))
+        files = {os.path.relpath(os.path.join(p, f), self.root) for p, _, fs in os.walk(self.root) for f in fs}
+        self.assertEqual(files, {named[0].lstrip("/"), "usr/share/doc/vovadudozad-depot-broker/copyright",
+                                 "usr/share/doc/vovadudozad-depot-broker/changelog.gz"})
+        # mosquitto loads it: a login with another login's client id is refused, its own let in.
+        passwd = os.path.join(self.tmp, "passwd")
+        open(passwd, "w").close()
+        subprocess.run(["mosquitto_passwd", "-b", passwd, "viewer", "viewer-pw"], check=True)
+        os.chmod(passwd, 0o644)
+        port = depotbroker.free_port()
+        conf = os.path.join(self.tmp, "mosquitto.conf")
+        with open(conf, "w") as out:
+            out.write("listener %d 127.0.0.1\nallow_anonymous false\npassword_file %s\nplugin %s\n"
+                      % (port, passwd, plugin))
+        broker = subprocess.Popen([depotbroker.find_mosquitto(), "-c", conf], stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: (broker.terminate(), broker.wait()))
+        self.assertTrue(wait_until(lambda: depotbroker.port_open("127.0.0.1", port)))
+        for client_id, answer in (("viewer:page", 0), ("operator:page", 5)):
+            client = mqtt.Client(client_id=client_id)
+            client.username_pw_set("viewer", "viewer-pw")
+            answers = []
+            client.on_connect = lambda c, u, f, rc: answers.append(rc)
+            client.connect("127.0.0.1", port)
+            while not answers and client.loop(timeout=0.1) == mqtt.MQTT_ERR_SUCCESS:
+                pass
+            self.assertEqual(answers, [answer], client_id)
+
+
 class DepotUsers(unittest.TestCase):
     def setUp(self):
         self.root = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-users."))
@@ -102,8 +165,16 @@ class DepotUsers(unittest.TestCase):
         self.passwd = os.path.join(self.root, "etc/mosquitto/vovadudozad-depot.passwd")
 
     def users(self, *args):
-        return subprocess.run([DEPOT_USERS] + list(args), env=dict(os.environ, ROOT=self.root),
-                              capture_output=True, text=True)
+        # mosquitto_passwd is the real one behind a wrapper that notes the arguments it was given.
+        wrapper = os.path.join(self.root, "bin", "mosquitto_passwd")
+        if not os.path.exists(wrapper):
+            os.makedirs(os.path.dirname(wrapper))
+            with open(wrapper, "w") as out:
+                out.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> %s/argv.log\nexec %s "$@"\n'
+                          % (self.root, shutil.which("mosquitto_passwd")))
+            os.chmod(wrapper, 0o755)
+        env = dict(os.environ, ROOT=self.root, PATH=os.path.dirname(wrapper) + os.pathsep + os.environ["PATH"])
+        return subprocess.run([DEPOT_USERS] + list(args), env=env, capture_output=True, text=True)
 
     def password(self, user):
         with open(os.path.join(self.root, "etc/vovadudozad-depot/users", user)) as kept:
@@ -152,14 +223,23 @@ class DepotUsers(unittest.TestCase):
             self.assertEqual(made.read().splitlines()[:4], first.splitlines(), "existing users keep their passwords")
         self.assertTrue(self.login("bus-0007", self.password("bus-0007")))
         self.assertTrue(self.login("viewer", self.password("viewer")))
+        # No password in an argument list (which every user reads in /proc/<pid>/cmdline).
+        with open(os.path.join(self.root, "argv.log")) as log:
+            arguments = log.read()
+        self.assertEqual(len(arguments.splitlines()), 5, arguments)
+        for user in ("operator", "viewer", "depot-tool", "exporter", "bus-0007"):
+            self.assertNotIn(self.password(user), arguments, user)
 
     def test_bad_names_and_new_password(self):
         self.users()
         with open(self.passwd) as made:
             before = made.read()
-        for bad in ("viewer", "../x", "a+b", "x" * 65):
+        for bad in ("viewer", "../x", "a+b", "x" * 65, "bus 7", "bus\t7", "bus\n7", ""):
             refused = self.users("--vehicle", bad)
             self.assertEqual(refused.returncode, 2, bad)
+        with open(self.passwd) as made:
+            self.assertEqual(made.read(), before)
+        self.assertEqual(self.users("--vehicle", "bus-0001", "bus 7").returncode, 2, "checked before any is made")
         with open(self.passwd) as made:
             self.assertEqual(made.read(), before)
         old = self.password("operator")

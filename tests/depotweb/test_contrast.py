@@ -26,6 +26,44 @@ def themes(css):
     return {"light": light, "dark": dark}
 
 
+# What a tile draws on itself: its texts and badges on their backgrounds.
+TILE_PAIRS = [("fg", "panel"), ("muted", "panel"), ("bad", "panel"), ("ok", "ok-bg"), ("bad", "bad-bg"),
+              ("warn", "warn-bg"), ("off", "off-bg")]
+
+
+def stale_rules(css):
+    """The declarations of every rule for greyed tiles (while the page reconnects)."""
+    found = {}
+    for selector, body in re.findall(r"([^{}]*\.stale[^{}]*)\{([^}]*)\}", css):
+        for name, value in re.findall(r"([\w-]+)\s*:\s*([^;]+);?", body):
+            found[name.strip()] = value.strip()
+    return found
+
+
+def rgb(hex_colour):
+    return [int(hex_colour[i:i + 2], 16) for i in (1, 3, 5)]
+
+
+def to_hex(channels):
+    return "#" + "".join("%02x" % max(0, min(255, round(c))) for c in channels)
+
+
+def greyed(fg, bg, page, rules):
+    """fg on bg as drawn on the page's background under the stale rules' grayscale filter and
+    opacity: (fg, bg) as the eye gets them."""
+    opacity = float(rules.get("opacity", "1"))
+    grey = re.search(r"grayscale\(\s*([\d.]+)", rules.get("filter", ""))
+    amount = float(grey.group(1)) if grey else 0.0
+
+    def look(colour):
+        c = rgb(colour)
+        y = 0.2126 * c[0] + 0.7152 * c[1] + 0.0722 * c[2]
+        c = [x + (y - x) * amount for x in c]
+        p = rgb(page)
+        return to_hex([x * opacity + q * (1 - opacity) for x, q in zip(c, p)])
+    return look(fg), look(bg)
+
+
 def luminance(hex_colour):
     def channel(c):
         c = c / 255
@@ -56,6 +94,21 @@ class Contrast(unittest.TestCase):
                     self.assertIn(fg, colours)
                     self.assertIn(bg, colours)
                     self.assertGreaterEqual(ratio(colours[fg], colours[bg]), minimum)
+
+    def test_greyed_tiles_stay_readable_while_reconnecting(self):
+        with open(CSS) as f:
+            css = f.read()
+        rules = stale_rules(css)
+        self.assertTrue(rules, "the stylesheet greys tiles while the page reconnects")
+        for theme, colours in themes(css).items():
+            if "stale-fg" in colours and "var(--stale-fg)" in rules.get("color", ""):
+                pairs = [("stale-fg", "stale-bg")]
+            else:
+                pairs = TILE_PAIRS
+            for fg, bg in pairs:
+                with self.subTest(theme=theme, fg=fg, bg=bg):
+                    seen = greyed(colours[fg], colours[bg], colours["bg"], rules)
+                    self.assertGreaterEqual(round(ratio(*seen), 2), 4.5)
 
 
 if __name__ == "__main__":
