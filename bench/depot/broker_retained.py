@@ -1,15 +1,18 @@
 #!/usr/bin/python3
 """Does the depot broker hand a whole fleet's retained messages to every page that opens?
 
-Starts the central broker from the shipped depot configuration (tools/depot/depotbroker.py),
+Starts the central broker from the shipped depot configuration (tools/depot/harness.py),
 lets the vehicle emulator publish N vehicles (five retained topics each), then opens P
-subscribers at once, as P pages would, each subscribing to fleet/# over the websockets
-listener, and counts the retained messages each one receives. Reports, per run: messages
+subscribers at once, as P pages would, each subscribing to fleet/# over websockets through
+the page's front, and counts the retained messages each one receives. Reports, per run: messages
 expected and received by each subscriber, the time until the last one had them all, and the
 broker's resident memory and processor time.
 
     bench/depot/broker_retained.py [--vehicles 5000] [--pages 3] [--qos 1] [--transport websockets]
-                                   [--defaults]
+                                   [--defaults] [--heartbeat-sec 0] [--changes-per-sec 0]
+
+--heartbeat-sec and --changes-per-sec let the fleet's news flow while the pages load (30 and 10
+are a city's: a status from every vehicle every 30 s), which the queues must hold on top.
 
 --defaults removes the depot's queue settings (mosquitto's own limits apply), to show why they
 are there. Everything runs on loopback and ends within a minute or so.
@@ -18,7 +21,6 @@ are there. Everything runs on loopback and ends within a minute or so.
 import argparse
 import os
 import shutil
-import subprocess
 import sys
 import tempfile
 import time
@@ -26,6 +28,7 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, "tools", "depot"))
 import depotbroker  # noqa: E402
+import harness  # noqa: E402
 
 import paho.mqtt.client as mqtt  # noqa: E402
 
@@ -51,7 +54,10 @@ class Page:
         self.done_at = None
         self.expected = None
         self.qos = qos
-        self.client = mqtt.Client(client_id="bench-page-%d-%d" % (os.getpid(), n), transport=transport)
+        self.client = mqtt.Client(client_id="viewer:bench-page-%d-%d" % (os.getpid(), n), transport=transport)
+        if transport == "websockets":
+            # Through the page's front, as the page connects.
+            self.client.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": harness.FRONT_SUBPROTOCOL})
         self.client.username_pw_set("viewer", broker.passwords["viewer"])
         self.client.on_connect = lambda c, u, f, rc: c.subscribe("fleet/#", qos)
         self.client.on_message = self.on_message
@@ -68,28 +74,17 @@ class Page:
 def run(args):
     conf = depotbroker.SHIPPED_CONF
     tmp = tempfile.mkdtemp(prefix="vovadudoz-bench.")
-    # The page is not what is measured: an empty folder, readable by the broker's user.
-    web = os.path.join(tmp, "web")
-    os.mkdir(web)
-    os.chmod(tmp, 0o755)
     if args.defaults:
         with open(conf) as shipped:
             lines = [line for line in shipped if not line.startswith(QUEUE_SETTINGS)]
         conf = os.path.join(tmp, "defaults.conf")
         with open(conf, "w") as out:
             out.writelines(lines)
-    with depotbroker.DepotBroker(web_dir=web, conf=conf) as broker:
+    with harness.DepotBroker(conf=conf, run_dir=os.path.join(tmp, "depot")) as broker:
         pid = broker.process.pid
-        emulator = subprocess.Popen(
-            [os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py"), "--host", broker.host,
-             "--port", str(broker.mqtt_port), "--username", "emulator", "--password", broker.passwords["emulator"],
-             "--count", str(args.vehicles), "--heartbeat-sec", "0", "--changes-per-sec", "0"],
-            stdout=subprocess.PIPE, text=True)
         started = time.monotonic()
-        ready = emulator.stdout.readline()
-        if not ready.startswith("ready:"):
-            emulator.kill()
-            raise SystemExit("the emulator did not start")
+        emulator = harness.Emulator(broker, args.vehicles, ["--heartbeat-sec", str(args.heartbeat_sec),
+                                                             "--changes-per-sec", str(args.changes_per_sec)])
         published = time.monotonic() - started
         rss_before, cpu_before = broker_usage(pid)
         expected = args.vehicles * TOPICS_PER_VEHICLE
@@ -113,11 +108,11 @@ def run(args):
         for page in pages:
             page.client.disconnect()
             page.client.loop_stop()
-        emulator.terminate()
-        emulator.wait(timeout=30)
-    print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d"
+        emulator.stop()
+    print("settings: %s; %d vehicles (%d retained messages); %d pages over %s, QoS %d; news: heartbeat %g s, "
+          "%g changes/s"
           % ("mosquitto defaults" if args.defaults else "shipped depot settings", args.vehicles, expected,
-             args.pages, args.transport, args.qos))
+             args.pages, args.transport, args.qos, args.heartbeat_sec, args.changes_per_sec))
     print("emulator published and acknowledged: %.2f s" % published)
     complete = 0
     for n, page in enumerate(pages):
@@ -138,6 +133,8 @@ def main():
     parser.add_argument("--transport", choices=("websockets", "tcp"), default="websockets")
     parser.add_argument("--defaults", action="store_true", help="without the depot's queue settings")
     parser.add_argument("--timeout", type=float, default=60.0)
+    parser.add_argument("--heartbeat-sec", type=float, default=0.0, help="each vehicle's status every N s (0: none)")
+    parser.add_argument("--changes-per-sec", type=float, default=0.0, help="passenger results a second, fleet-wide")
     return run(parser.parse_args())
 
 

@@ -57,7 +57,7 @@ class Fleet:
         self.sent = 0
         self.clients = []
         for n in range(CONNECTIONS):
-            client = mqtt.Client(client_id="bench-fleet-%d-%d" % (os.getpid(), n))
+            client = mqtt.Client(client_id="emulator:bench-fleet-%d-%d" % (os.getpid(), n))
             client.max_queued_messages_set(0)
             # The local depot broker's identity that writes for every emulated vehicle.
             client.username_pw_set("emulator", password)

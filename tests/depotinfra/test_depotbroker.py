@@ -14,12 +14,13 @@ import unittest
 import urllib.error
 import urllib.request
 
-from support import EMULATOR, ROOT, Client, mqtt, wait_until, world_readable_dir
+from support import ROOT, Client, harness, mqtt, wait_until, world_readable_dir
 
 import depotbroker
 
 SNIPPET = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
 ACL = os.path.join(ROOT, "packaging", "depot", "depot.acl")
+FRONT_UNIT = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot-front.service")
 EXPORTERS = os.path.join(ROOT, "packaging", "depot", "prometheus")
 PAGE = "<!doctype html><title>depot</title><link rel=stylesheet href=depot.css>\n"
 STYLE = "body { color: #123456; }\n"
@@ -93,17 +94,29 @@ class ShippedSnippet(unittest.TestCase):
     def test_local_run_needs_every_listener(self):
         with open(SNIPPET) as snippet:
             text = snippet.read()
-        ports = {"mqtt": 1, "ws": 2, "local": 3}
+        ports = {"mqtt": 1, "local": 3}
         config = depotbroker.local_config(text, ports, "/web", "/passwd", "/acl")
-        self.assertEqual(re.findall(r"(?m)^listener .*$", config),
-                         ["listener 1 127.0.0.1", "listener 2 127.0.0.1", "listener 3 127.0.0.1"])
-        self.assertEqual(config.count("socket_domain ipv4"), 3)
+        self.assertEqual(re.findall(r"(?m)^listener .*$", config), ["listener 1 127.0.0.1", "listener 3 127.0.0.1"])
+        self.assertEqual(config.count("socket_domain ipv4"), 2)
         self.assertNotIn("certfile", config)
+        self.assertNotIn("protocol websockets", config, "the page goes through its front, not mosquitto's websockets")
         for broken in (text.replace("#listener 1883 127.0.0.1", ""),       # no listener for this host
                        text.replace("#listener 8883", "#listener 8883 127.0.0.1"),  # bridges on loopback only
-                       text.replace("#protocol websockets", "")):           # no page
+                       text + "#listener 8884\n#protocol websockets\n"):  # a page listener without its folder
             with self.assertRaises(ValueError):
                 depotbroker.local_config(broken, ports, "/web", "/passwd", "/acl")
+
+    def test_front_runs_as_its_unit_says(self):
+        with open(FRONT_UNIT) as unit:
+            text = unit.read()
+        argv = depotbroker.front_argv(text, "/web", 5, 6)
+        self.assertEqual(argv, ["/usr/bin/websockify", "--web", "/web", "127.0.0.1:5", "127.0.0.1:6"])
+        # At a depot: TLS only, the shipped page, and the broker's loopback listener.
+        self.assertRegex(text, r"(?m)^ExecStart=/usr/bin/websockify --web /usr/share/vovadudozad-depot/web "
+                               r".*--cert \S+ --key \S+ --ssl-only .*8884 127\.0\.0\.1:1883$")
+        for broken in (text.replace("127.0.0.1:1883", "10.0.0.1:1883"), text.replace("--web ", "--wab ")):
+            with self.assertRaises(ValueError):
+                depotbroker.front_argv(broken, "/web", 5, 6)
 
     def test_enabled_with_certificates(self):
         tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-tls."))
@@ -118,27 +131,36 @@ class ShippedSnippet(unittest.TestCase):
         for user in ("viewer", "bus-0001", "exporter"):
             subprocess.run(["mosquitto_passwd", "-b", passwd, user, user + "-pw"], check=True)
         os.chmod(passwd, 0o644)
+        # mosquitto started by root reads the access list as its own user: a copy it can reach,
+        # not the one in a checkout that may sit in a private folder.
+        acl = shutil.copy(ACL, os.path.join(tmp, "depot.acl"))
+        os.chmod(acl, 0o644)
         mqtt_port, ws_port, local_port = depotbroker.free_port(), depotbroker.free_port(), depotbroker.free_port()
         # The header's step 3, then only what this machine must change: ports on loopback and paths.
         with open(SNIPPET) as snippet:
             text = re.sub(r"(?m)^#(?=[a-z])", "", snippet.read())
         text = (text.replace("/etc/mosquitto/certs/", certs + "/")
                 .replace("listener 8883", "listener %d 127.0.0.1" % mqtt_port)
-                .replace("listener 8884", "listener %d 127.0.0.1\nsocket_domain ipv4" % ws_port)
                 .replace("listener 1883 ", "listener %d " % local_port)
-                .replace("/usr/share/vovadudozad-depot/web", web)
                 .replace("/etc/mosquitto/vovadudozad-depot.passwd", passwd)
-                .replace("/etc/mosquitto/vovadudozad-depot.acl", ACL))
+                .replace("/etc/mosquitto/vovadudozad-depot.acl", acl)
+                .replace("/usr/lib/vovadudozad-depot/depot_guard.so", depotbroker.guard_plugin(tmp)))
         conf = os.path.join(tmp, "mosquitto.conf")
         with open(conf, "w") as out:
             out.write(text + "persistence false\nlog_dest stdout\n")
-        with open(os.path.join(tmp, "mosquitto.log"), "w") as log:
-            broker = subprocess.Popen([depotbroker.find_mosquitto(), "-c", conf], stdout=log, stderr=subprocess.STDOUT)
-        self.addCleanup(lambda: (broker.terminate(), broker.wait()))
-        ports = (mqtt_port, ws_port, local_port)
-        up = wait_until(lambda: all(depotbroker.port_open("127.0.0.1", port) for port in ports))
-        with open(os.path.join(tmp, "mosquitto.log")) as log:
-            self.assertTrue(up, log.read())
+        broker = harness.Process("broker", [depotbroker.find_mosquitto(), "-c", conf], os.path.join(tmp, "mosquitto.log"))
+        self.addCleanup(broker.stop)
+        for port in (mqtt_port, local_port):
+            broker.wait_port(port)
+        # The page's front as its unit starts it, on this machine's ports and paths.
+        with open(FRONT_UNIT) as unit:
+            command = re.search(r"(?m)^ExecStart=(.*)$", unit.read()).group(1)
+        command = (command.replace("/etc/mosquitto/certs/", certs + "/")
+                   .replace("/usr/share/vovadudozad-depot/web", web)
+                   .replace(" 8884 ", " 127.0.0.1:%d " % ws_port)
+                   .replace("127.0.0.1:1883", "127.0.0.1:%d" % local_port))
+        front = harness.service("front", command.split(), os.path.join(tmp, "front.log"), port=ws_port)
+        self.addCleanup(front.stop)
 
         # The page over HTTPS with the depot's certificate.
         context = ssl.create_default_context(cafile=os.path.join(certs, "depot-ca.crt"))
@@ -148,7 +170,7 @@ class ShippedSnippet(unittest.TestCase):
         # A vehicle's bridge: TLS with its own certificate, logged in under its id. Without a
         # certificate the broker ends the connection (with TLS 1.3 possibly after the handshake).
         def vehicle_connects(certificate):
-            client = mqtt.Client()
+            client = mqtt.Client(client_id="vovadudozad-bus-0001")
             client.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"),
                            certfile=os.path.join(certs, "vehicle.crt") if certificate else None,
                            keyfile=os.path.join(certs, "vehicle.key") if certificate else None)
@@ -167,8 +189,9 @@ class ShippedSnippet(unittest.TestCase):
         self.assertTrue(vehicle_connects(True))
         self.assertFalse(vehicle_connects(False), "require_certificate: a bridge without a certificate got in")
 
-        # The page's connection: MQTT over secure websockets with a depot user.
-        page = mqtt.Client(transport="websockets")
+        # The page's connection: MQTT over secure websockets with a depot user, through the front.
+        page = mqtt.Client(client_id="viewer:page", transport="websockets")
+        page.ws_set_options(path="/", headers={"Sec-Websocket-Protocol": harness.FRONT_SUBPROTOCOL})
         page.tls_set(ca_certs=os.path.join(certs, "depot-ca.crt"))
         page.username_pw_set("viewer", "viewer-pw")
         answers = []
@@ -181,7 +204,7 @@ class ShippedSnippet(unittest.TestCase):
         page.disconnect()
 
         # The depot's services on this host: plain MQTT with a depot login, on the loopback
-        # interface only (the snippet's own address, unlike the other two, is kept above).
+        # interface only (the snippet's own address, unlike the bridges', is kept above).
         self.assertEqual(listening_addresses(local_port), {"0100007F"})
         for password, answers in (("exporter-pw", (0,)), ("wrong", (4, 5))):
             exporter = Client(local_port, "exporter", password)
@@ -194,24 +217,20 @@ class LocalBroker(unittest.TestCase):
 
     @classmethod
     def setUpClass(cls):
-        cls.tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-local."))
+        cls.tmp = tempfile.mkdtemp(prefix="depotinfra-local.")
         web = os.path.join(cls.tmp, "web")
         make_page(web)
-        cls.broker = depotbroker.DepotBroker(web_dir=web, vehicles=["bus-0001", "bus-0002"],
-                                             users={"operator": "op-pw", "viewer": "viewer-pw"}).start()
-        cls.emulator = subprocess.Popen(
-            [EMULATOR, "--port", str(cls.broker.mqtt_port), "--username", "emulator",
-             "--password", cls.broker.passwords["emulator"], "--count", str(FLEET), "--heartbeat-sec", "0",
-             "--changes-per-sec", "0"], stdout=subprocess.PIPE, text=True)
-        ready = cls.emulator.stdout.readline()
-        if not ready.startswith("ready: %d vehicles" % FLEET):
-            cls.tearDownClass()
-            raise AssertionError("the emulator did not start: %r" % ready)
+        cls.broker = harness.DepotBroker(web_dir=web, vehicles=["bus-0001", "bus-0002"],
+                                         users={"operator": "op-pw", "viewer": "viewer-pw"}).start()
+        try:
+            cls.emulator = harness.Emulator(cls.broker, FLEET, ["--heartbeat-sec", "0", "--changes-per-sec", "0"])
+        except BaseException:
+            cls.broker.stop()
+            raise
 
     @classmethod
     def tearDownClass(cls):
-        cls.emulator.terminate()
-        cls.emulator.wait(timeout=15)
+        cls.emulator.stop()
         cls.broker.stop()
         shutil.rmtree(cls.tmp, True)
 
@@ -322,6 +341,165 @@ class LocalBroker(unittest.TestCase):
         self.assertTrue(watcher.wait_for(lambda c: c.last.get("fleet/%s/bridge" % vid) == b"1"))
 
 
+class AccessMatrix(unittest.TestCase):
+    """Every login against every class of topic (read, write, retain, client id), as the access
+    table of the depot's guide states them, on a broker of its own."""
+
+    VEHICLE, OTHER = "bus-0001", "bus-0002"
+    LOGINS = (VEHICLE, "operator", "viewer", "depot-tool", "exporter", "emulator")
+    # Topics of bus-0001 unless named otherwise.
+    STATE, REQUEST, SETTING, PICTURE = "ui/status", "ui/screenshot/get", "ui/config/set", "ui/screenshot"
+    # What a subscriber to fleet/# receives: the vehicle's state, a request and a setting for it,
+    # another vehicle's state.
+    READS = {
+        VEHICLE: {REQUEST, SETTING},
+        "operator": {STATE, REQUEST, "other"},
+        "viewer": {STATE, REQUEST, "other"},
+        "depot-tool": {STATE, REQUEST, SETTING, "other"},
+        "exporter": {STATE, REQUEST, "other"},
+        "emulator": {STATE, REQUEST, SETTING, "other"},
+    }
+    # What reaches the vehicle's topics when the login publishes (not retained); "junk" is a
+    # topic the fleet does not have, "large" a status over its size, "other" bus-0002's status.
+    WRITES = {
+        VEHICLE: {STATE, PICTURE},
+        "operator": {REQUEST},
+        "viewer": set(),
+        "depot-tool": {REQUEST, SETTING},
+        "exporter": set(),
+        "emulator": {STATE, PICTURE, REQUEST, SETTING, "other"},
+    }
+    # What the broker keeps when the login publishes retained: only a vehicle's state.
+    RETAINS = {VEHICLE: {STATE}, "emulator": {STATE}}
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-access."))
+        make_page(os.path.join(cls.tmp, "web"))
+        cls.broker = depotbroker.DepotBroker(web_dir=os.path.join(cls.tmp, "web"),
+                                             vehicles=[cls.VEHICLE, cls.OTHER]).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.broker.stop()
+        shutil.rmtree(cls.tmp, True)
+
+    def client(self, user, subscribe=(), client_id=None):
+        client = Client(self.broker.mqtt_port, user, self.broker.passwords[user], subscribe, client_id=client_id)
+        self.addCleanup(client.close)
+        self.assertEqual(client.wait_connack(), 0, "%s as %r" % (user, client_id))
+        return client
+
+    def connack(self, user, client_id):
+        """The broker's answer to a login with a client id (no thread: a refused client of
+        the library's threaded loop would retry after a pause)."""
+        client = mqtt.Client(client_id=client_id)
+        client.username_pw_set(user, self.broker.passwords[user])
+        answers = []
+        client.on_connect = lambda c, u, f, rc: answers.append(rc)
+        client.connect("127.0.0.1", self.broker.mqtt_port)
+        deadline = time.monotonic() + 10
+        while not answers and time.monotonic() < deadline and client.loop(timeout=0.1) == mqtt.MQTT_ERR_SUCCESS:
+            pass
+        client.disconnect()
+        return answers[0] if answers else None
+
+    def topic(self, name, vehicle=VEHICLE):
+        return "fleet/%s/%s" % (vehicle, name)
+
+    def settle(self, *watchers):
+        """Waits until every watcher has what the broker had to deliver so far: a marker
+        published now arrives after it (the publishes before it were acknowledged, so the
+        broker had queued them already). A watcher whose subscription is not in place yet
+        misses a marker: another follows."""
+        topic = self.topic("ui/info", self.OTHER)
+        for _ in range(40):
+            marker = os.urandom(6).hex().encode()
+            self.marker_sender.publish(topic, marker)
+            if all(watcher.wait_for(lambda c: c.last.get(topic) == marker, 0.5) for watcher in watchers):
+                return
+        self.fail("a marker never reached every watcher")
+
+    def setUp(self):
+        self.marker_sender = self.client("emulator")
+
+    def reach_vehicle(self, reader):
+        """Like settle, for a vehicle's reader, which reads only requests to itself."""
+        marker = os.urandom(6).hex().encode()
+        self.client("operator").publish(self.topic("ui/info/get"), marker)
+        self.assertTrue(reader.wait_for(lambda c: c.last.get(self.topic("ui/info/get")) == marker))
+
+    def name(self, topic):
+        return "other" if topic.startswith("fleet/%s/" % self.OTHER) else topic[len(self.topic("")):]
+
+    def test_read(self):
+        readers = {user: self.client(user, ["fleet/#"]) for user in self.LOGINS}
+        depot = [reader for user, reader in readers.items() if user != self.VEHICLE]
+        self.settle(*depot)
+        self.reach_vehicle(readers[self.VEHICLE])
+        for name, sender in ((self.STATE, self.VEHICLE), (self.REQUEST, "operator"), (self.SETTING, "depot-tool")):
+            self.client(sender).publish(self.topic(name), b'{"read": 1}')
+        self.client(self.OTHER).publish(self.topic(self.STATE, self.OTHER), b'{"read": 1}')
+        self.settle(*depot)
+        self.reach_vehicle(readers[self.VEHICLE])
+        seen = {user: {self.name(t) for t, p, _ in reader.received if p == b'{"read": 1}'}
+                for user, reader in readers.items()}
+        self.assertEqual(seen, self.READS)
+
+    def test_write(self):
+        watcher = self.client("emulator", ["fleet/#"])
+        self.settle(watcher)
+        big = b'{"pad": "%s"}' % (b"x" * 9000)
+        for user in self.LOGINS:
+            writer = self.client(user)
+            for name in (self.STATE, self.PICTURE, self.REQUEST, self.SETTING, "ui/junk"):
+                writer.publish(self.topic(name), user.encode())
+            writer.publish(self.topic(self.STATE, self.OTHER), user.encode())
+            writer.publish(self.topic(self.STATE), big)
+        self.settle(watcher)
+        arrived = {user: set() for user in self.LOGINS}
+        for topic, payload, _ in watcher.received:
+            if payload.decode(errors="replace") in arrived:
+                arrived[payload.decode()].add(self.name(topic))
+        self.assertEqual(arrived, self.WRITES)
+        self.assertNotIn(big, [p for t, p, _ in watcher.received], "a status over its size got through")
+
+    def test_retain(self):
+        kept = {}
+        for user in self.LOGINS:
+            writer = self.client(user)
+            body = ("%s kept" % user).encode()
+            for name in (self.STATE, self.PICTURE, self.REQUEST, self.SETTING, "ui/junk"):
+                writer.publish(self.topic(name), body, retain=True)
+            late = self.client("emulator", ["fleet/%s/#" % self.VEHICLE, "fleet/%s/ui/info" % self.OTHER])
+            self.settle(late)
+            kept[user] = {self.name(t) for t, p, retained in late.received if retained and p == body}
+            self.marker_sender.publish(self.topic(self.STATE), b"", retain=True)
+        self.assertEqual(kept, {user: self.RETAINS.get(user, set()) for user in self.LOGINS})
+
+    def test_client_ids(self):
+        vehicle = self.client(self.VEHICLE, client_id="vovadudozad-" + self.VEHICLE)
+        drops = []
+        vehicle.client.on_disconnect = lambda *args: drops.append(args)
+        bridge = "vovadudozad-" + self.VEHICLE
+        for user in self.LOGINS:
+            other = "viewer" if user != "viewer" else "operator"
+            # "" lets the client library make up an id, as clients do that set none.
+            for client_id, allowed in ((user, True), (user + ":page-1", True), (other + ":page-1", False),
+                                       (other, False), (user + "-1", False), ("", False),
+                                       (bridge, user == self.VEHICLE)):
+                if client_id == bridge and allowed:
+                    continue  # held by the vehicle above
+                self.assertEqual(self.connack(user, client_id) == 0, allowed, "%s as %r" % (user, client_id))
+        # Nobody pushed the vehicle off; two pages of one login stay side by side.
+        pages = [self.client("operator", ["fleet/#"], client_id="operator:page-%d" % n) for n in (1, 2)]
+        self.settle(*pages)
+        vehicle.publish(self.topic(self.STATE), b'{"ids": 1}')
+        for page in pages:
+            self.assertTrue(page.wait_for(lambda c: c.last.get(self.topic(self.STATE)) == b'{"ids": 1}'))
+        self.assertEqual(drops, [])
+
+
 class ScreenshotRule(unittest.TestCase):
     """The emulator's screenshot answers follow the program's rule, on a clock the test moves."""
 
@@ -340,20 +518,17 @@ class ScreenshotRule(unittest.TestCase):
 
 class EmulatorStops(unittest.TestCase):
     def test_links_go_down_on_exit(self):
-        tmp = world_readable_dir(tempfile.mkdtemp(prefix="depotinfra-stop."))
+        tmp = tempfile.mkdtemp(prefix="depotinfra-stop.")
         self.addCleanup(shutil.rmtree, tmp, True)
         make_page(os.path.join(tmp, "web"))
-        with depotbroker.DepotBroker(web_dir=os.path.join(tmp, "web")) as broker:
-            emulator = subprocess.Popen([EMULATOR, "--port", str(broker.mqtt_port), "--username", "emulator",
-                                         "--password", broker.passwords["emulator"], "--count", "4",
-                                         "--id-format", "tram-{:02d}"], stdout=subprocess.PIPE, text=True)
-            self.assertTrue(emulator.stdout.readline().startswith("ready: 4 vehicles"))
+        with harness.DepotBroker(web_dir=os.path.join(tmp, "web")) as broker:
+            emulator = harness.Emulator(broker, 4, ["--id-format", "tram-{:02d}"])
+            self.addCleanup(emulator.stop, True)
             watcher = Client(broker.mqtt_port, "viewer", broker.passwords["viewer"], ["fleet/+/bridge"])
             self.addCleanup(watcher.close)
             links = lambda c: sorted(p for t, p in c.last.items())  # noqa: E731
             self.assertTrue(watcher.wait_for(lambda c: links(c) == [b"1"] * 4))
-            emulator.terminate()
-            self.assertEqual(emulator.wait(timeout=10), 0)
+            self.assertEqual(emulator.stop(), 0, emulator.output())
             self.assertTrue(watcher.wait_for(lambda c: links(c) == [b"0"] * 4), links(watcher))
 
 

@@ -102,8 +102,16 @@ class DepotUsers(unittest.TestCase):
         self.passwd = os.path.join(self.root, "etc/mosquitto/vovadudozad-depot.passwd")
 
     def users(self, *args):
-        return subprocess.run([DEPOT_USERS] + list(args), env=dict(os.environ, ROOT=self.root),
-                              capture_output=True, text=True)
+        # mosquitto_passwd is the real one behind a wrapper that notes the arguments it was given.
+        wrapper = os.path.join(self.root, "bin", "mosquitto_passwd")
+        if not os.path.exists(wrapper):
+            os.makedirs(os.path.dirname(wrapper))
+            with open(wrapper, "w") as out:
+                out.write('#!/bin/sh\nprintf "%%s\\n" "$*" >> %s/argv.log\nexec %s "$@"\n'
+                          % (self.root, shutil.which("mosquitto_passwd")))
+            os.chmod(wrapper, 0o755)
+        env = dict(os.environ, ROOT=self.root, PATH=os.path.dirname(wrapper) + os.pathsep + os.environ["PATH"])
+        return subprocess.run([DEPOT_USERS] + list(args), env=env, capture_output=True, text=True)
 
     def password(self, user):
         with open(os.path.join(self.root, "etc/vovadudozad-depot/users", user)) as kept:
@@ -152,14 +160,23 @@ class DepotUsers(unittest.TestCase):
             self.assertEqual(made.read().splitlines()[:4], first.splitlines(), "existing users keep their passwords")
         self.assertTrue(self.login("bus-0007", self.password("bus-0007")))
         self.assertTrue(self.login("viewer", self.password("viewer")))
+        # No password in an argument list (which every user reads in /proc/<pid>/cmdline).
+        with open(os.path.join(self.root, "argv.log")) as log:
+            arguments = log.read()
+        self.assertEqual(len(arguments.splitlines()), 5, arguments)
+        for user in ("operator", "viewer", "depot-tool", "exporter", "bus-0007"):
+            self.assertNotIn(self.password(user), arguments, user)
 
     def test_bad_names_and_new_password(self):
         self.users()
         with open(self.passwd) as made:
             before = made.read()
-        for bad in ("viewer", "../x", "a+b", "x" * 65):
+        for bad in ("viewer", "../x", "a+b", "x" * 65, "bus 7", "bus\t7", "bus\n7", ""):
             refused = self.users("--vehicle", bad)
             self.assertEqual(refused.returncode, 2, bad)
+        with open(self.passwd) as made:
+            self.assertEqual(made.read(), before)
+        self.assertEqual(self.users("--vehicle", "bus-0001", "bus 7").returncode, 2, "checked before any is made")
         with open(self.passwd) as made:
             self.assertEqual(made.read(), before)
         old = self.password("operator")

@@ -2,17 +2,14 @@
 page, emulated vehicles on it, and a headless Chromium driven by Selenium."""
 
 import os
-import signal
 import subprocess
 import sys
 import threading
-import time
 
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 WEB_DIR = os.path.join(ROOT, "depot", "web")
-EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py")
 sys.path.insert(0, os.path.join(ROOT, "tools", "depot"))
-from depotbroker import DepotBroker  # noqa: E402
+import harness  # noqa: E402
 
 PASSWORDS = {"operator": "operator-pw", "viewer": "viewer-pw", "emulator": "emulator-pw"}
 
@@ -22,26 +19,22 @@ def require_vendor():
         raise RuntimeError("depot/web/vendor/mqtt.min.js is missing: run scripts/depot-web-deps first")
 
 
-def wait_for(condition, timeout=20.0, step=0.05, what="a condition"):
+def wait_for(condition, timeout=harness.READY_TIMEOUT, step=0.05, what="a condition"):
     """Polls until condition() is truthy and returns its value; fails after timeout (generous:
     CTest runs this beside other tests on a shared machine)."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("timed out after %.0f s waiting for %s" % (timeout, what))
-        time.sleep(step)
+    try:
+        return harness.wait_until(condition, timeout, what, step=step)
+    except harness.NotReady as error:
+        raise AssertionError(str(error)) from None
 
 
 class Broker:
     """The depot's central broker from its shipped configuration, on free loopback ports
-    (tools/depot/depotbroker.py): plain MQTT for the vehicles, websockets serving the page.
+    (tools/depot/harness.py): plain MQTT for the vehicles, websockets serving the page.
     Retained messages outlive a restart, as on a depot's broker."""
 
     def __init__(self):
-        self.depot = DepotBroker(web_dir=WEB_DIR, users=dict(PASSWORDS), persist=True)
+        self.depot = harness.DepotBroker(web_dir=WEB_DIR, users=dict(PASSWORDS), persist=True)
         self.depot.__enter__()
         self.mqtt_port = self.depot.mqtt_port
         self.ws_port = self.depot.ws_port
@@ -65,27 +58,10 @@ class Emulator:
     """The vehicle emulator as a child process, ready once it says so."""
 
     def __init__(self, broker, count, extra=()):
-        self.proc = subprocess.Popen(
-            [sys.executable, EMULATOR, "--host", "127.0.0.1", "--port", str(broker.mqtt_port),
-             "--username", "emulator", "--password", PASSWORDS["emulator"], "--count", str(count)] + list(extra),
-            stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-        lines = []
-        for line in self.proc.stdout:
-            lines.append(line)
-            if line.startswith("ready:"):
-                break
-        else:
-            raise RuntimeError("the vehicle emulator did not start:\n" + "".join(lines))
+        self.proc = harness.Emulator(broker.depot, count, extra)
 
     def stop(self):
-        if self.proc.poll() is None:
-            self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        self.proc.stdout.close()
+        self.proc.stop()
 
 
 def publish(broker, topic, payload, retain=False, user="emulator"):
@@ -97,9 +73,9 @@ def publish(broker, topic, payload, retain=False, user="emulator"):
     if isinstance(payload, str):
         payload = payload.encode()
     if not payload:
-        subprocess.run(args + ["-n"], check=True, timeout=10)
+        subprocess.run(args + ["-n"], check=True, timeout=30)
     else:
-        subprocess.run(args + ["-s"], input=payload, check=True, timeout=10)
+        subprocess.run(args + ["-s"], input=payload, check=True, timeout=30)
 
 
 def chromium(width=1366, height=768, scheme=None):

@@ -2,20 +2,21 @@
 """A depot's central broker on this machine, from the configuration the depot package ships.
 
 The shipped snippet (packaging/depot/vovadudozad-depot.conf) is taken as it is and adapted for a
-local run only where it must be: its settings are uncommented, its three listeners (the bridges',
-the page's websockets one, and the loopback one for the depot's own services) move to free
-loopback ports (the websockets one with "socket_domain ipv4", or it would listen on every
-interface), the TLS lines go, and the password file, access list and page folder are local
-copies. Everything else (queue limits, message size, login rules) is the depot's own, so what
-runs here is what a depot runs.
+local run only where it must be: its settings are uncommented, its listeners (the bridges' and
+the loopback one for the depot's own services and the page's front) move to free loopback ports,
+the TLS lines go, and the password file and access list are local copies. The page's front
+(packaging/depot/vovadudozad-depot-front.service: websockify serving the page and carrying its
+MQTT over websockets to the loopback listener) runs as its unit says, on a free loopback port
+and without TLS. Everything else (queue limits, message size, login rules) is the depot's own,
+so what runs here is what a depot runs.
 
 Used by scripts/depot, the tests and the benchmarks:
 
     with DepotBroker(web_dir="depot/web", users={"operator": "op"}) as broker:
         broker.mqtt_port, broker.ws_port, broker.local_port, broker.url, broker.passwords["operator"]
 
-mqtt_port is where vehicles' bridges connect (8883 at a depot), ws_port the page's (8884), and
-local_port where the depot's services on the broker's host log in (1883: the exporters).
+mqtt_port is where vehicles' bridges connect (8883 at a depot), ws_port the page's front (8884),
+and local_port where the depot's services on the broker's host log in (1883: the exporters).
 
 As a command it prints the ports and the logins as one JSON line, then runs until SIGINT or
 SIGTERM:
@@ -24,18 +25,22 @@ SIGTERM:
 """
 
 import argparse
+import atexit
 import json
 import os
 import pwd
 import re
 import secrets
+import shlex
 import shutil
 import signal
-import socket
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import processes  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 SHIPPED_CONF = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot.conf")
@@ -50,6 +55,9 @@ EMULATOR_ACL = "\n# Local runs only: the vehicle emulator writes for all its veh
 # Settings of the shipped snippet that a local run leaves out: TLS needs the depot's certificate.
 TLS_SETTINGS = {"cafile", "capath", "certfile", "keyfile", "require_certificate", "tls_version",
                 "use_identity_as_username", "crlfile", "ciphers"}
+SHIPPED_FRONT = os.path.join(ROOT, "packaging", "depot", "vovadudozad-depot-front.service")
+# Options of the front's unit that a local run leaves out: TLS needs the depot's certificate.
+FRONT_TLS_OPTIONS = {"--cert", "--key", "--ssl-only", "--ssl-version", "--ssl-ciphers", "--key-password"}
 SETTING_LINE = re.compile(r"^#([a-z_]+)(\s.*)?$")
 # The listener for this host's own services is the one the snippet binds to a loopback address.
 LOOPBACK = {"127.0.0.1", "::1", "localhost"}
@@ -62,30 +70,54 @@ def find_mosquitto():
     raise RuntimeError("mosquitto is not installed (run scripts/setup)")
 
 
-def free_port(host="127.0.0.1"):
-    with socket.socket() as s:
-        s.bind((host, 0))
-        return s.getsockname()[1]
+free_port = processes.free_port
 
 
 def port_open(host, port):
-    try:
-        with socket.create_connection((host, port), timeout=0.2):
-            return True
-    except OSError:
-        return False
+    return processes.port_open(port, host)
 
 
 def end_process(process, kill=False):
     """Stops a broker: SIGTERM (a clean stop) or SIGKILL (a power cut), then SIGKILL after 5 s."""
-    if process is None or process.poll() is not None:
-        return
-    process.kill() if kill else process.terminate()
+    if process is not None:
+        process.stop(kill, timeout=5.0)
+
+
+def broker_user():
+    """The user mosquitto becomes when root starts it, or None when it stays who started it."""
+    if os.geteuid() != 0:
+        return None
     try:
-        process.wait(timeout=5)
-    except subprocess.TimeoutExpired:
-        process.kill()
-        process.wait()
+        return pwd.getpwnam("mosquitto")
+    except KeyError:
+        return None
+
+
+def broker_folder(run_dir, user, prefix):
+    """Where a broker that becomes user keeps what it reads after it changed user (password
+    file, access list, page, store): the run folder when it stays who started it, else a new
+    folder of its own under /tmp, which every user can reach (a checkout or a run folder may
+    be inside a private folder, as root's home is). Returns (folder, whether it is new)."""
+    if user is None:
+        return run_dir, False
+    return tempfile.mkdtemp(prefix=prefix, dir="/tmp"), True
+
+
+def hand_over(paths, user):
+    """Gives the broker's user what it must read or write: owner, and the folders searchable."""
+    for path in paths:
+        os.chown(path, user.pw_uid, user.pw_gid)
+        if os.path.isdir(path):
+            os.chmod(path, 0o750)
+
+
+def copy_readable(source, target, user):
+    """A copy of the folder source at target that user owns (the page folder of a checkout
+    that user cannot read)."""
+    shutil.rmtree(target, ignore_errors=True)
+    shutil.copytree(source, target, ignore=shutil.ignore_patterns(".*"))
+    for folder, dirs, files in os.walk(target):
+        hand_over([folder] + [os.path.join(folder, name) for name in files], user)
 
 
 def shipped_settings(text):
@@ -98,11 +130,33 @@ def shipped_settings(text):
     return settings
 
 
-def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"):
+# --- depot guard (broker plugin): begin ---
+GUARD_SOURCE = os.path.join(ROOT, "depot", "broker-plugin", "depot_guard.c")
+# Local runs only: the emulator's control topic (fleet/<id>/emulator) is one more fleet topic.
+GUARD_LOCAL_OPTIONS = ("plugin_opt_control_topic emulator",)
+
+
+def guard_plugin(folder):
+    """The guard plugin for a local run: the build's (VOVADUDOZ_DEPOT_GUARD, set by the tests),
+    or compiled from its one source file into folder (mosquitto-dev's headers)."""
+    built = os.environ.get("VOVADUDOZ_DEPOT_GUARD")
+    if built:
+        return built
+    target = os.path.join(folder, "depot_guard.so")
+    if not os.path.exists(target):
+        subprocess.run([os.environ.get("CC", "cc"), "-O2", "-shared", "-fPIC", "-o", target, GUARD_SOURCE],
+                       check=True, stdin=subprocess.DEVNULL)
+    return target
+# --- depot guard: end ---
+
+
+def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1", plugin=None):
     """The shipped snippet adapted for a local run (see the module's comment). ports: the local
-    port for each listener, by its role: "mqtt" (the bridges'), "ws" (the page's), "local" (this
-    host's services'). Raises ValueError when the snippet lacks what a depot needs (those three
-    listeners, once each, the page folder, a password file and an access list)."""
+    port for each listener, by its role: "mqtt" (the bridges'), "local" (this host's services'
+    and the page's front's), and "ws" for a websockets listener of mosquitto's own, which the
+    shipped snippet no longer has (a benchmark adds one to compare). Raises ValueError when the
+    snippet lacks what a depot needs (the bridges' and the loopback listener, once each, a
+    password file and an access list; a page folder for a websockets listener)."""
     out = []
     listeners = []
     seen = set()
@@ -125,6 +179,11 @@ def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"
             value = password_file
         elif name == "acl_file":
             value = acl_file
+        elif name == "plugin" and plugin:  # depot guard
+            out.append("plugin %s" % plugin)
+            out.extend(GUARD_LOCAL_OPTIONS)
+            seen.add(name)
+            continue
         seen.add(name)
         out.append("%s %s" % (name, value) if value else name)
     roles = []
@@ -138,13 +197,46 @@ def local_config(text, ports, web_dir, password_file, acl_file, host="127.0.0.1"
         roles.append(role)
         if role in ports:
             out[listener["line"]] = "listener %d %s" % (ports[role], host)
-    if sorted(roles) != ["local", "mqtt", "ws"]:
-        raise ValueError("the depot snippet must declare three listeners: plain MQTT for the bridges, "
-                         "websockets for the page, and plain MQTT on 127.0.0.1 for this host's services")
-    missing = {"http_dir", "password_file", "acl_file", "allow_anonymous"} - seen
+    if sorted(role for role in roles if role != "ws") != ["local", "mqtt"] or roles.count("ws") > 1:
+        raise ValueError("the depot snippet must declare two listeners: plain MQTT for the bridges, and plain "
+                         "MQTT on 127.0.0.1 for this host's services and the page's front")
+    missing = {"password_file", "acl_file", "allow_anonymous"} | ({"http_dir"} if "ws" in roles else set())
+    missing -= seen
     if missing:
         raise ValueError("the depot snippet lacks " + ", ".join(sorted(missing)))
     return "\n".join(out) + "\n"
+
+
+def front_argv(unit_text, web_dir, port, target_port, host="127.0.0.1"):
+    """The page's front as its shipped unit starts it, adapted for a local run: it listens on
+    host:port without TLS, serves web_dir and hands the page's MQTT to target_port."""
+    lines = [line for line in unit_text.splitlines() if line.startswith("ExecStart=")]
+    if len(lines) != 1:
+        raise ValueError("the front's unit must have one ExecStart line")
+    argv = shlex.split(lines[0][len("ExecStart="):])
+    out = []
+    positional = []
+    skip = False
+    for arg in argv[1:]:
+        if skip:
+            skip = False
+            continue
+        option, _, value = arg.partition("=")
+        if option in FRONT_TLS_OPTIONS:
+            skip = not value and option != "--ssl-only"
+            continue
+        if option == "--web":
+            skip = not value
+            out += ["--web", web_dir]
+        elif arg.startswith("-"):
+            out.append(arg)
+        else:
+            positional.append(arg)
+    if len(positional) != 2 or not positional[1].startswith("127.0.0.1:"):
+        raise ValueError("the front must listen on one port and hand on to the broker's loopback listener")
+    if "--web" not in out:
+        raise ValueError("the front must serve the page (--web)")
+    return [argv[0]] + out + ["%s:%d" % (host, port), "127.0.0.1:%d" % target_port]
 
 
 def bridge_config(text, vehicle, host, port, password):
@@ -177,7 +269,7 @@ class VehicleBroker:
         self.port = None
         self.process = None
 
-    def start(self, timeout=10.0):
+    def start(self, timeout=processes.READY_TIMEOUT):
         os.makedirs(self.run_dir, exist_ok=True)
         with open(SHIPPED_BRIDGE) as shipped:
             bridge = bridge_config(shipped.read(), self.vehicle, self.depot.host, self.depot.mqtt_port,
@@ -189,15 +281,16 @@ class VehicleBroker:
                 out.write("listener %d %s\nallow_anonymous true\nset_tcp_nodelay true\npersistence false\n"
                           "log_dest stdout\nlog_timestamp_format %%Y-%%m-%%dT%%H:%%M:%%S\n%s"
                           % (self.port, self.host, bridge))
-            with open(os.path.join(self.run_dir, "mosquitto.log"), "a") as log:
-                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
-                                                stdin=subprocess.DEVNULL, start_new_session=True)
-            deadline = time.monotonic() + timeout
-            while time.monotonic() < deadline and self.process.poll() is None:
-                if port_open(self.host, self.port):
-                    return self
-                time.sleep(0.05)
-            self.stop()
+            # Everything it reads is read as root, before it changes user: nothing to hand over.
+            self.process = processes.Process("vehicle broker " + self.vehicle, [find_mosquitto(), "-c", path],
+                                             os.path.join(self.run_dir, "mosquitto.log"))
+            try:
+                self.process.wait_port(self.port, timeout)
+                return self
+            except processes.NotReady as error:
+                self.stop()
+                if "Address already in use" not in str(error):
+                    raise RuntimeError("the vehicle broker of %s did not start: %s" % (self.vehicle, error)) from None
         raise RuntimeError("the vehicle broker of %s did not start (see %s/mosquitto.log)" % (self.vehicle, self.run_dir))
 
     def stop(self, kill=False):
@@ -211,10 +304,14 @@ class DepotBroker:
 
     users: name -> password (None makes one up); the depot's users and the emulator's identity
     are always there. vehicles: ids that log in as a bridge does (each gets a password too).
-    persist: keep retained messages across restart(), as a depot broker does."""
+    persist: keep retained messages across restart(), as a depot broker does. front: the page's
+    front from its shipped unit (front_unit) before the broker, serving the page and carrying
+    its MQTT; ws_port and url are the page's address there. Without it (or with a conf that has
+    a websockets listener of mosquitto's own, as a benchmark compares), mosquitto serves the page
+    itself on broker_ws_port."""
 
     def __init__(self, web_dir=None, users=None, vehicles=(), run_dir=None, persist=False,
-                 conf=SHIPPED_CONF, acl=SHIPPED_ACL, extra_config=""):
+                 conf=SHIPPED_CONF, acl=SHIPPED_ACL, extra_config="", front=True, front_unit=SHIPPED_FRONT):
         self.web_dir = os.path.abspath(web_dir or DEFAULT_WEB)
         self.host = "127.0.0.1"
         self.passwords = {}
@@ -223,17 +320,34 @@ class DepotBroker:
         self.passwords.update(users or {})
         for name, password in self.passwords.items():
             if not password:
-                self.passwords[name] = secrets.token_urlsafe(12)
+                # Hex: a password beginning with "-" would read as an option on a command line.
+                self.passwords[name] = secrets.token_hex(12)
         self.persist = persist
         self.conf = conf
         self.acl = acl
         self.extra_config = extra_config
         self.own_run_dir = run_dir is None
         self.run_dir = run_dir or tempfile.mkdtemp(prefix="vovadudoz-depot.")
+        # Where the broker's own copies live (see _write_files); chosen at the first start.
+        self.files_dir = None
+        self.own_files_dir = False
         self.process = None
+        self.front = front
+        self.front_unit = front_unit
+        self.front_process = None
+        self.front_port = None
         self.mqtt_port = None
-        self.ws_port = None
+        self.broker_ws_port = None
         self.local_port = None
+
+    @property
+    def ws_port(self):
+        """Where the page is served and its MQTT over websockets goes."""
+        return self.front_port if self.front else self.broker_ws_port
+
+    @property
+    def front_log(self):
+        return os.path.join(self.run_dir, "front.log")
 
     @property
     def url(self):
@@ -245,18 +359,31 @@ class DepotBroker:
 
     def _write_files(self):
         os.makedirs(self.run_dir, exist_ok=True)
-        passwd = os.path.join(self.run_dir, "depot.passwd")
+        # mosquitto started by root becomes "mosquitto" before it reads the password file and
+        # the access list, serves the page and writes its store: those are copies in a folder
+        # that user owns and can reach, whatever the modes of the checkout and the run folder.
+        user = broker_user()
+        if self.files_dir is None:
+            self.files_dir, self.own_files_dir = broker_folder(self.run_dir, user, "vovadudoz-depot-broker.")
+        files = self.files_dir
+        os.makedirs(files, exist_ok=True)
+        passwd = os.path.join(files, "depot.passwd")
         with open(passwd, "w"):
             pass
         for name, password in self.passwords.items():
             subprocess.run(["mosquitto_passwd", "-b", passwd, name, password], check=True,
                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-        acl = os.path.join(self.run_dir, "depot.acl")
+        acl = os.path.join(files, "depot.acl")
         with open(self.acl) as shipped, open(acl, "w") as local:
             local.write(shipped.read() + EMULATOR_ACL)
         with open(self.conf) as shipped:
-            config = local_config(shipped.read(), self.ports(), self.web_dir, passwd, acl)
-        store = os.path.join(self.run_dir, "store")
+            text = shipped.read()
+        web = self.web_dir
+        if user is not None and "ws" in self.ports():
+            web = os.path.join(files, "web")
+            copy_readable(self.web_dir, web, user)
+        config = local_config(text, self.ports(), web, passwd, acl, plugin=guard_plugin(files))  # depot guard
+        store = os.path.join(files, "store")
         if self.persist:
             os.makedirs(store, exist_ok=True)
             config += "persistence true\npersistence_location %s/\nautosave_interval 1\n" % store
@@ -266,46 +393,63 @@ class DepotBroker:
         path = os.path.join(self.run_dir, "mosquitto.conf")
         with open(path, "w") as out:
             out.write(config)
-        # mosquitto started by root becomes "mosquitto" before it reads the password file and
-        # the access list (and writes its store): the run folder is handed to that user.
-        if os.geteuid() == 0:
-            try:
-                entry = pwd.getpwnam("mosquitto")
-            except KeyError:
-                entry = None
-            if entry is not None:
-                for item in (self.run_dir, passwd, acl, path) + ((store,) if self.persist else ()):
-                    os.chown(item, entry.pw_uid, entry.pw_gid)
+        if user is not None:
+            hand_over([files, passwd, acl] + ([store] if self.persist else []), user)
         return path
 
     def ports(self):
-        return {"mqtt": self.mqtt_port, "ws": self.ws_port, "local": self.local_port}
+        """mosquitto's listeners' ports by role."""
+        ports = {"mqtt": self.mqtt_port, "local": self.local_port}
+        if self.broker_ws_port is not None:
+            ports["ws"] = self.broker_ws_port
+        return ports
 
-    def start(self, timeout=10.0, keep_ports=False):
-        """Starts the broker; on ports taken meanwhile by someone else it tries others, unless
-        keep_ports (a restart) holds it to the ones it had."""
+    def _has_websockets(self):
+        with open(self.conf) as shipped:
+            return ("protocol", "websockets") in shipped_settings(shipped.read())
+
+    def _start_front(self, timeout):
+        with open(self.front_unit) as unit:
+            unit_text = unit.read()
+        for _ in range(5):
+            self.front_port = free_port()
+            argv = front_argv(unit_text, self.web_dir, self.front_port, self.local_port)
+            if not os.access(argv[0], os.X_OK):
+                raise RuntimeError("%s is not installed (run scripts/setup)" % argv[0])
+            self.front_process = processes.Process("page front", argv, self.front_log)
+            try:
+                self.front_process.wait_port(self.front_port, timeout)
+                return
+            except processes.NotReady as error:
+                self.front_process.stop()
+                self.front_process = None
+                if "Address already in use" not in str(error):
+                    raise RuntimeError("the page's front did not start: %s" % error) from None
+        raise RuntimeError("no free port for the page's front")
+
+    def start(self, timeout=processes.READY_TIMEOUT, keep_ports=False):
+        """Starts the broker and returns once every listener accepts; on ports taken meanwhile by
+        someone else it tries others, unless keep_ports (a restart) holds it to the ones it had."""
         if not os.path.isdir(self.web_dir):
-            raise RuntimeError("no page folder %s (mosquitto will not start without it)" % self.web_dir)
+            raise RuntimeError("no page folder %s" % self.web_dir)
         for _ in range(1 if keep_ports else 5):
             if not keep_ports:
-                self.mqtt_port, self.ws_port, self.local_port = free_port(), free_port(), free_port()
+                self.mqtt_port, self.local_port = free_port(), free_port()
+                self.broker_ws_port = free_port() if self._has_websockets() else None
             path = self._write_files()
-            with open(self.log_file, "a") as log:
-                # Only this attempt's lines tell why it failed.
-                offset = log.tell()
-                self.process = subprocess.Popen([find_mosquitto(), "-c", path], stdout=log, stderr=subprocess.STDOUT,
-                                                stdin=subprocess.DEVNULL, start_new_session=True)
-            deadline = time.monotonic() + timeout
-            while time.monotonic() < deadline and self.process.poll() is None:
-                if all(port_open(self.host, port) for port in self.ports().values()):
-                    return self
-                time.sleep(0.05)
-            self._end()
-            with open(self.log_file) as log:
-                log.seek(offset)
-                tail = log.read()[-2000:]
-            if "Address already in use" not in tail or keep_ports:
-                raise RuntimeError("the depot broker did not start:\n" + tail)
+            self.process = processes.Process("depot broker", [find_mosquitto(), "-c", path], self.log_file)
+            try:
+                for port in self.ports().values():
+                    self.process.wait_port(port, timeout)
+                if self.front and self.front_process is None:
+                    self._start_front(timeout)
+                if self not in _started:
+                    _started.append(self)
+                return self
+            except processes.NotReady as error:
+                self._end()
+                if "Address already in use" not in str(error) or keep_ports:
+                    raise RuntimeError("the depot broker did not start: %s" % error) from None
         raise RuntimeError("no free ports for the depot broker")
 
     def restart(self, down_sec=0.0):
@@ -320,7 +464,14 @@ class DepotBroker:
         self.process = None
 
     def stop(self):
+        if self in _started:
+            _started.remove(self)
+        if self.front_process is not None:
+            self.front_process.stop()
+            self.front_process = None
         self._end()
+        if self.own_files_dir:
+            shutil.rmtree(self.files_dir, ignore_errors=True)
         if self.own_run_dir:
             shutil.rmtree(self.run_dir, ignore_errors=True)
 
@@ -338,8 +489,19 @@ class DepotBroker:
 
     def describe(self):
         return {"host": self.host, "mqtt_port": self.mqtt_port, "ws_port": self.ws_port,
-                "local_port": self.local_port, "url": self.url,
+                "local_port": self.local_port, "url": self.url, "front_log": self.front_log if self.front else None,
                 "run_dir": self.run_dir, "log": self.log_file, "users": self.passwords}
+
+
+# Started and not yet stopped: a caller that fails before its stop() still leaves no
+# processes and no copies of the passwords behind when Python exits.
+_started = []
+
+
+@atexit.register
+def _stop_started():
+    for broker in reversed(list(_started)):
+        broker.stop()
 
 
 def main(argv=None):

@@ -10,17 +10,14 @@ emulator adds the rest of the fleet. Ctrl-C (or SIGTERM) stops everything this s
 import argparse
 import os
 import signal
-import subprocess
 import sys
 import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-import depotbroker  # noqa: E402
+import harness  # noqa: E402
 
-ROOT = depotbroker.ROOT
-EMULATOR = os.path.join(ROOT, "tools", "vehicle-emulator", "vehicle_emulator.py")
 TAP_EVERY_SEC = 20.0
 
 
@@ -28,75 +25,12 @@ def say(text):
     print(text, file=sys.stderr, flush=True)
 
 
-class Process:
-    """A started program in a session of its own, with its log in a file."""
-
-    def __init__(self, name, argv, log, env=None, cwd=None, open_input=False):
-        self.name = name
-        self.log = log
-        # open_input: a pipe that stays open and silent (the simulator stops at the end of its input).
-        with open(log, "a") as out:
-            self.popen = subprocess.Popen(argv, stdout=out, stderr=subprocess.STDOUT,
-                                          stdin=subprocess.PIPE if open_input else subprocess.DEVNULL,
-                                          env=env, cwd=cwd, start_new_session=True)
-
-    def alive(self):
-        return self.popen.poll() is None
-
-    def stop(self):
-        if not self.alive():
-            return
-        self.popen.terminate()
-        try:
-            self.popen.wait(timeout=8)
-        except subprocess.TimeoutExpired:
-            os.killpg(self.popen.pid, signal.SIGKILL)
-            self.popen.wait()
-
-
-class RealVehicle:
-    """The program and the simulator on a vehicle broker bridged to the depot."""
-
-    def __init__(self, vehicle, serial, depot, build, run_dir):
-        self.vehicle = vehicle
-        self.run_dir = run_dir
-        os.makedirs(run_dir, exist_ok=True)
-        self.broker = depotbroker.VehicleBroker(vehicle, depot, run_dir).start()
-        with open(os.path.join(run_dir, "serialnumber"), "w") as out:
-            out.write(serial)
-        with open(os.path.join(run_dir, "gui.conf"), "w") as out:
-            out.write("[gui]\ndeviceId=%s/serialnumber\n\n[log]\nstderr=true\nsyslog=false\n\n"
-                      "[mqtt]\nhost=%s\nport=%d\n" % (run_dir, self.broker.host, self.broker.port))
-        env = dict(os.environ)
-        # No window on the desk: the program draws offscreen, in software (screenshots still work).
-        env.setdefault("QT_QPA_PLATFORM", "offscreen")
-        if env["QT_QPA_PLATFORM"] in ("offscreen", "minimal"):
-            env.setdefault("QT_QUICK_BACKEND", "software")
-        self.program = Process("program", [os.path.join(build, "src", "VovadudozAD"), "-f",
-                                           os.path.join(run_dir, "gui.conf")],
-                               os.path.join(run_dir, "gui.log"), env=env, cwd=run_dir)
-        self.simulator = Process("simulator", [os.path.join(build, "tools", "simulator", "VovadudozSim"),
-                                               "-H", self.broker.host, "-P", str(self.broker.port), "--no-prompt"],
-                                 os.path.join(run_dir, "sim.log"), open_input=True)
-
-    def tap(self, valid):
-        subprocess.run(["mosquitto_pub", "-h", self.broker.host, "-p", str(self.broker.port), "-t", "orvo/sim/command",
-                        "-m", "tap valid" if valid else "scan valid"], stdout=subprocess.DEVNULL,
-                       stderr=subprocess.DEVNULL, timeout=5)
-
-    def stop(self):
-        # The program first, so its clean stop ("service": false) goes out through the bridge.
-        self.program.stop()
-        self.simulator.stop()
-        self.broker.stop()
-
-
 def main(argv=None):
     parser = argparse.ArgumentParser(description="Runs a depot on this machine.")
     parser.add_argument("--build", required=True, help="the build folder with VovadudozAD and VovadudozSim")
     parser.add_argument("--real", type=int, default=2, help="real vehicles (0 to 4, default 2)")
     parser.add_argument("--emulated", type=int, default=20, help="emulated vehicles (default 20)")
-    parser.add_argument("--web", default=depotbroker.DEFAULT_WEB, help="the page's folder")
+    parser.add_argument("--web", default=harness.DEFAULT_WEB, help="the page's folder")
     parser.add_argument("--run-dir", help="where configurations and logs go (default: a new temporary folder)")
     parser.add_argument("--operator-password", default="operator")
     parser.add_argument("--viewer-password", default="viewer")
@@ -108,32 +42,45 @@ def main(argv=None):
 
     run_dir = args.run_dir or tempfile.mkdtemp(prefix="vovadudoz-depot-run.")
     os.makedirs(run_dir, exist_ok=True)
-    # The broker reads the page as the "mosquitto" user when started by root.
-    os.chmod(run_dir, 0o755)
     real_ids = ["tram-%02d" % (n + 1) for n in range(args.real)]
     stopping = []
-    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(sig, lambda *_: stopping.append(1))
 
-    depot = depotbroker.DepotBroker(web_dir=args.web, run_dir=os.path.join(run_dir, "depot"), vehicles=real_ids,
-                                    users={"operator": args.operator_password, "viewer": args.viewer_password})
+    def on_signal(*_):
+        stopping.append(1)
+        # A signal during a start-up wait ends the wait; the finally below stops what started.
+        raise KeyboardInterrupt
+    for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(sig, on_signal)
+
+    depot = harness.DepotBroker(web_dir=args.web, run_dir=os.path.join(run_dir, "depot"), vehicles=real_ids,
+                                users={"operator": args.operator_password, "viewer": args.viewer_password})
     started = []
+    emulator = None
     try:
         depot.start()
+        app = os.path.join(args.build, "src", "VovadudozAD")
+        simulator = os.path.join(args.build, "tools", "simulator", "VovadudozSim")
         for n, vehicle in enumerate(real_ids):
-            started.append(RealVehicle(vehicle, "K2026%04d" % (n + 1), depot, args.build,
-                                       os.path.join(run_dir, vehicle)))
-        emulator = None
+            started.append(harness.RealVehicle(vehicle, depot, os.path.join(run_dir, vehicle), app, simulator,
+                                               serial="K2026%04d" % (n + 1)))
         if args.emulated:
-            emulator = Process("emulator", [EMULATOR, "--host", depot.host, "--port", str(depot.mqtt_port),
-                                            "--username", "emulator", "--password", depot.passwords["emulator"],
-                                            "--count", str(args.emulated)],
-                               os.path.join(run_dir, "emulator.log"))
+            emulator = harness.Emulator(depot, args.emulated, log=os.path.join(run_dir, "emulator.log"))
+        # Ready when every real vehicle's bridge is up and its program has said it is in service.
+        watcher = harness.Client(depot.mqtt_port, "viewer", depot.passwords["viewer"],
+                                 ["fleet/%s/ui/status" % v for v in real_ids])
+        try:
+            for vehicle in started:
+                vehicle.wait_linked()
+                topic = "fleet/%s/ui/status" % vehicle.vehicle
+                harness.wait_until(lambda: watcher.json(topic).get("service") is True, harness.READY_TIMEOUT * 2,
+                                   "%s in service" % vehicle.vehicle, vehicle.program)
+        finally:
+            watcher.close()
         say("")
         say("Depot page     : %s" % depot.url)
         say("Logins         : operator / %s   (may ask for screenshots)" % depot.passwords["operator"])
         say("                 viewer / %s   (reads only)" % depot.passwords["viewer"])
-        say("Central broker : mqtt://%s:%d (plain MQTT), ws://%s:%d (the page)"
+        say("Central broker : mqtt://%s:%d (plain MQTT), ws://%s:%d (the page, through its front)"
             % (depot.host, depot.mqtt_port, depot.host, depot.ws_port))
         say("Vehicles       : %s%s" % (", ".join(real_ids) + " (real)" if real_ids else "",
                                       ("%s%d emulated (bus-0001...)" % (", " if real_ids else "", args.emulated))
@@ -150,7 +97,7 @@ def main(argv=None):
             for vehicle in started:
                 for part in (vehicle.program, vehicle.simulator):
                     if part.name and not part.alive():
-                        say("%s: the %s stopped; see %s" % (vehicle.vehicle, part.name, part.log))
+                        say("%s stopped; see %s" % (part.name, part.log))
                         part.name = None
             if started and time.monotonic() >= next_tap:
                 vehicle = started[taps % len(started)]
@@ -158,12 +105,15 @@ def main(argv=None):
                 taps += 1
                 next_tap = time.monotonic() + TAP_EVERY_SEC / len(started)
         return 0
+    except KeyboardInterrupt:
+        return 0
     except (RuntimeError, ValueError, OSError) as error:
         say("scripts/depot: %s" % error)
         return 1
     finally:
-        signal.signal(signal.SIGINT, signal.SIG_IGN)
-        if "emulator" in locals() and emulator is not None:
+        for sig in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            signal.signal(sig, signal.SIG_IGN)
+        if emulator is not None:
             emulator.stop()
         for vehicle in started:
             vehicle.stop()

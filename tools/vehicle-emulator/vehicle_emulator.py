@@ -43,12 +43,26 @@ SCAN_RESULT_SEC = 3.0
 PASSENGER_RESULTS = ["Valid"] * 6 + ["Invalid", "AlreadyValid", "Retry"]
 SCREENS = {"ScanScreens", "Valid", "Invalid", "AlreadyValid", "Retry", "OutOfOrder", "OutOfService",
            "ScreenSaver", "Busy", "Settings", "Login", "InitPage"}
-DEVICE_FACTS = ["deviceUid", "date", "samUid", "barcodeFirmware", "rfidFirmware", "boardFirmware",
-                "appVersion", "bundleVersion", "imageVersion"]
-SELF_TESTS = ["rtc", "ethernet", "usbHub", "mPCIe1", "rfidUsb", "barcodeUsb", "ftdi", "usbHost", "touch",
-              "sdCard", "buzzer", "leds", "ignition", "temperature", "voltage", "sam", "speaker",
-              "barcodeScan", "cardScan", "rfidService", "barcodeService", "boardService", "lightSensor",
-              "rgbTest", "poleId", "serialPortTest"]
+# The facts the depot page and the alert rules share with the emulator: the self-test's names
+# (the device's facts first, then the tests) and the heartbeat.
+FACTS_FILE = os.path.join(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))),
+                          "depot", "web", "facts.json")
+
+
+def load_facts(path=FACTS_FILE):
+    with open(path) as facts_file:
+        facts = json.load(facts_file)
+    names = facts["selfTestNames"]
+    count = facts["selfTestFacts"]
+    if (not isinstance(names, list) or not all(isinstance(n, str) for n in names) or not isinstance(count, int)
+            or not 0 < count < len(names) or not isinstance(facts["heartbeatSec"], (int, float))):
+        raise ValueError("%s: selfTestNames, selfTestFacts or heartbeatSec is not as expected" % path)
+    return facts
+
+
+FACTS = load_facts()
+DEVICE_FACTS = FACTS["selfTestNames"][:FACTS["selfTestFacts"]]
+SELF_TESTS = FACTS["selfTestNames"][FACTS["selfTestFacts"]:]
 # Background colour of each screen in the emulated screenshots, so a picture tells which screen
 # it shows at a glance.
 SCREEN_COLOURS = {
@@ -224,7 +238,9 @@ class Fleet:
         self.clients = []
         self.owner = {}
         for k in range(connections):
-            client = mqtt.Client(client_id="vehicle-emulator-%d-%d" % (os.getpid(), k), clean_session=True)
+            # The depot broker ties a client id to its login: "<login>:" and anything after it.
+            client = mqtt.Client(client_id="%s:vehicle-emulator-%d-%d" % (args.username or "emulator", os.getpid(), k),
+                                 clean_session=True)
             if args.username:
                 client.username_pw_set(args.username, args.password)
             # Thousands of retained messages go out at start: no cap on paho's own queue, and a
@@ -288,6 +304,11 @@ class Fleet:
         return self.vehicles.get(topic[len(head):len(topic) - len(tail)])
 
     def on_message(self, client, userdata, message):
+        # A request left retained on the broker is delivered again at every start: as the
+        # program does, a vehicle acts only on requests sent now.
+        if message.retain and message.topic.endswith("/get"):
+            self.log("ignoring a retained request on %s" % message.topic)
+            return
         try:
             with self.lock:
                 self.handle(message.topic, message.payload)
@@ -455,8 +476,9 @@ def parse_args(argv):
     parser.add_argument("--first", type=int, default=1, help="number of the first vehicle (default 1)")
     parser.add_argument("--id-format", default="bus-{:04d}", help="vehicle id from its number (default bus-{:04d})")
     parser.add_argument("--prefix", default="fleet", help="the fleet's topic prefix (default fleet)")
-    parser.add_argument("--heartbeat-sec", type=float, default=30.0,
-                        help="each vehicle republishes its status this often; 0: never (default 30)")
+    parser.add_argument("--heartbeat-sec", type=float, default=float(FACTS["heartbeatSec"]),
+                        help="each vehicle republishes its status this often; 0: never (default %g, from "
+                             "depot/web/facts.json)" % FACTS["heartbeatSec"])
     parser.add_argument("--changes-per-sec", type=float, default=2.0,
                         help="passenger results a second across the fleet (default 2)")
     parser.add_argument("--duration", type=float, default=0.0, help="stop after this many seconds (default: run on)")
