@@ -2,6 +2,7 @@
 
 #include "config.h"
 #include "mqttclient.h"
+#include "secretmask.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -252,15 +253,18 @@ void OwnTopics::applyConfiguration(const QByteArray& data)
             continue;
         }
         const QJsonObject members = group.value().toObject();
+        // Under a group named like a secret ("adminPin"), the member names are part of its value.
+        const bool secretGroup = SecretMask::isSecretKey(group.key());
         QJsonObject kept;
         for (auto member = members.constBegin(); member != members.constEnd(); ++member) {
             const QString key = group.key() + QLatin1Char('/') + member.key();
+            const QString shown = secretGroup ? group.key() + QLatin1Char('/') + SecretMask::Mask : key;
             if (!known.contains(key)) {
-                ignored << key;
+                ignored << shown;
                 continue;
             }
             if (group.key() == QLatin1String("mqtt") || localOnlyKeys().contains(key)) {
-                refused << key;
+                refused << shown;
                 continue;
             }
             kept.insert(member.key(), member.value());

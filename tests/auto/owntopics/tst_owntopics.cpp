@@ -170,6 +170,10 @@ void Tst_OwnTopics::configSetFilters_data()
         << QByteArray(R"({"gui": {"displayOffMin": "9", "colour": "red"}, "x": 1})")
         << QVariantMap { { "gui/displayOffMin", 9 } }
         << "[GUIManager] WARN: Ignoring unknown or invalid configuration entries : 2 (gui/colour, x)";
+    // Under a group named like a secret the member names are its value: the PIN sent as a name.
+    QTest::newRow("name under a secret group")
+        << QByteArray(R"({"settingsPin": {"1357": 1}})") << QVariantMap {}
+        << "[GUIManager] WARN: Ignoring unknown or invalid configuration entries : 1 (settingsPin/********)";
     QTest::newRow("container for a flag")
         << QByteArray(R"({"gui": {"showCursor": [1]}})") << QVariantMap {}
         << "[Config] WARN: Refusing gui/showCursor = '[...]' : is not a boolean; keeping true";
