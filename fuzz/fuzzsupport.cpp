@@ -8,9 +8,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdlib>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace fuzz {
 
@@ -39,21 +41,35 @@ QString scratchDir()
 {
     // One folder per process, named by its id. A run that crashes, or a libFuzzer job that ends
     // with _Exit, leaves its folder behind: the next process removes those of processes gone.
+    // Whether a process is gone is told by the lock its folder's owner file holds for the
+    // process's life, not by its id: a process in another PID namespace (a cross-built target
+    // run under unshare) sees no such id and would remove the folder of a running fuzzer.
     // Kept for the whole process (never destroyed): the exit handler below still needs it.
     static const QString* dir = [] {
         const QString base = QFileInfo(QStringLiteral("/dev/shm")).isWritable() ? QStringLiteral("/dev/shm")
                                                                                 : QDir::tempPath();
         const QString prefix = QStringLiteral("vovadudoz-fuzz-");
+        const QString owner = QStringLiteral("/.owner");
         const QFileInfoList old = QDir(base).entryInfoList({ prefix + QLatin1Char('*') }, QDir::Dirs);
         for (const QFileInfo& info : old) {
-            bool ok = false;
-            const qint64 pid = info.fileName().mid(prefix.size()).toLongLong(&ok);
-            if (ok && pid > 0 && info.isWritable() && kill(pid_t(pid), 0) != 0 && errno == ESRCH)
+            if (!info.isWritable())
+                continue;
+            const int fd = ::open(QFile::encodeName(info.filePath() + owner).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0)
+                continue; // being made, or made by an older build: not ours to judge
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
                 QDir(info.filePath()).removeRecursively();
+            ::close(fd);
         }
         auto* path = new QString(base + QLatin1Char('/') + prefix + QString::number(QCoreApplication::applicationPid()));
         QDir(*path).removeRecursively();
         QDir().mkpath(*path);
+        // Held until the process ends, however it ends; never closed. Locked before it takes
+        // its name, so nobody finds it unlocked.
+        const QByteArray unnamed = QFile::encodeName(*path + owner + QStringLiteral(".new"));
+        const int held = ::open(unnamed.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (held >= 0 && ::flock(held, LOCK_EX) == 0)
+            ::rename(unnamed.constData(), QFile::encodeName(*path + owner).constData());
         return path;
     }();
     static const bool cleanup = std::atexit([] { QDir(*dir).removeRecursively(); }) == 0;

@@ -1,5 +1,7 @@
 #include "config.h"
 
+#include "secretmask.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -8,17 +10,37 @@
 #include <QTemporaryFile>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <sys/stat.h>
 
 namespace {
 
 // value as type, or an invalid variant when it has no such form. Text is what the file holds
-// and what a hand-written request may send; containers and fractions never convert.
+// and what a hand-written request may send, so numbers and flags may come as text; text never
+// comes as anything else, and containers, null and fractions never convert.
 QVariant converted(const QVariant& value, QVariant::Type type)
 {
     if (value.type() == type)
         return value;
+    // Containers and null (a JSON object, list or null) stand for no setting.
+    switch (value.type()) {
+    case QVariant::Bool:
+    case QVariant::Int:
+    case QVariant::UInt:
+    case QVariant::LongLong:
+    case QVariant::ULongLong:
+    case QVariant::Double:
+    case QVariant::String:
+        break;
+    case QVariant::StringList:
+        // A value with a comma in the file reads back as a list.
+        if (type == QVariant::String || type == QVariant::Invalid)
+            return value;
+        return QVariant();
+    default:
+        return QVariant();
+    }
     switch (type) {
     case QVariant::Bool: {
         const QString text = value.type() == QVariant::String ? value.toString().trimmed().toLower() : QString();
@@ -36,9 +58,10 @@ QVariant converted(const QVariant& value, QVariant::Type type)
         }
         if (value.type() == QVariant::Double || value.type() == QVariant::LongLong || value.type() == QVariant::UInt
             || value.type() == QVariant::ULongLong) {
+            // The range first: converting a number beyond it (1e30) is undefined behaviour.
             const double number = value.toDouble();
-            if (number == double(qint64(number)) && number >= std::numeric_limits<int>::min()
-                && number <= std::numeric_limits<int>::max())
+            if (number >= double(std::numeric_limits<int>::min()) && number <= double(std::numeric_limits<int>::max())
+                && std::trunc(number) == number)
                 return int(number);
         }
         return QVariant();
@@ -51,13 +74,10 @@ QVariant converted(const QVariant& value, QVariant::Type type)
         return ok && numeric ? QVariant(number) : QVariant();
     }
     case QVariant::String:
-        // A value with a comma in the file reads back as a list; it stays one, as before.
-        if (value.type() == QVariant::StringList)
-            return value;
-        if (value.type() == QVariant::Bool || value.canConvert<double>())
-            return value.toString();
+        // Text stays text: a number or a flag where a name, a path or a PIN belongs is a mistake.
         return QVariant();
     default:
+        // A key without a declared type (one the file brought along) takes any plain value.
         return value;
     }
 }
@@ -150,33 +170,67 @@ void Config::setRange(const QString& key, int minimum, int maximum)
         m_values.insert(key, m_defaults.value(key));
 }
 
+bool Config::check(const QString& key, const QVariant& value, QVariant* typed, QString* reason) const
+{
+    QVariant result;
+    QString why;
+    const auto reference = m_defaults.constFind(key);
+    const QVariant::Type type = reference == m_defaults.cend() || !reference->isValid() ? QVariant::Invalid
+                                                                                     : reference->type();
+    result = converted(value, type);
+    if (!result.isValid()) {
+        why = type == QVariant::Invalid ? QStringLiteral("is not a plain value") : QStringLiteral("is not ") + typeName(type);
+    } else if (m_ranges.contains(key)) {
+        // Only typed values get here: the number is an int already.
+        const QPair<int, int> range = m_ranges.value(key);
+        const int number = result.toInt();
+        if (number < range.first || number > range.second)
+            why = QStringLiteral("is outside %1..%2").arg(range.first).arg(range.second);
+    }
+    if (typed)
+        *typed = why.isEmpty() ? result : QVariant();
+    if (reason)
+        *reason = why;
+    return why.isEmpty();
+}
+
+bool Config::isSecret(const QString& key) const
+{
+    return m_hiddenKeys.contains(key) || SecretMask::isSecretKey(key.section(QLatin1Char('/'), -1));
+}
+
+QString Config::shown(const QString& key, const QVariant& value) const
+{
+    // A value with a comma in the file reads back as a list; a request may bring anything.
+    QString text;
+    if (value.type() == QVariant::StringList)
+        text = value.toStringList().join(QLatin1Char(','));
+    else if (value.type() == QVariant::List)
+        text = QStringLiteral("[...]");
+    else if (value.type() == QVariant::Map)
+        text = QStringLiteral("{...}");
+    else if (value.userType() == QMetaType::Nullptr)
+        text = QStringLiteral("null");
+    else
+        text = value.toString();
+    // An empty secret stays visible: "not set" is what a technician needs to know.
+    if (isSecret(key))
+        return text.isEmpty() ? text : SecretMask::Mask;
+    // A password inside an address goes while the value is still whole.
+    return SecretMask::maskUrlValue(text);
+}
+
 bool Config::accept(const QString& key, const QVariant& value, QVariant* typed) const
 {
-    const auto reference = m_defaults.constFind(key);
-    if (reference == m_defaults.cend() || !reference->isValid()) {
-        *typed = value;
-        return true;
-    }
-    *typed = converted(value, reference->type());
     QString reason;
-    if (!typed->isValid()) {
-        reason = QStringLiteral("is not ") + typeName(reference->type());
-    } else if (m_ranges.contains(key)) {
-        const QPair<int, int> range = m_ranges.value(key);
-        const int number = typed->toInt();
-        if (number < range.first || number > range.second)
-            reason = QStringLiteral("is outside %1..%2").arg(range.first).arg(range.second);
-    }
-    if (reason.isEmpty())
+    if (check(key, value, typed, &reason))
         return true;
-    QString shown = value.type() == QVariant::StringList ? value.toStringList().join(QLatin1Char(',')) : value.toString();
-    if (m_hiddenKeys.contains(key))
-        shown = QStringLiteral("********");
-    else if (shown.size() > 64)
-        shown = shown.left(64) + QStringLiteral("...");
-    const QVariant kept = m_values.value(key, reference.value());
-    qWarning().noquote().nospace() << "[Config] WARN: Refusing " << key << " = '" << shown << "' : " << reason
-                                   << "; keeping " << (m_hiddenKeys.contains(key) ? QStringLiteral("********") : kept.toString());
+    QString text = shown(key, value);
+    if (text.size() > 64)
+        text = text.left(64) + QStringLiteral("...");
+    const QVariant kept = m_values.value(key, m_defaults.value(key));
+    qWarning().noquote().nospace() << "[Config] WARN: Refusing " << key << " = '" << text << "' : " << reason
+                                   << "; keeping " << shown(key, kept).left(64);
     return false;
 }
 
@@ -246,13 +300,7 @@ void Config::print() const
     qInfo().noquote().nospace() << "[Config]  SETTINGS (" << m_fileName << ")";
     qInfo().noquote().nospace() << "[Config] " << dashes;
     for (const QString& key : allKeys) {
-        const QVariant stored = get(key);
-        // A value with a comma in the file reads back as a list.
-        QString value = stored.type() == QVariant::StringList ? stored.toStringList().join(QLatin1Char(','))
-                                                              : stored.toString();
-        // An empty secret stays visible: "not set" is what a technician needs to know.
-        if (m_hiddenKeys.contains(key) && !value.isEmpty())
-            value = QStringLiteral("********");
+        const QString value = shown(key, get(key));
         qInfo().noquote().nospace() << QStringLiteral("[Config]  %1 : %2").arg(key, -width).arg(value);
     }
     qInfo().noquote().nospace() << "[Config] " << dashes;

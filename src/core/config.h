@@ -40,9 +40,19 @@ public:
     QJsonObject toJson() const;
     Config& fromJson(const QJsonObject& json);
 
+    // The one check of a value for key, whoever brings it (set, fromJson, the file, a request
+    // over the broker): the value in the key's declared type (that of its default) within its
+    // range, or false with the reason ("is not an integer", "is outside 5..900"). A key without
+    // a default takes any plain value; containers and null are never a setting. Logs nothing.
+    bool check(const QString& key, const QVariant& value, QVariant* typed = nullptr, QString* reason = nullptr) const;
+
     // Keys whose values print() masks (passwords, PINs): the log goes to syslog, which more
-    // people can read than the settings file.
+    // people can read than the settings file. Keys named like a secret ("...Password", "...Pin")
+    // are masked as well.
     void setHiddenKeys(const QStringList& keys);
+    // A value of key as the log may show it: a secret as the mask (empty stays empty), the
+    // password of an address masked.
+    QString shown(const QString& key, const QVariant& value) const;
     void print() const;
     void load();
     void save();
@@ -64,6 +74,7 @@ private:
     // The value in the declared type of key (that of its default); false, with one warning
     // line, when it has no such form or is out of the key's range.
     bool accept(const QString& key, const QVariant& value, QVariant* typed) const;
+    bool isSecret(const QString& key) const;
     void writeFile();
     void watch();
     // Identity, size and times of the file: what tells an edit from our own copies and

@@ -316,3 +316,44 @@ QString SecretMask::maskUrls(const QString& original)
         return original;
     return result + text.midRef(copied);
 }
+
+QString SecretMask::maskUrlValue(const QString& value)
+{
+    if (!value.contains(QLatin1Char('@')))
+        return value;
+    const int size = value.size();
+    // The authority follows "scheme://" or "//"; without them the value is "user:password@host".
+    int start = 0;
+    bool afterSlashes = false;
+    int scheme = 0;
+    if (size > 0 && value.at(0).isLetter()) {
+        while (scheme < size
+               && (value.at(scheme).isLetterOrNumber() || value.at(scheme) == QLatin1Char('+')
+                   || value.at(scheme) == QLatin1Char('-') || value.at(scheme) == QLatin1Char('.')))
+            ++scheme;
+        if (value.midRef(scheme, 3) == QLatin1String("://")) {
+            start = scheme + 3;
+            afterSlashes = true;
+        }
+    }
+    if (!afterSlashes && value.startsWith(QLatin1String("//"))) {
+        start = 2;
+        afterSlashes = true;
+    }
+    int end = start;
+    while (end < size && value.at(end) != QLatin1Char('/') && value.at(end) != QLatin1Char('?')
+           && value.at(end) != QLatin1Char('#'))
+        ++end;
+    const int at = end > start ? value.lastIndexOf(QLatin1Char('@'), end - 1) : -1;
+    if (at < start)
+        return value;
+    const int colon = value.indexOf(QLatin1Char(':'), start);
+    int from = -1;
+    if (colon >= 0 && colon < at)
+        from = colon + 1;
+    else if (afterSlashes)
+        from = start;
+    if (from < 0 || from == at || value.midRef(from, at - from) == Mask)
+        return value;
+    return value.left(from) + Mask + value.mid(at);
+}

@@ -51,7 +51,49 @@ bool holderIsGone(int fd)
     return ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
 }
 
+qint64 kernelBootTimeMs()
+{
+    // The file has no size to go by: read whole; its "btime" line is the boot's time in seconds.
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> lines = stat.read(1 << 20).split('\n');
+    for (const QByteArray& line : lines) {
+        if (!line.startsWith("btime "))
+            continue;
+        bool ok = false;
+        const qint64 seconds = line.mid(6).trimmed().toLongLong(&ok);
+        return ok && seconds > 0 ? seconds * 1000 : 0;
+    }
+    return 0;
+}
+
+SettingsFile::BootClock& bootClock()
+{
+    static SettingsFile::BootClock clock;
+    return clock;
+}
+
+// Whether the file was last written before this boot began: left by a writer that a power cut
+// (or a reboot) stopped, whatever the file says.
+bool writtenBeforeBoot(const struct stat& info)
+{
+    const qint64 boot = SettingsFile::bootTimeMs();
+    const qint64 modified = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return boot > 0 && modified < boot;
+}
+
 } // namespace
+
+void SettingsFile::setBootClock(BootClock clock)
+{
+    bootClock() = std::move(clock);
+}
+
+qint64 SettingsFile::bootTimeMs()
+{
+    return bootClock() ? bootClock()() : kernelBootTimeMs();
+}
 
 SettingsFile::SettingsFile(const QString& fileName, std::function<void()> write, QObject* parent)
     : QObject(parent)
@@ -125,8 +167,8 @@ bool SettingsFile::lockIsFree(const QString& fileName)
     struct stat named {};
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
         // A fresh one may be in the instant between its creation and its writer's lock,
-        // unless it names a holder that is gone.
-        if (ageMs(opened) >= FreshLockMs || holderIsGone(fd)) {
+        // unless it was written before this boot or names a holder that is gone.
+        if (writtenBeforeBoot(opened) || ageMs(opened) >= FreshLockMs || holderIsGone(fd)) {
             // Only the file we hold, not one that replaced it meanwhile.
             if (::lstat(path.constData(), &named) == 0 && named.st_ino == opened.st_ino && named.st_dev == opened.st_dev
                 && ::unlink(path.constData()) == 0) {

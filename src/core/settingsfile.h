@@ -14,7 +14,8 @@
 //
 // - lockIsFree() removes a lock that nobody holds and that is old enough to be left over, and
 //   says whether a write can start now without waiting; a lock whose holder is gone (a process
-//   that no longer runs, an earlier boot) is left over at once;
+//   that no longer runs, an earlier boot) is left over at once, and so is one written before
+//   this boot, whatever it holds (a power cut between its creation and its filling in);
 // - a SettingsFile object runs a write at once when it can, and otherwise retries a little
 //   later on the event loop, so the GUI thread never waits on a lock;
 // - removeLeftovers() removes the half-written replacement files a power cut leaves;
@@ -47,6 +48,13 @@ public:
     // process holds and that is at least FreshLockMs old (by either clock direction) or names
     // a holder that is gone. Never removes a lock that a writer holds or may be filling in.
     static bool lockIsFree(const QString& fileName);
+    // When this boot began, in milliseconds since the epoch by the wall clock (the kernel's
+    // "btime" in /proc/stat, which follows the clock when it is set); 0 when unknown, and then
+    // no lock counts as older than the boot. Tests put their own clock in; an empty one puts
+    // the kernel's back.
+    using BootClock = std::function<qint64()>;
+    static void setBootClock(BootClock clock);
+    static qint64 bootTimeMs();
     // Removes what an unfinished write of fileName left beside it ("gui.conf.Ab12Cd", the
     // library's replacement file) and, when given, copies matching copyPattern (a file name
     // pattern) in copyDir, if they are ours and older than LeftoverAgeMs. Returns how many.

@@ -47,14 +47,14 @@ void ConfigReactions::onConfigFileChanged()
 
 void ConfigReactions::onConfigChanged(const QVariantMap& changes)
 {
-    // The debug log may leave the vehicle; the secrets stay in the settings file.
+    // The debug log may leave the vehicle; the secrets stay in the settings file. Each value is
+    // masked as the store shows it (secret keys, passwords in addresses) while it is whole.
     QVariantMap shown = changes;
-    for (const QString& key : manager::OwnTopics::secretKeys()) {
-        // A PIN with a comma, edited into the file, comes as a list.
-        const QVariant value = shown.value(key);
-        const bool set = value.type() == QVariant::StringList ? !value.toStringList().isEmpty() : !value.toString().isEmpty();
-        if (set)
-            shown.insert(key, QStringLiteral("********"));
+    for (auto it = shown.begin(); it != shown.end(); ++it) {
+        const bool text = it.value().type() == QVariant::String || it.value().type() == QVariant::StringList;
+        const QString masked = m_config.shown(it.key(), it.value());
+        if (text && masked != it.value().toString())
+            it.value() = masked;
     }
     qDebug().noquote().nospace() << "[GUIManager] Config changed : " << toText(shown);
 
@@ -100,12 +100,12 @@ void ConfigReactions::onConfigChanged(const QVariantMap& changes)
     }
     if (has("gui/screenSaverBg")) {
         qInfo().noquote().nospace() << "[GUIManager] Screen-saver background changed : "
-                                    << value("gui/screenSaverBg").toString();
+                                    << m_config.shown(QStringLiteral("gui/screenSaverBg"), value("gui/screenSaverBg"));
         emit screenSaverBgChanged();
     }
     if (has("gui/screenSaverImg")) {
         qInfo().noquote().nospace() << "[GUIManager] Screen-saver image changed : "
-                                    << value("gui/screenSaverImg").toString();
+                                    << m_config.shown(QStringLiteral("gui/screenSaverImg"), value("gui/screenSaverImg"));
         emit screenSaverImgChanged();
     }
     if (has("gui/animSwitchSec")) {

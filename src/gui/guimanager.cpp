@@ -7,6 +7,7 @@
 #include "ipv4.h"
 #include "logger.h"
 #include "qmlrules.h"
+#include "secretmask.h"
 #include "symbolimageprovider.h"
 #include "transaction.h"
 
@@ -357,6 +358,15 @@ void GUIManager::settingsLogoutRequest()
     m_session.logoutRequest();
 }
 
+void GUIManager::setSecretShown(const QString& page, bool shown)
+{
+    if (shown)
+        m_secretPages.insert(page);
+    else
+        m_secretPages.remove(page);
+    m_ownTopics.setSecretShown(!m_secretPages.isEmpty());
+}
+
 void GUIManager::setIdleScreen()
 {
     m_screens.setIdleScreen();
@@ -483,7 +493,8 @@ void GUIManager::setLanguage(const QString& name)
 {
     if (name == m_language)
         return;
-    qInfo().noquote().nospace() << "[GUIManager] Language changed : " << name;
+    // The name came from a setting: whatever it holds, an address's password stays out.
+    qInfo().noquote().nospace() << "[GUIManager] Language changed : " << SecretMask::maskUrlValue(name);
     if (m_translator.isEmpty()) {
         qInfo().noquote().nospace() << "[GUIManager] Loading translation file : " << TranslationFile;
         if (!m_translator.load(TranslationFile)) {

@@ -25,6 +25,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QQmlApplicationEngine>
 #include <QStringList>
 #include <QTimer>
@@ -146,6 +147,9 @@ public slots:
     void shutdownRequest();
     void rebootRequest();
     void exitRequest();
+    // A page that shows a secret (the on-board computer's password) says when it comes and
+    // goes, by its name; no screenshot leaves while any such page is up.
+    void setSecretShown(const QString& page, bool shown);
 
 signals:
     void screenChanged();
@@ -214,6 +218,7 @@ private:
     QList<QMetaObject::Connection> m_mqttConnections;
     // A reconnection waiting for the old connection to close.
     QMetaObject::Connection m_pendingReconnect;
+    QSet<QString> m_secretPages;
     bool m_pruned = false;
     bool m_stopping = false;
     QMetaObject::Connection m_windowGone;

@@ -1,5 +1,7 @@
 #include "imagesourcecheck.h"
 
+#include "secretmask.h"
+
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
@@ -84,7 +86,7 @@ QString ImageSourceCheck::source(const QString& value, const QString& fallback)
         m_lastSource = url.toString();
     } else {
         qWarning().noquote().nospace() << "[GUIManager] WARN: Screen-saver image refused (" << why
-                                       << "), showing the default : " << value.left(256);
+                                       << "), showing the default : " << SecretMask::maskUrlValue(value).left(256);
         m_lastSource = fallback;
     }
     m_lastValue = value;

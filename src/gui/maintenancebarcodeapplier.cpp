@@ -57,9 +57,10 @@ void MaintenanceBarcodeApplier::apply(const manager::MaintenanceBarcode& barcode
 
 QString MaintenanceBarcodeApplier::firstFault(const manager::MaintenanceBarcode& barcode)
 {
-    // What reaches the log of a scanned text: plain, bounded, the password of a URL masked.
+    // What reaches the log of a scanned text: the password of an address masked while the
+    // text is one whole value, then plain and bounded.
     const auto shown = [](const QString& text) {
-        const QString masked = SecretMask::maskUrls(text);
+        const QString masked = SecretMask::maskUrlValue(text);
         return masked.size() > 64 ? masked.left(64) + QStringLiteral("...") : masked;
     };
     if (barcode.hasValidator) {
@@ -89,8 +90,12 @@ void MaintenanceBarcodeApplier::applyValidator(const manager::MaintenanceBarcode
 {
     const QUrl url = barcode.obcUrl();
     qInfo().noquote().nospace() << "[GUIManager] Applying Validator configuration";
-    // Shown on the screen and logged: the address, never the password in it.
-    lines << QStringLiteral("OBC : %1").arg(SecretMask::maskUrls(url.toString()));
+    // Shown on the screen and logged: the address, never the password in it. The password goes
+    // while the address is still a URL; its text form would have to be taken apart again.
+    QUrl shown = url;
+    if (!shown.password().isEmpty())
+        shown.setPassword(SecretMask::Mask);
+    lines << QStringLiteral("OBC : %1").arg(SecretMask::maskUrlValue(shown.toString()));
     m_validator.config()->setObuUrl(url);
     m_validator.saveConfig();
 }

@@ -2,6 +2,7 @@
 
 #include "config.h"
 #include "mqttclient.h"
+#include "secretmask.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -11,7 +12,6 @@
 #include <QJsonParseError>
 #include <QVariant>
 
-#include <limits>
 
 namespace manager {
 
@@ -33,38 +33,6 @@ const QString LoginScreen = QStringLiteral("Login");
 QByteArray toPayload(const QJsonObject& object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Indented);
-}
-
-// Whether a value received on "/config/set" can stand for a setting whose built-in default
-// is `reference`. Text is accepted where it converts, as the settings file itself holds
-// text; containers, null and fractions for whole numbers are refused.
-bool acceptableSetting(const QJsonValue& value, const QVariant& reference)
-{
-    switch (reference.type()) {
-    case QVariant::Bool:
-        if (value.isBool())
-            return true;
-        if (value.isString()) {
-            const QString text = value.toString().toLower();
-            return text == QLatin1String("true") || text == QLatin1String("false");
-        }
-        return false;
-    case QVariant::Int: {
-        if (value.isDouble()) {
-            const double number = value.toDouble();
-            return number == double(qint64(number)) && number >= std::numeric_limits<int>::min()
-                && number <= std::numeric_limits<int>::max();
-        }
-        bool ok = false;
-        if (value.isString())
-            value.toString().toInt(&ok);
-        return ok;
-    }
-    case QVariant::String:
-        return value.isString();
-    default:
-        return value.isString() || value.isBool() || value.isDouble();
-    }
 }
 
 // "3 (a, b, c)" or "12 (a, b, c, d, e, ...)": enough to recognise the request in the log,
@@ -98,6 +66,7 @@ QString bounded(const QString& text)
 } // namespace
 
 const QString OwnTopics::RefusedLogin = QStringLiteral("not while a PIN is entered");
+const QString OwnTopics::RefusedSecret = QStringLiteral("not while a secret is shown");
 const QString OwnTopics::RefusedInterval = QStringLiteral("at most one screenshot every 2 s");
 
 OwnTopics::OwnTopics(MqttClient& client, Config& config, const QString& baseTopic, QObject* parent)
@@ -154,8 +123,11 @@ void OwnTopics::subscribe()
     // once when connected already). Routes under an earlier base end here; the broker may
     // still deliver there until the next connection, and nothing listens.
     m_client.unroute(this);
-    for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet, ScreenshotGet })
+    for (const QString& suffix : { InfoGet, StatusGet, ConfigGet, ConfigSet, ScreenshotGet }) {
         m_client.route(m_baseTopic + suffix, this, &OwnTopics::onMqttReceived);
+        // A request left retained on a broker would be acted on again at every connection.
+        m_client.setLiveOnly(m_baseTopic + suffix);
+    }
     // A settings request may carry the PIN in any garbled form.
     m_client.setConfidential(m_baseTopic + ConfigSet);
     m_client.setConfidential(m_baseTopic + ConfigTopic);
@@ -184,11 +156,12 @@ void OwnTopics::onMqttReceived(const QByteArray& data, const QString& topic)
 
 void OwnTopics::onScreenshotRequest()
 {
-    // The Login page shows the PIN as it is typed: a picture of it would hand the PIN to
-    // whoever reads the depot's topics.
+    // The Login page shows the PIN as it is typed, the validator's settings the on-board
+    // computer's password: a picture of either would hand it to whoever reads the depot's topics.
     const qint64 now = m_clock();
-    if (m_screen == LoginScreen) {
-        refuseScreenshot(RefusedLogin, now);
+    const QString refusal = screenRefusal();
+    if (!refusal.isEmpty()) {
+        refuseScreenshot(refusal, now);
         return;
     }
     // A picture costs the GUI thread a grab and the link 200 KB: one every two seconds, and
@@ -215,10 +188,19 @@ bool OwnTopics::refuseScreenshot(const QString& reason, qint64 now)
     if (last != m_screenshotRefusals.cend() && now - *last < ScreenshotIntervalMs)
         return false;
     m_screenshotRefusals.insert(reason, now);
-    if (reason == RefusedLogin)
+    if (reason == RefusedLogin || reason == RefusedSecret)
         qWarning().noquote().nospace() << Tag << "WARN: Screenshot request refused: " << reason;
     m_client.publish(toPayload(QJsonObject { { QStringLiteral("refused"), reason } }), m_baseTopic + Screenshot);
     return true;
+}
+
+QString OwnTopics::screenRefusal() const
+{
+    if (m_screen == LoginScreen)
+        return RefusedLogin;
+    if (m_secretShown)
+        return RefusedSecret;
+    return QString();
 }
 
 void OwnTopics::setScreen(const QString& name)
@@ -257,10 +239,10 @@ void OwnTopics::applyConfiguration(const QByteArray& data)
                                                                                   : QStringLiteral("not an object"));
         return;
     }
-    // Only values that can stand for the setting reach the store: a container or a word where
-    // a number belongs would otherwise be saved and read back as 0. Whatever is left out is
-    // reported in one line per kind, however large the request.
-    const QVariantMap defaults = m_config.defaults();
+    // Settings the program has go on to the store, whose own check (the one every writer
+    // meets: type, range) refuses a bad value with a line of its own; what is no setting, or
+    // may not be set from here, is reported in one line per kind, however large the request.
+    const QStringList known = m_config.keys();
     const QJsonObject request = document.object();
     QJsonObject accepted;
     QStringList refused;
@@ -271,16 +253,18 @@ void OwnTopics::applyConfiguration(const QByteArray& data)
             continue;
         }
         const QJsonObject members = group.value().toObject();
+        // Under a group named like a secret ("adminPin"), the member names are part of its value.
+        const bool secretGroup = SecretMask::isSecretKey(group.key());
         QJsonObject kept;
         for (auto member = members.constBegin(); member != members.constEnd(); ++member) {
             const QString key = group.key() + QLatin1Char('/') + member.key();
-            const QVariant reference = defaults.value(key, m_config.get(key));
-            if (!reference.isValid() || !acceptableSetting(member.value(), reference)) {
-                ignored << key;
+            const QString shown = secretGroup ? group.key() + QLatin1Char('/') + SecretMask::Mask : key;
+            if (!known.contains(key)) {
+                ignored << shown;
                 continue;
             }
             if (group.key() == QLatin1String("mqtt") || localOnlyKeys().contains(key)) {
-                refused << key;
+                refused << shown;
                 continue;
             }
             kept.insert(member.key(), member.value());
@@ -332,10 +316,11 @@ void OwnTopics::publishConfig()
 
 void OwnTopics::publishScreenshot(const QByteArray& png)
 {
-    // A grab waits for the frame of a new screen: the Login page may have come up since the
-    // request was accepted.
-    if (m_screen == LoginScreen) {
-        refuseScreenshot(RefusedLogin, m_clock());
+    // A grab waits for the frame of a new screen: the Login page (or a page with a secret) may
+    // have come up since the request was accepted.
+    const QString refusal = screenRefusal();
+    if (!refusal.isEmpty()) {
+        refuseScreenshot(refusal, m_clock());
         return;
     }
     m_client.publish(png, m_baseTopic + Screenshot);

@@ -28,8 +28,11 @@ class MqttClient;
 // For a depot, the status also says which screen the passenger sees, how long the program has
 // run and how many results it has shown; "/screenshot/get" asks for a picture of the window,
 // published on "/screenshot" by whoever takes it (publishScreenshot), never while the Login page
-// (with the PIN being typed) is up; "/diagnostics" holds the
+// (with the PIN being typed) or a page that shows a secret (setSecretShown) is up; "/diagnostics" holds the
 // last self-test the technician finished (publishDiagnostics), retained.
+//
+// Requests count when they are sent: one the broker delivers from its retained store is not
+// acted on (MqttClient::setLiveOnly).
 //
 // A remote "/config/set" may not change what it could not change back: the broker settings
 // (the program would follow them to another broker) and the serial-number path are refused
@@ -75,11 +78,17 @@ public:
     // What a refused request is answered on "/screenshot" (not retained), as {"refused": ...};
     // each reason at most once per ScreenshotIntervalMs.
     static const QString RefusedLogin;
+    static const QString RefusedSecret;
     static const QString RefusedInterval;
     // Every text of a published self-test is cut to this many characters, and at most this
     // many values are published: the report stays a few kilobytes whatever the services said.
     static constexpr int DiagnosticsTextChars = 128;
     static constexpr int DiagnosticsValues = 64;
+
+    // Whether a page that shows a secret (the on-board computer's password) is up: no picture
+    // of the screen leaves meanwhile.
+    bool secretShown() const { return m_secretShown; }
+    void setSecretShown(bool shown) { m_secretShown = shown; }
 
     // The screen the passenger sees, as "/status" reports it. A change republishes the status.
     QString screen() const { return m_screen; }
@@ -134,6 +143,8 @@ private:
     // Answers a refused request unless this reason was answered within the interval; true
     // when answered.
     bool refuseScreenshot(const QString& reason, qint64 now);
+    // Why no picture may leave now (the PIN or a secret on the screen); empty when one may.
+    QString screenRefusal() const;
     QByteArray statusPayload() const;
     QByteArray configPayload() const;
 
@@ -143,6 +154,7 @@ private:
     bool m_technician = false;
     QList<QPair<QString, StatusSource>> m_statusSources;
     QString m_screen;
+    bool m_secretShown = false;
     int m_resultsShown = 0;
     QElapsedTimer m_started;
     Clock m_clock;

@@ -105,8 +105,18 @@ void MqttClient::unroute(QObject* receiver)
     }
 }
 
-void MqttClient::dispatch(const QByteArray& payload, const QString& topic)
+void MqttClient::dispatch(const QByteArray& payload, const QString& topic, bool retained)
 {
+    if (retained && isLiveOnly(topic)) {
+        if (!m_retainedClock.isValid())
+            m_retainedClock.start();
+        int suppressed = 0;
+        if (m_retainedLog.allow(topic, m_retainedClock.elapsed(), &suppressed)) {
+            qWarning().noquote().nospace() << Tag << "WARN: Ignoring a retained request on '" << topic.left(200)
+                                           << "': a request counts only when it is sent";
+        }
+        return;
+    }
     // Copies: a handler may add or end routes, or destroy another receiver, while we walk.
     QList<Route> targets = m_exactRoutes.value(topic);
     const int exact = targets.size();
@@ -215,6 +225,21 @@ void MqttClient::setConfidential(const QString& filter)
 {
     if (!m_confidential.contains(filter))
         m_confidential.append(filter);
+}
+
+void MqttClient::setLiveOnly(const QString& filter)
+{
+    if (!m_liveOnly.contains(filter))
+        m_liveOnly.append(filter);
+}
+
+bool MqttClient::isLiveOnly(const QString& topic) const
+{
+    for (const QString& filter : m_liveOnly) {
+        if (topicMatches(filter, topic))
+            return true;
+    }
+    return false;
 }
 
 bool MqttClient::isConfidential(const QString& topic) const
@@ -330,12 +355,12 @@ void MqttClient::onReconnect()
         connect();
 }
 
-void MqttClient::onReceived(const QByteArray& message, const QString& topic)
+void MqttClient::onReceived(const QByteArray& message, const QString& topic, bool retained)
 {
     if (debugEnabled())
         qDebug().noquote().nospace() << Tag << "Received on topic: " << topic << " : "
                                      << PayloadReader::masked(message, isConfidential(topic));
-    dispatch(message, topic);
+    dispatch(message, topic, retained);
 }
 
 void MqttClient::onError(MqttEngine::ClientError error)

@@ -64,8 +64,14 @@ public:
     // Ends every route of receiver; its subscriptions stay (another route may share them).
     void unroute(QObject* receiver);
     // Hands one message to its routes, then to `received`. The engine's messages come this way;
-    // tests feed messages here.
-    void dispatch(const QByteArray& payload, const QString& topic);
+    // tests feed messages here. retained: the broker delivered it from its retained store.
+    void dispatch(const QByteArray& payload, const QString& topic, bool retained = false);
+    // Marks the topics that filter matches as requests ("/status/get", "/config/set"): a request
+    // is meant for the moment it is sent. One the broker hands over from its retained store
+    // (left there by someone, delivered again on every new subscription) reaches no route and
+    // no listener; one warning line per topic and minute says so.
+    void setLiveOnly(const QString& filter);
+    bool isLiveOnly(const QString& topic) const;
     // Marks the topics that filter matches as carrying secrets (settings, maintenance
     // barcodes): their payloads reach the debug log only as JSON with every secret key masked,
     // and as their size when they do not parse. A malformed message there still holds the PIN
@@ -121,7 +127,7 @@ private slots:
     // Cuts an attempt that is still pending after the retry interval.
     void onTimeout();
     void onReconnect();
-    void onReceived(const QByteArray& message, const QString& topic);
+    void onReceived(const QByteArray& message, const QString& topic, bool retained = false);
     void onError(manager::MqttEngine::ClientError error);
 
 private:
@@ -149,6 +155,9 @@ private:
     QTimer* m_reconnectTimer = nullptr;
     QList<QPair<QString, int>> m_subscriptions;
     QStringList m_confidential;
+    QStringList m_liveOnly;
+    LogLimiter m_retainedLog;
+    QElapsedTimer m_retainedClock;
     QString m_hostname = QStringLiteral("127.0.0.1");
     unsigned m_port = 1883;
     QString m_username;

@@ -338,7 +338,7 @@ void MqttEngine::onMessageCallback(mosquitto* mosq, void* self, const mosquitto_
     }
     const char* data = message->payload ? static_cast<const char*>(message->payload) : "";
     const QByteArray payload(data, message->payloadlen);
-    emit engine->messageReceived(payload, topic);
+    emit engine->messageReceived(payload, topic, message->retain);
 }
 
 void MqttEngine::dropOversized(const QString& topic, int size)

@@ -110,7 +110,8 @@ signals:
     void errorChanged(manager::MqttEngine::ClientError error);
     void connected();
     void disconnected();
-    void messageReceived(const QByteArray& payload, const QString& topic);
+    // retained: the broker sent it from its retained store, because of a new subscription.
+    void messageReceived(const QByteArray& payload, const QString& topic, bool retained);
 
 private slots:
     void onHostLookedUp(const QHostInfo& info);

@@ -173,6 +173,30 @@ bool maskArray(QJsonArray& array)
 
 bool maskValue(QJsonValue& value)
 {
+    // A text under any key may be an address with a password in it: masked by its structure
+    // here, where the value's bounds are known, whatever blanks or quotes the password holds.
+    if (value.isString()) {
+        const QString text = value.toString();
+        QString masked = SecretMask::maskUrlValue(text);
+        // A text that is itself a JSON document (a scanned code handed on as a string) is
+        // masked by its own keys and values instead.
+        const QString trimmed = text.trimmed();
+        if (trimmed.startsWith(QLatin1Char('{')) || trimmed.startsWith(QLatin1Char('['))) {
+            const QJsonDocument inner = QJsonDocument::fromJson(text.toUtf8());
+            QJsonValue nested = inner.isObject() ? QJsonValue(inner.object()) : QJsonValue(inner.array());
+            if (!inner.isNull() && maskValue(nested)) {
+                masked = QString::fromUtf8((nested.isObject() ? QJsonDocument(nested.toObject())
+                                                               : QJsonDocument(nested.toArray()))
+                                               .toJson(QJsonDocument::Compact));
+            } else if (!inner.isNull()) {
+                masked = text;
+            }
+        }
+        if (masked == text)
+            return false;
+        value = masked;
+        return true;
+    }
     if (value.isObject()) {
         QJsonObject object = value.toObject();
         if (!maskObject(object))

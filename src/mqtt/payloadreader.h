@@ -59,7 +59,8 @@ public:
     static QString brief(const QString& text, int max = 200);
 
     // A payload as text for a log line, with the value of every secret key (the maintenance PIN,
-    // any password) replaced by "********" at any depth; an empty secret stays visible, as
+    // any password) replaced by "********" at any depth, and every text that is an address with
+    // a password shown without it (SecretMask::maskUrlValue); an empty secret stays visible, as
     // "not set" is what a technician needs to know. Text that is not JSON is masked by its
     // "key": value pairs, so a broken message does not leak either; on a confidential topic
     // (settings, maintenance barcodes) it is not shown at all, only its size.

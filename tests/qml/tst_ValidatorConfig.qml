@@ -91,6 +91,19 @@ Item {
             tryCompare(stack, "depth", 1)
         }
 
+        // The address field holds the on-board computer's password: the program hears that the
+        // page is up (no screenshot then) and that it is gone, however it leaves.
+        function test_secretShownWhileUp() {
+            compare(manager.secretPages, ["validatorConfigPage"])
+            mouseClick(control("validatorConfigBack"))
+            tryCompare(stack, "depth", 1)
+            tryCompare(manager, "secretPages", [])
+            stack.push(Qt.resolvedUrl("qrc:/qml/screens/settings/ValidatorConfig.qml"), {}, StackView.Immediate)
+            compare(manager.secretPages, ["validatorConfigPage"])
+            stack.destroy()
+            tryCompare(manager, "secretPages", [])
+        }
+
         function test_toolTipOnPressAndHold() {
             const label = control("shutdownDelayLabel")
             verify(!label.tipVisible)

@@ -73,6 +73,7 @@ public slots:
     void rebootRequest() {}
     void shutdownRequest() {}
     void exitRequest() {}
+    void setSecretShown(const QString&, bool) {}
 
 signals:
     void screenChanged();

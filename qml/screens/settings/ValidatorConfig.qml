@@ -25,6 +25,11 @@ Flickable {
         root.StackView.view.pop()
     }
 
+    // The address field holds the on-board computer's password: no screenshot leaves while
+    // the page is up (the page comes with its push and goes with its pop).
+    Component.onCompleted: manager.setSecretShown(objectName, true)
+    Component.onDestruction: manager.setSecretShown(objectName, false)
+
     contentHeight: content.implicitHeight + 40
     clip: true
 

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QLockFile>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSysInfo>
 #include <QSignalSpy>
@@ -362,12 +363,24 @@ private slots:
         QTest::newRow("filled in, earlier boot") << "reboot" << true;
         // Its writer let go and is about to remove it: only its age makes it a leftover.
         QTest::newRow("filled in, holder running") << "running" << false;
+        // A power cut between its creation and its filling in, seen after the reboot: written
+        // before this boot, so left over at once, whatever it holds.
+        QTest::newRow("empty, before this boot") << "fresh, before boot" << true;
+        QTest::newRow("filled in, holder running, before this boot") << "running, before boot" << true;
     }
 
     void writeNeverWaitsOnALock()
     {
         QFETCH(QString, lock);
         QFETCH(bool, leftOver);
+        // The kernel's idea of this boot lies in the past; tests move it after the lock.
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        QVERIFY(SettingsFile::bootTimeMs() > 0 && SettingsFile::bootTimeMs() < now);
+        if (lock.endsWith(QLatin1String(", before boot"))) {
+            SettingsFile::setBootClock([now] { return now + 60000; });
+            lock.chop(QStringLiteral(", before boot").size());
+        }
+        const auto kernelBoot = qScopeGuard([] { SettingsFile::setBootClock({}); });
         Config config(m_file, Defaults);
         const QString lockFile = m_file + QStringLiteral(".lock");
         touch(lockFile);
@@ -552,6 +565,52 @@ private slots:
         QCOMPARE(gui.value("showErrorDesc"), QJsonValue(true));
         QCOMPARE(gui.value("displayOffMin"), QJsonValue(7));
         QCOMPARE(config.get("log/level"), QVariant(2));
+    }
+
+    // One check for every writer (set, fromJson and whoever asks check() first, as the broker's
+    // "/config/set" does): the type, then the range, and only then the conversion, so a number
+    // beyond any integer is refused, never converted.
+    void oneCheck_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QVariant>("stored"); // invalid: refused
+        QTest::newRow("whole number") << "gui/displayOffMin" << QVariant(7.0) << QVariant(7);
+        QTest::newRow("number as text") << "gui/displayOffMin" << QVariant(" 12") << QVariant(12);
+        QTest::newRow("beyond every integer") << "gui/displayOffMin" << QVariant(1e30) << QVariant();
+        QTest::newRow("far below") << "gui/animSwitchSec" << QVariant(-1e300) << QVariant();
+        QTest::newRow("just beyond int") << "gui/animSwitchSec" << QVariant(2147483648.0) << QVariant();
+        QTest::newRow("fraction") << "gui/animSwitchSec" << QVariant(2.5) << QVariant();
+        QTest::newRow("beyond, with a range") << "gui/shutdownDelaySec" << QVariant(1e30) << QVariant();
+        QTest::newRow("outside the range") << "gui/shutdownDelaySec" << QVariant(901) << QVariant();
+        QTest::newRow("flag as a digit") << "gui/showCursor" << QVariant("0") << QVariant(false);
+        QTest::newRow("flag as a word") << "log/color" << QVariant("TRUE") << QVariant(true);
+        QTest::newRow("flag as anything else") << "log/color" << QVariant("yes") << QVariant();
+        QTest::newRow("a list") << "gui/locale" << QVariant(QVariantList { "en_IE" }) << QVariant();
+        QTest::newRow("an object") << "gui/locale" << QVariant(QVariantMap { { "a", 1 } }) << QVariant();
+        QTest::newRow("null") << "gui/locale" << QJsonValue(QJsonValue::Null).toVariant() << QVariant();
+    }
+
+    void oneCheck()
+    {
+        QFETCH(QString, key);
+        QFETCH(QVariant, value);
+        QFETCH(QVariant, stored);
+        QVariant typed;
+        QString reason;
+        Config config(m_file, Defaults);
+        config.setRange("gui/shutdownDelaySec", 5, 900);
+        QCOMPARE(config.check(key, value, &typed, &reason), stored.isValid());
+        QCOMPARE(typed, stored);
+        QCOMPARE(reason.isEmpty(), stored.isValid());
+        const QVariant before = config.get(key);
+        auto capture = std::make_unique<LogCapture>();
+        config.set(key, value);
+        QCOMPARE(config.get(key), stored.isValid() ? stored : before);
+        config.set(key, before);
+        config.fromJson(QJsonObject { { key.section('/', 0, 0), QJsonObject { { key.section('/', 1), QJsonValue::fromVariant(value) } } } });
+        QCOMPARE(config.get(key), stored.isValid() ? stored : before);
+        QCOMPARE(capture->countStartingWith("[Config] WARN: Refusing " + key), stored.isValid() ? 0 : 2);
     }
 
     // A declared range holds for every writer: set, fromJson, the file at start and an edit.

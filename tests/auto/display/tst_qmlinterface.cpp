@@ -44,7 +44,8 @@ const QMap<QString, const QMetaObject*>& contextObjects()
 
 // What the fakes carry for the tests themselves, never for the screens.
 const QSet<QString> TestHelpers { "calls", "record", "clear", "count", "reset", "log", "maintenanceRequests",
-                                  "savedDeviceIds", "names", "qr", "ipv4Component" };
+                                  "savedDeviceIds", "names", "qr", "ipv4Component",
+                                  "secretPages" };
 
 enum class Kind { Property, Signal, Method };
 

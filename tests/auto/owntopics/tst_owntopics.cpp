@@ -55,7 +55,9 @@ private slots:
     void screenAndHealthInStatus();
     void screenshotRequestsAreSpaced_data();
     void screenshotRequestsAreSpaced();
-    void noScreenshotOfThePin();
+    void noScreenshotOfASecret_data();
+    void noScreenshotOfASecret();
+    void retainedRequestsAreNotActedOn();
     void everyStatusIsRetained();
     void heartbeatKeepsStatusFresh();
     void lastSelfTestKeptAndBounded();
@@ -152,16 +154,29 @@ void Tst_OwnTopics::configSetFilters_data()
     // it deaf where the request came from: neither could be undone over MQTT.
     QTest::newRow("broker group")
         << QByteArray(R"({"mqtt": {"host": "192.0.2.1", "port": 1884, "password": "x", "base": "evil"}})")
-        << QVariantMap {} << "Refusing over MQTT (settings file or command line only) : mqtt/base, mqtt/host, mqtt/password, mqtt/port";
+        << QVariantMap {} << "[GUIManager] WARN: Refusing over MQTT (settings file or command line only) : mqtt/base, mqtt/host, mqtt/password, mqtt/port";
     QTest::newRow("serial-number path")
         << QByteArray(R"({"gui": {"deviceId": "/tmp/fifo", "displayOffMin": 7}})")
-        << QVariantMap { { "gui/displayOffMin", 7 } } << "Refusing over MQTT (settings file or command line only) : gui/deviceId";
+        << QVariantMap { { "gui/displayOffMin", 7 } } << "[GUIManager] WARN: Refusing over MQTT (settings file or command line only) : gui/deviceId";
     QTest::newRow("PIN stays provisionable")
         << QByteArray(R"({"gui": {"settingsPin": "1357"}})") << QVariantMap { { "gui/settingsPin", "1357" } } << "";
-    QTest::newRow("unknown and invalid beside good")
-        << QByteArray(R"({"gui": {"displayOffMin": "9", "showCursor": [1], "colour": "red"}, "x": 1})")
+    // One check, the store's, as for the settings file: a flag written "0" is taken, and a
+    // number beyond any integer is refused before it is converted.
+    QTest::newRow("store's own check")
+        << QByteArray(R"({"gui": {"showCursor": "0", "displayOffMin": 1e30}})")
+        << QVariantMap { { "gui/showCursor", false } }
+        << "[Config] WARN: Refusing gui/displayOffMin = '1e+30' : is not an integer; keeping 3";
+    QTest::newRow("unknown beside good")
+        << QByteArray(R"({"gui": {"displayOffMin": "9", "colour": "red"}, "x": 1})")
         << QVariantMap { { "gui/displayOffMin", 9 } }
-        << "Ignoring unknown or invalid configuration entries : 3 (gui/colour, gui/showCursor, x)";
+        << "[GUIManager] WARN: Ignoring unknown or invalid configuration entries : 2 (gui/colour, x)";
+    // Under a group named like a secret the member names are its value: the PIN sent as a name.
+    QTest::newRow("name under a secret group")
+        << QByteArray(R"({"settingsPin": {"1357": 1}})") << QVariantMap {}
+        << "[GUIManager] WARN: Ignoring unknown or invalid configuration entries : 1 (settingsPin/********)";
+    QTest::newRow("container for a flag")
+        << QByteArray(R"({"gui": {"showCursor": [1]}})") << QVariantMap {}
+        << "[Config] WARN: Refusing gui/showCursor = '[...]' : is not a boolean; keeping true";
 }
 
 void Tst_OwnTopics::configSetFilters()
@@ -186,7 +201,7 @@ void Tst_OwnTopics::configSetFilters()
         QVERIFY2(problems.isEmpty(), qPrintable(problems.join('\n')));
     } else {
         QCOMPARE(problems.size(), 1);
-        QCOMPARE(problems.at(0), "[GUIManager] WARN: " + warning);
+        QCOMPARE(problems.at(0), warning);
     }
     // The request itself is never logged: it may carry the PIN.
     QVERIFY(log.all().filter("1357").isEmpty());
@@ -337,12 +352,31 @@ void Tst_OwnTopics::screenshotRequestsAreSpaced()
     QCOMPARE(m_wire->peer->waitFor(Base + "/screenshot", 5000), QByteArray("\x89PNG"));
 }
 
-void Tst_OwnTopics::noScreenshotOfThePin()
+void Tst_OwnTopics::noScreenshotOfASecret_data()
 {
-    // The Login page shows the PIN as typed: no picture of it leaves, whoever asks how often.
+    QTest::addColumn<bool>("login");
+    QTest::addColumn<QString>("reason");
+    // The Login page shows the PIN as typed; the validator's settings the on-board computer's
+    // password.
+    QTest::newRow("Login page") << true << "not while a PIN is entered";
+    QTest::newRow("page with a secret") << false << "not while a secret is shown";
+}
+
+void Tst_OwnTopics::noScreenshotOfASecret()
+{
+    QFETCH(bool, login);
+    QFETCH(QString, reason);
+    // No picture of the secret leaves, whoever asks how often.
+    const auto show = [this, login](bool shown) {
+        if (login)
+            m_topics->setScreen(shown ? "Login" : "Idle");
+        else
+            m_topics->setSecretShown(shown);
+        m_topics->onScreenStatusTimeout();
+    };
     QSignalSpy requested(m_topics.get(), &manager::OwnTopics::screenshotRequested);
-    m_topics->setScreen("Login");
-    m_topics->onScreenStatusTimeout();
+    m_topics->setScreen("Settings");
+    show(true);
     LogCapture log;
     const auto ask = [this](int ms, int times) {
         m_nowMs = 100000 + ms;
@@ -354,22 +388,54 @@ void Tst_OwnTopics::noScreenshotOfThePin()
     QVERIFY(ask(0, 1));
     QVERIFY(ask(500, 20));
     QCOMPARE(requested.count(), 0);
-    QCOMPARE(log.problems(), QStringList { "[GUIManager] WARN: Screenshot request refused: not while a PIN is entered" });
+    QCOMPARE(log.problems(), QStringList { "[GUIManager] WARN: Screenshot request refused: " + reason });
     QCOMPARE(m_wire->peer->count(Base + "/screenshot"), 1);
-    QCOMPARE(parse(m_wire->peer->waitFor(Base + "/screenshot", 0)),
-             (QJsonObject { { "refused", "not while a PIN is entered" } }));
+    QCOMPARE(parse(m_wire->peer->waitFor(Base + "/screenshot", 0)), (QJsonObject { { "refused", reason } }));
     QVERIFY(ask(2000, 1)); // the next interval: answered again
     QCOMPARE(m_wire->peer->count(Base + "/screenshot"), 1);
     QVERIFY(m_wire->peer->waitFor(Base + "/screenshot", 0).contains("refused"));
 
-    // A picture asked for on another screen and taken once the Login page is up stays here.
+    // A picture asked for before and taken once the secret is up stays here.
     m_topics->publishScreenshot(QByteArray("\x89PNG"));
-    m_topics->setScreen("Idle");
+    show(false);
     QVERIFY(ask(2100, 1));
     QCOMPARE(requested.count(), 1);
     m_topics->publishScreenshot(QByteArray("\x89PNG"));
     QCOMPARE(m_wire->peer->waitFor(Base + "/screenshot", 5000), QByteArray("\x89PNG"));
     QCOMPARE(m_wire->peer->count(Base + "/screenshot"), 0);
+}
+
+void Tst_OwnTopics::retainedRequestsAreNotActedOn()
+{
+    // Requests someone left retained on the broker reach the program at every connection; they
+    // were meant for the moment they were sent, and none is acted on.
+    const QString base = QStringLiteral("own/late");
+    const QStringList requests { "/info/get", "/status/get", "/screenshot/get", "/config/set" };
+    for (const QString& request : requests)
+        QVERIFY(m_wire->peer->publish(base + request, R"({"gui": {"displayOffMin": 9}})", 0, true));
+    QVERIFY(m_wire->peer->sync(5000));
+    m_wire->peer->takeAll();
+
+    manager::MqttClient client;
+    manager::OwnTopics topics(client, *m_config, base);
+    QSignalSpy requested(&topics, &manager::OwnTopics::screenshotRequested);
+    LogCapture log;
+    client.setHostname(m_wire->broker.host());
+    client.setPort(m_wire->broker.port());
+    client.connect();
+    QTRY_COMPARE_WITH_TIMEOUT(log.countContaining("WARN: Ignoring a retained request on '" + base), requests.size(), 5000);
+    // A request sent now is answered, once.
+    QVERIFY(m_wire->peer->publish(base + "/info/get", QByteArray()));
+    QVERIFY(!m_wire->peer->waitFor(base + "/info", 5000).isNull());
+    QVERIFY(m_wire->peer->sync(5000));
+    QCOMPARE(m_wire->peer->count(base + "/info"), 0);
+    QCOMPARE(m_wire->peer->count(base + "/status"), 0);
+    QCOMPARE(m_wire->peer->count(base + "/screenshot"), 0);
+    QCOMPARE(requested.count(), 0);
+    QCOMPARE(m_config->get("gui/displayOffMin"), QVariant(3));
+    for (const QString& topic : requests + QStringList { "/info" })
+        m_wire->peer->publish(base + topic, QByteArray(), 0, true);
+    client.disconnect();
 }
 
 void Tst_OwnTopics::everyStatusIsRetained()

@@ -17,6 +17,8 @@ QtObject {
     property string screenSaverImg: "qrc:/qml/images/Icons/orvo.png"
 
     property int maintenanceRequests: 0
+    // Pages that say they show a secret, by name.
+    property var secretPages: []
     property var savedDeviceIds: []
 
     // The maintenance area's members: requests are recorded in `calls` ("name(args)").
@@ -45,6 +47,7 @@ QtObject {
         showErrorDesc = false
         displayOffMin = 5
         showCursor = false
+        secretPages = []
     }
 
     function settingsLoginRequest(pin) { log.record("settingsLoginRequest", [pin]) }
@@ -52,6 +55,10 @@ QtObject {
     function rebootRequest() { log.record("rebootRequest") }
     function shutdownRequest() { log.record("shutdownRequest") }
     function exitRequest() { log.record("exitRequest") }
+    function setSecretShown(page, shown) {
+        const others = secretPages.filter(function(name) { return name !== page })
+        secretPages = shown ? others.concat([page]) : others
+    }
 
     function setMaintenanceScreen() {
         maintenanceRequests += 1;
