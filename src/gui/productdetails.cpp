@@ -6,7 +6,9 @@ QString ProductDetails::kind(const QVariant& type, bool alreadyValid)
 {
     bool ok = false;
     const double number = type.toDouble(&ok);
-    if (!type.isValid() || !ok || number != std::floor(number))
+    // Product types are small whole numbers; anything beyond an int (1e30, infinity) would make
+    // the cast below undefined.
+    if (!type.isValid() || !ok || number != std::floor(number) || std::fabs(number) > 1000.0)
         return QString();
     switch (int(number)) {
     case 0:

@@ -90,6 +90,8 @@ void Tst_QmlRules::productKinds_data()
     QTest::newRow("fraction") << QVariant(2.5) << "" << "";
     QTest::newRow("missing") << QVariant() << "" << "";
     QTest::newRow("word") << QVariant("purse") << "" << "";
+    QTest::newRow("beyond an int") << QVariant(1e30) << "" << "";
+    QTest::newRow("infinite") << QVariant("inf") << "" << "";
 }
 
 void Tst_QmlRules::productKinds()
